@@ -1,0 +1,224 @@
+#include "bin/parse_files/checker.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+#include "front_end/front_end.h"
+#include "lexer/unicode.h"
+
+namespace tolu::checker {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kUsageText =
+    "Usage: tolu-parse-files [options] <file-or-directory> [...]\n"
+    "Options:\n"
+    "  -d[=N]                 set debug level (accepted for CLI parity)\n"
+    "  -I/path/to/lib         add module include directory (accepted for CLI parity)\n"
+    "  --deny=CAP             deny runtime capability (accepted for CLI parity)\n"
+    "  --denymodule=MODULE    deny a specific module (accepted for CLI parity)\n"
+    "  -h, --help             show this help\n";
+
+constexpr std::string_view kPassMark = "✅  ";
+constexpr std::string_view kFailMark = "❌  ";
+
+// A usage or discovery error: the message that goes to standard error before exit status 2.
+struct UsageError {
+  std::string message;
+};
+
+std::optional<std::uint32_t> parse_debug_level(std::string_view text) {
+  if (text.empty()) return 1;
+  if (text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  std::uint32_t level = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), level);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return level;
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Reads the options; returns the paths, or the usage error. Option values are checked for form
+// and otherwise ignored: they exist so that the checker takes the runner's command lines.
+std::variant<std::vector<std::string>, UsageError> parse_arguments(const std::vector<std::string>& args) {
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--") {
+      paths.insert(paths.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
+    if (arg == "-I" || arg == "--deny" || arg == "--denymodule") {
+      if (i + 1 >= args.size()) return UsageError{"expected value after " + std::string(arg)};
+      ++i;
+      continue;
+    }
+    if (arg == "-d") continue;
+    if (arg.starts_with("-I")) continue;
+    if (arg.starts_with("-d=") || (arg.starts_with("-d") && all_digits(arg.substr(2)))) {
+      const std::string_view value = arg[2] == '=' ? arg.substr(3) : arg.substr(2);
+      if (!parse_debug_level(value)) return UsageError{"debug level must be a non-negative integer"};
+      continue;
+    }
+    if (arg.starts_with("--deny=") || arg.starts_with("--denymodule=")) continue;
+    if (!arg.empty() && arg.front() == '-') return UsageError{"unsupported option: " + std::string(arg)};
+    paths.emplace_back(arg);
+  }
+  if (paths.empty()) return UsageError{"usage: tolu-parse-files [options] <file-or-directory> [...]"};
+  return paths;
+}
+
+// The extension is the text after the last "." of the file name, when some text precedes it.
+bool has_source_extension(const fs::path& path) {
+  const std::string name = path.filename().string();
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  const std::string_view extension = std::string_view(name).substr(dot + 1);
+  return extension == "tos" || extension == "tom";
+}
+
+std::string display(const fs::path& path) { return to_valid_utf8(path.string()); }
+
+UsageError stat_error(const std::string& shown, const std::error_code& ec) {
+  return UsageError{"failed to stat " + shown + ": " + ec.message()};
+}
+
+// Appends every source file below `directory`, depth first, in the order the system lists
+// entries. Symbolic links inside directories are not followed.
+std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs::path>& files) {
+  std::error_code ec;
+  fs::directory_iterator it(directory, ec);
+  if (ec) return UsageError{"failed to read directory " + display(directory) + ": " + ec.message()};
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const fs::path entry = it->path();
+    const fs::file_status status = fs::symlink_status(entry, ec);
+    if (ec) return stat_error(display(entry), ec);
+    if (fs::is_regular_file(status)) {
+      if (has_source_extension(entry)) files.push_back(entry);
+    } else if (fs::is_directory(status)) {
+      if (auto error = collect_dir(entry, files)) return error;
+    }
+  }
+  if (ec) return UsageError{"failed to read directory entry in " + display(directory) + ": " + ec.message()};
+  return std::nullopt;
+}
+
+std::variant<std::vector<fs::path>, UsageError> discover(const std::vector<std::string>& paths) {
+  std::vector<fs::path> files;
+  for (const std::string& written : paths) {
+    const fs::path path(written);
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec) return stat_error(to_valid_utf8(written), ec);
+    if (fs::is_directory(status)) {
+      if (auto error = collect_dir(path, files)) return *error;
+    } else if (fs::is_regular_file(status) && has_source_extension(path)) {
+      files.push_back(path);
+    }
+  }
+  return files;
+}
+
+// Components of a path: separators collapse and "." components inside the path are dropped;
+// a leading "/" and a leading "." are components of their own.
+std::vector<std::string_view> components(std::string_view path) {
+  std::vector<std::string_view> parts;
+  if (path.starts_with('/')) parts.push_back("/");
+  std::size_t i = 0;
+  while (i < path.size()) {
+    while (i < path.size() && path[i] == '/') ++i;
+    const std::size_t start = i;
+    while (i < path.size() && path[i] != '/') ++i;
+    if (i == start) break;
+    const std::string_view part = path.substr(start, i - start);
+    if (part == "." && !(start == 0)) continue;
+    parts.push_back(part);
+  }
+  return parts;
+}
+
+void sort_and_deduplicate(std::vector<fs::path>& files) {
+  std::vector<std::pair<std::vector<std::string_view>, std::size_t>> keyed;
+  keyed.reserve(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) keyed.emplace_back(components(files[i].native()), i);
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  keyed.erase(std::unique(keyed.begin(), keyed.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              keyed.end());
+  std::vector<fs::path> sorted;
+  sorted.reserve(keyed.size());
+  for (const auto& entry : keyed) sorted.push_back(std::move(files[entry.second]));
+  files = std::move(sorted);
+}
+
+std::optional<std::string> read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
+// True when the file is readable UTF-8 and the front end accepts it.
+bool check_file(const fs::path& path) {
+  const std::optional<std::string> text = read_file(path);
+  if (!text || !is_valid_utf8(*text)) return false;
+  return parse_program(*text).ok();
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "-h" || a == "--help"; })) {
+    out << kUsageText;
+    return 0;
+  }
+  for (const std::string& arg : args) {
+    if (!is_valid_utf8(arg)) {
+      err << "tolu-parse-files: argument is not valid UTF-8: " << to_valid_utf8(arg) << '\n';
+      return 2;
+    }
+  }
+  auto paths = parse_arguments(args);
+  if (auto* error = std::get_if<UsageError>(&paths)) {
+    err << error->message << '\n';
+    return 2;
+  }
+  auto found = discover(std::get<std::vector<std::string>>(paths));
+  if (auto* error = std::get_if<UsageError>(&found)) {
+    err << error->message << '\n';
+    return 2;
+  }
+  std::vector<fs::path>& files = std::get<std::vector<fs::path>>(found);
+  if (files.size() >= 2) sort_and_deduplicate(files);
+
+  std::size_t passed = 0;
+  std::size_t failed = 0;
+  for (const fs::path& file : files) {
+    const bool ok = check_file(file);
+    (ok ? passed : failed) += 1;
+    out << (ok ? kPassMark : kFailMark) << display(file) << '\n';
+  }
+  if (passed + failed >= 2) {
+    out << (failed == 0 ? kPassMark : kFailMark) << "total: " << passed << " passed, " << failed
+        << " failed\n";
+  }
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace tolu::checker

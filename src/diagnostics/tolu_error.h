@@ -1,0 +1,109 @@
+// The single error type of the front end, and the result type every stage returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <variant>
+
+namespace tolu {
+
+// Kinds 0 to 3 are built by the front end; 4 to 7 exist so that embedders can carry their own
+// failures through the same type (with_source_file passes them through unchanged).
+enum class ErrorKind : std::uint8_t {
+  Lexical = 0,
+  Syntax = 1,
+  UnexpectedEnd = 2,
+  Semantic = 3,
+  Module = 4,    // an optional module name and a message
+  Runtime = 5,   // a message
+  Internal = 6,  // a message
+  Io = 7,        // an operating-system error
+};
+
+std::string_view error_kind_name(ErrorKind kind);
+
+// Payload of kinds 0 to 3.
+struct LocatedError {
+  std::size_t line = 1;
+  std::size_t column = 1;
+  std::optional<std::string> source_file;
+  std::string message;
+  bool operator==(const LocatedError&) const = default;
+};
+
+struct ModuleError {
+  std::optional<std::string> name;
+  std::string message;
+  bool operator==(const ModuleError&) const = default;
+};
+
+struct MessageError {
+  std::string message;
+  bool operator==(const MessageError&) const = default;
+};
+
+struct IoError {
+  std::error_code code;
+  bool operator==(const IoError&) const = default;
+};
+
+class ToluError {
+ public:
+  static ToluError located(ErrorKind kind, std::size_t line, std::size_t column,
+                           std::string message);
+  static ToluError semantic(std::string message, std::size_t line);
+  static ToluError module(std::optional<std::string> name, std::string message);
+  static ToluError runtime(std::string message);
+  static ToluError internal(std::string message);
+  static ToluError io(std::error_code code);
+
+  // Attaches a source file name to a located error that has none yet; other errors, and errors
+  // that already name a file, are returned unchanged.
+  static ToluError with_source_file(ToluError error, const std::optional<std::string>& file);
+
+  ErrorKind kind() const { return kind_; }
+  bool is_located() const { return std::holds_alternative<LocatedError>(payload_); }
+  // Kinds 0 to 3 only.
+  const LocatedError& location() const { return std::get<LocatedError>(payload_); }
+  std::size_t line() const { return is_located() ? location().line : 0; }
+  std::size_t column() const { return is_located() ? location().column : 0; }
+  const std::optional<std::string>& source_file() const;
+  // The error's text for every kind (an I/O error gives the system's description).
+  std::string message() const;
+
+  bool operator==(const ToluError&) const = default;
+
+ private:
+  using Payload = std::variant<LocatedError, ModuleError, MessageError, IoError>;
+  ToluError(ErrorKind kind, Payload payload) : kind_(kind), payload_(std::move(payload)) {}
+
+  ErrorKind kind_;
+  Payload payload_;
+};
+
+// A stage's product or its one error.
+template <class T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : v_(std::move(value)) {}
+  Result(ToluError error) : v_(std::move(error)) {}
+
+  bool ok() const { return v_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+  T& value() & { return std::get<0>(v_); }
+  const T& value() const& { return std::get<0>(v_); }
+  T&& value() && { return std::get<0>(std::move(v_)); }
+  ToluError& error() & { return std::get<1>(v_); }
+  const ToluError& error() const& { return std::get<1>(v_); }
+  ToluError&& error() && { return std::get<1>(std::move(v_)); }
+
+ private:
+  std::variant<T, ToluError> v_;
+};
+
+}  // namespace tolu

@@ -1,0 +1,31 @@
+// The front end's entry points: source text in, an annotated tree or one error out.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "diagnostics/tolu_error.h"
+#include "optimizer/passes.h"
+#include "syntax_tree/syntax_tree.h"
+
+namespace tolu {
+
+struct CompileOptions {
+  PassSet optimizations;  // empty: the optimizer changes nothing
+  bool validate = true;
+  bool infer_types = true;
+};
+
+// Lexes, parses, validates and infers with the default options; attaches no file name.
+Result<ast::Program> parse_program(std::string_view source);
+
+Result<ast::Program> parse_program_with_compile_options_and_source_file(
+    std::string_view source, const CompileOptions& options,
+    const std::optional<std::string>& source_file);
+
+// Parses the whole text as one expression; no validation, inference or optimization.
+Result<ast::Expression> parse_expression_with_source_file(
+    std::string_view source, const std::optional<std::string>& source_file);
+
+}  // namespace tolu

@@ -1,0 +1,287 @@
+// The lexer core: blanks, comments, words, numbers, operators and punctuation. The string,
+// template and regex readers are in literals.cpp.
+#include "lexer/lexer.h"
+
+#include <algorithm>
+#include <array>
+
+#include "lexer/lexer_internal.h"
+
+namespace tolu {
+namespace {
+
+constexpr auto kKeywords = [] {
+  std::array<std::string_view, 83> words = {
+      "let",     "const",       "function",  "async",        "await",      "spawn",    "class",
+      "trait",   "method",      "static",    "extends",      "with",       "but",      "from",
+      "import",  "as",          "try",       "catch",        "if",         "else",     "unless",
+      "while",   "for",         "in",        "switch",       "case",       "default",  "return",
+      "next",    "continue",    "last",      "throw",        "die",        "do",       "fn",
+      "new",     "super",       "null",      "true",         "false",      "and",      "or",
+      "xor",     "nand",        "not",       "mod",          "eq",         "ne",       "gt",
+      "ge",      "lt",          "le",        "cmp",          "eqi",        "nei",      "gti",
+      "gei",     "lti",         "lei",       "cmpi",         "say",        "print",    "warn",
+      "assert",  "debug",       "instanceof", "does",        "can",        "union",    "intersection",
+      "subsetof", "supersetof", "equivalentof", "abs",       "sqrt",       "floor",    "ceil",
+      "round",   "int",         "uc",        "lc",           "length",     "typeof"};
+  std::sort(words.begin(), words.end());
+  return words;
+}();
+
+// Operators of more than one character, in the order they are tried: the first match wins, so
+// a longer spelling comes before any of its prefixes.
+constexpr std::string_view kMultiCharOperators[] = {
+    "**=", "?:=", "<=>", ".(", "⊂⊃", "<<<", ">>>", "...", ":=", "+=", "-=", "*=", "/=", "_=",
+    "~=",  "**",  "==",  "!=", "<=", ">=", "++",  "--",  "->", "@?", "@@", "?:", "|>", "<|",
+    "×=",  "÷=",  "≤",   "≥",  "≠",  "≡",  "≢",   "≶",   "≷",  "⋀",  "⋁",  "⊻",  "⊼",  "∈",
+    "∉",   "⋃",   "⋂",   "∖",  "¬",  "√",  "⊂",   "⊃",   ">>", "<<", "⌊",  "⌋",  "⌈",  "⌉",
+    "«",   "»",   "→"};
+
+// Characters that are an operator on their own.
+constexpr std::u32string_view kSingleCharOperators =
+    U"!&*+-./:<=>?@\\^|~«¬»×÷∈∉∖√≠≡≢≤≥≶≷⊂⊃⊻⊼⋀⋁⋂⋃⌈⌉⌊⌋▷◁";
+
+constexpr std::string_view kPunctuation = "(),;[]{}";
+
+bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool is_word_start(char32_t c) {
+  return is_ascii_letter(c) || (c > 0x7F && c != kEndOfInput && is_unicode_alphabetic(c));
+}
+
+bool is_word_continue(char32_t c) {
+  if (c < 0x80) return c == '_' || is_ascii_letter(c) || is_ascii_digit(c);
+  return c != kEndOfInput && is_unicode_alphanumeric(c);
+}
+
+std::string_view keyword_spelling(std::string_view word) {
+  auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), word);
+  return it != kKeywords.end() && *it == word ? *it : std::string_view();
+}
+
+}  // namespace
+
+bool is_keyword(std::string_view word) { return !keyword_spelling(word).empty(); }
+
+std::string_view token_kind_name(TokenKind kind) {
+  switch (kind) {
+    case TokenKind::Keyword: return "Keyword";
+    case TokenKind::Identifier: return "Identifier";
+    case TokenKind::Number: return "Number";
+    case TokenKind::String: return "String";
+    case TokenKind::BinaryString: return "BinaryString";
+    case TokenKind::Regex: return "Regex";
+    case TokenKind::Template: return "Template";
+    case TokenKind::Operator: return "Operator";
+    case TokenKind::Punct: return "Punct";
+    case TokenKind::Eof: return "Eof";
+  }
+  return "Eof";
+}
+
+Result<TokenVector> lex(std::string_view source) {
+  try {
+    return lexing::Lexer(source).run();
+  } catch (lexing::LexFailure& failure) {
+    return std::move(failure.error);
+  }
+}
+
+namespace lexing {
+
+char32_t Lexer::peek() const {
+  if (at_end()) return kEndOfInput;
+  auto b = static_cast<unsigned char>(src_[byte_]);
+  if (b < 0x80) return b;
+  std::size_t pos = byte_;
+  return decode_utf8(src_, pos);
+}
+
+char32_t Lexer::peek_next() const {
+  if (at_end()) return kEndOfInput;
+  std::size_t pos = byte_;
+  if (static_cast<unsigned char>(src_[pos]) < 0x80) {
+    ++pos;
+  } else {
+    decode_utf8(src_, pos);
+  }
+  if (pos >= src_.size()) return kEndOfInput;
+  auto b = static_cast<unsigned char>(src_[pos]);
+  return b < 0x80 ? b : decode_utf8(src_, pos);
+}
+
+void Lexer::advance() {
+  if (at_end()) return;
+  auto b = static_cast<unsigned char>(src_[byte_]);
+  if (b < 0x80) {
+    ++byte_;
+  } else {
+    decode_utf8(src_, byte_);
+  }
+  ++pos_.index;
+  if (b == '\n') {
+    ++pos_.line;
+    pos_.column = 1;
+  } else {
+    ++pos_.column;
+  }
+}
+
+void Lexer::advance_over(std::string_view spelling) {
+  std::size_t chars = count_characters(spelling);
+  byte_ += spelling.size();
+  pos_.index += static_cast<std::uint32_t>(chars);
+  pos_.column += static_cast<std::uint32_t>(chars);
+}
+
+void Lexer::fail(Position at, std::string message) const {
+  throw LexFailure{ToluError::located(ErrorKind::Lexical, at.line, at.column, std::move(message))};
+}
+
+void Lexer::push(TokenKind kind, Position start, std::string_view text, std::uint32_t literal) {
+  out_.tokens.push_back(Token{kind, start.index, pos_.index, start.line, start.column, text, literal});
+}
+
+std::uint32_t Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {
+  auto index = static_cast<std::uint32_t>(out_.literals.size());
+  out_.literals.push_back(std::move(payload));
+  push(kind, start, {}, index);
+  return index;
+}
+
+TokenVector Lexer::run() {
+  out_.tokens.reserve(src_.size() / 4 + 1);
+  // An interpreter line is only recognised at the very start.
+  if (looking_at("#!")) {
+    while (!at_end() && peek() != '\n') advance();
+  }
+  while (!at_end()) lex_next();
+  push(TokenKind::Eof, pos_, {});
+  return std::move(out_);
+}
+
+// A regex may start where an operand is expected: at the start, or after a keyword, a regex, an
+// operator or one of the punctuation characters ( , ; [ {.
+bool Lexer::regex_may_start() const {
+  if (out_.tokens.empty()) return true;
+  const Token& previous = out_.tokens.back();
+  switch (previous.kind) {
+    case TokenKind::Keyword:
+    case TokenKind::Regex:
+    case TokenKind::Operator: return true;
+    case TokenKind::Punct: return std::string_view("(,;[{").find(previous.text[0]) != std::string_view::npos;
+    default: return false;
+  }
+}
+
+void Lexer::lex_next() {
+  const char32_t c = peek();
+  if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next())) return skip_documentation_block();
+  if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return advance();
+  if (c == '/') {
+    const char32_t next = peek_next();
+    if (next == '/') return skip_line_comment();
+    if (next == '*') return skip_block_comment();
+    if (regex_may_start()) return lex_regex();
+  }
+  if (looking_at("^^")) {
+    const Position start = here();
+    advance_over("^^");
+    return push(TokenKind::Identifier, start, "^^");
+  }
+  if (lex_operator()) return;
+  if (c == '"') return lex_string();
+  if (c == '\'') return lex_binary_string();
+  if (c == '`') return lex_template();
+  if (c < 0x80 && kPunctuation.find(static_cast<char>(c)) != std::string_view::npos) {
+    const Position start = here();
+    std::string_view text = src_.substr(byte_, 1);
+    advance();
+    return push(TokenKind::Punct, start, text);
+  }
+  if (c == '_') {
+    if (is_word_continue(peek_next())) return lex_word();
+    const Position start = here();
+    advance();
+    return push(TokenKind::Operator, start, "_");
+  }
+  if (c == U'⊤' || c == U'⊥') {
+    const Position start = here();
+    advance();
+    return push(TokenKind::Keyword, start, c == U'⊤' ? "true" : "false");
+  }
+  if (kSingleCharOperators.find(c) != std::u32string_view::npos) {
+    const Position start = here();
+    const std::size_t from = byte_;
+    advance();
+    return push(TokenKind::Operator, start, src_.substr(from, byte_ - from));
+  }
+  if (is_ascii_digit(c)) return lex_number();
+  if (is_word_start(c)) return lex_word();
+  std::string shown;
+  append_utf8(shown, c);
+  fail(here(), "unexpected character '" + shown + "'");
+}
+
+// A documentation block starts with "=" and a letter at the start of a line and runs through the
+// first line that begins with "=cut" (possibly this one), or to the end of the input.
+void Lexer::skip_documentation_block() {
+  for (;;) {
+    const bool is_cut = looking_at("=cut");
+    while (!at_end() && peek() != '\n') advance();
+    advance();  // the line feed, if any
+    if (is_cut || at_end()) break;
+  }
+  pos_.column = 1;
+}
+
+void Lexer::skip_line_comment() {
+  while (!at_end() && peek() != '\n') advance();
+}
+
+// Block comments do not nest; an unterminated one runs to the end of the input.
+void Lexer::skip_block_comment() {
+  advance_over("/*");
+  while (!at_end() && !looking_at("*/")) advance();
+  if (!at_end()) advance_over("*/");
+}
+
+bool Lexer::lex_operator() {
+  const char first = src_[byte_];
+  for (std::string_view spelling : kMultiCharOperators) {
+    if (spelling[0] != first || !looking_at(spelling)) continue;
+    const Position start = here();
+    advance_over(spelling);
+    push(TokenKind::Operator, start, spelling == "→" ? std::string_view("->") : spelling);
+    return true;
+  }
+  return false;
+}
+
+// digits [ "." digits ]: no sign, exponent or separators.
+void Lexer::lex_number() {
+  const Position start = here();
+  const std::size_t from = byte_;
+  while (is_ascii_digit(peek())) advance();
+  if (peek() == '.' && is_ascii_digit(peek_next())) {
+    advance();
+    while (is_ascii_digit(peek())) advance();
+  }
+  push(TokenKind::Number, start, src_.substr(from, byte_ - from));
+}
+
+void Lexer::lex_word() {
+  const Position start = here();
+  const std::size_t from = byte_;
+  advance();
+  // "_=" is an operator even right after a word: x_=y is x _= y.
+  while (is_word_continue(peek()) && !looking_at("_=")) advance();
+  const std::string_view word = src_.substr(from, byte_ - from);
+  const std::string_view keyword = keyword_spelling(word);
+  if (!keyword.empty()) return push(TokenKind::Keyword, start, keyword);
+  push(TokenKind::Identifier, start, word);
+}
+
+}  // namespace lexing
+}  // namespace tolu

@@ -1,0 +1,77 @@
+// The lexer's cursor and readers, shared by the core (lexer.cpp) and the literal readers
+// (literals.cpp). Not part of the stage's interface.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnostics/tolu_error.h"
+#include "lexer/token.h"
+#include "lexer/unicode.h"
+
+namespace tolu::lexing {
+
+struct Position {
+  std::uint32_t index = 0;  // characters from the start
+  std::uint32_t line = 1;
+  std::uint32_t column = 1;
+};
+
+// Thrown by Lexer::fail and caught once in lex(); never leaves the stage.
+struct LexFailure {
+  ToluError error;
+};
+
+class Lexer {
+ public:
+  explicit Lexer(std::string_view source) : src_(source) {}
+  TokenVector run();
+
+ private:
+  // Cursor. Characters are decoded on the fly; ASCII takes the short path.
+  bool at_end() const { return byte_ >= src_.size(); }
+  char32_t peek() const;
+  char32_t peek_next() const;
+  bool looking_at(std::string_view spelling) const {
+    return src_.compare(byte_, spelling.size(), spelling) == 0;
+  }
+  void advance();
+  // Moves over `spelling`, which is at the cursor and holds no line feed.
+  void advance_over(std::string_view spelling);
+  Position here() const { return pos_; }
+  [[noreturn]] void fail(Position at, std::string message) const;
+
+  // Core (lexer.cpp).
+  void lex_next();
+  bool regex_may_start() const;
+  void skip_documentation_block();
+  void skip_line_comment();
+  void skip_block_comment();
+  bool lex_operator();
+  void lex_number();
+  void lex_word();
+  void push(TokenKind kind, Position start, std::string_view text, std::uint32_t literal = 0);
+  std::uint32_t push_literal(TokenKind kind, Position start, LiteralPayload payload);
+
+  // Literal readers (literals.cpp).
+  void lex_string();
+  void lex_binary_string();
+  void lex_template();
+  void lex_regex();
+  char32_t decode_text_escape(std::string_view context);
+  std::uint8_t decode_binary_escape();
+  std::uint32_t read_hex_digits(int count, std::string_view escape_name, Position after_backslash);
+  std::vector<TokenTemplatePart> read_template();
+  std::string lex_template_interpolation();
+  void skip_quoted_section();
+  std::string_view take_until(std::string_view closer, Position open, const char* message);
+
+  std::string_view src_;
+  std::size_t byte_ = 0;
+  Position pos_;
+  TokenVector out_;
+};
+
+}  // namespace tolu::lexing

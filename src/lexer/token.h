@@ -1,0 +1,66 @@
+// The token model: what the lexer produces and the parser consumes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolu {
+
+enum class TokenKind : std::uint8_t {
+  Keyword,
+  Identifier,
+  Number,
+  String,
+  BinaryString,
+  Regex,
+  Template,
+  Operator,
+  Punct,
+  Eof,
+};
+
+std::string_view token_kind_name(TokenKind kind);
+
+// A piece of a template or regex literal: decoded text (kind 0) or the raw source of a `${...}`
+// interpolation (kind 1).
+struct TokenTemplatePart {
+  enum Kind : std::uint8_t { Text = 0, Interpolation = 1 };
+  Kind kind = Text;
+  std::uint32_t line = 1;
+  std::string text;
+  bool operator==(const TokenTemplatePart&) const = default;
+};
+
+struct Token {
+  TokenKind kind = TokenKind::Eof;
+  std::uint32_t start = 0;   // index of the first character
+  std::uint32_t end = 0;     // index one past the last character
+  std::uint32_t line = 1;    // 1-based
+  std::uint32_t column = 1;  // 1-based, in characters
+  // Keyword, Identifier, Number, Operator and Punct: the spelling. It views either the source
+  // text or a static spelling table, so the source must outlive the tokens. Empty for the
+  // literal kinds, whose payload is in TokenVector::literals.
+  std::string_view text;
+  // Index into TokenVector::literals for String, BinaryString, Regex and Template tokens.
+  std::uint32_t literal = 0;
+};
+
+// Payloads of the literal tokens, kept beside the tokens so that a token stays small.
+struct LiteralPayload {
+  std::string value;                     // String: decoded text; Regex: pattern
+  std::vector<std::uint8_t> bytes;       // BinaryString
+  std::string flags;                     // Regex
+  std::vector<TokenTemplatePart> parts;  // Regex and Template
+};
+
+struct TokenVector {
+  std::vector<Token> tokens;  // always ends with exactly one Eof token
+  std::vector<LiteralPayload> literals;
+
+  const LiteralPayload& literal(const Token& t) const { return literals[t.literal]; }
+  LiteralPayload& literal(const Token& t) { return literals[t.literal]; }
+};
+
+}  // namespace tolu

@@ -1,0 +1,71 @@
+#include "lexer/unicode.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+
+namespace tolu {
+
+bool is_unicode_alphabetic(char32_t c) {
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC);
+}
+
+bool is_unicode_alphanumeric(char32_t c) {
+  if (is_unicode_alphabetic(c)) return true;
+  return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0;
+}
+
+char32_t decode_utf8(std::string_view text, std::size_t& pos) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  const auto length = static_cast<std::int32_t>(text.size());
+  auto i = static_cast<std::int32_t>(pos);
+  UChar32 c;
+  U8_NEXT_OR_FFFD(bytes, i, length, c);
+  pos = static_cast<std::size_t>(i);
+  return static_cast<char32_t>(c);
+}
+
+bool is_valid_utf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  const auto length = static_cast<std::int32_t>(text.size());
+  for (std::int32_t i = 0; i < length;) {
+    if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+std::string to_valid_utf8(std::string_view text) {
+  if (is_valid_utf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (std::size_t pos = 0; pos < text.size();) append_utf8(out, decode_utf8(text, pos));
+  return out;
+}
+
+std::size_t count_characters(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text.size(); ++count) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+    } else {
+      decode_utf8(text, pos);
+    }
+  }
+  return count;
+}
+
+void append_utf8(std::string& out, char32_t c) {
+  char buffer[U8_MAX_LENGTH];
+  std::int32_t length = 0;
+  U8_APPEND_UNSAFE(buffer, length, static_cast<UChar32>(c));
+  out.append(buffer, static_cast<std::size_t>(length));
+}
+
+}  // namespace tolu

@@ -1,0 +1,29 @@
+// UTF-8 and character-class helpers shared by the lexer and the tools.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tolu {
+
+// Marks the end of the input where a character is expected; no real character has this value.
+inline constexpr char32_t kEndOfInput = 0x110000;
+
+// Unicode Alphabetic property.
+bool is_unicode_alphabetic(char32_t c);
+// Alphabetic, or general category Nd, Nl or No.
+bool is_unicode_alphanumeric(char32_t c);
+
+bool is_valid_utf8(std::string_view text);
+// The text with every ill-formed sequence replaced by U+FFFD.
+std::string to_valid_utf8(std::string_view text);
+// Number of characters; each ill-formed sequence counts as one.
+std::size_t count_characters(std::string_view text);
+void append_utf8(std::string& out, char32_t c);
+
+// Decodes the character starting at byte `pos` (an ill-formed sequence gives U+FFFD) and moves
+// `pos` past it. `pos` must be inside the text.
+char32_t decode_utf8(std::string_view text, std::size_t& pos);
+
+}  // namespace tolu

@@ -1,0 +1,50 @@
+// Optimizer pass identifiers and the set of them that compile options carry.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tolu {
+
+enum class OptimizerPass : std::uint8_t {
+  LexicalScopes = 0,
+  ConstantFolding = 1,
+  ConstantConditions = 2,
+  UnreachableCode = 3,
+  RegexCacheKeys = 4,
+  ResolveIdentifiers = 5,
+  TypeCheckElision = 6,
+  CanonicalOperators = 7,
+  PipelineLowering = 8,
+  CapacityHints = 9,
+  SwitchIndex = 10,
+  RangeLoopLowering = 11,
+};
+
+inline constexpr std::size_t kOptimizerPassCount = 12;
+
+std::string_view optimizer_pass_name(OptimizerPass pass);
+std::optional<OptimizerPass> optimizer_pass_from_name(std::string_view name);
+
+// A set of passes. Membership is all that matters, so a bitset serves: nothing depends on an
+// iteration order.
+class PassSet {
+ public:
+  PassSet() = default;
+  static PassSet all() {
+    PassSet set;
+    set.bits_.set();
+    return set;
+  }
+  void insert(OptimizerPass pass) { bits_.set(static_cast<std::size_t>(pass)); }
+  bool contains(OptimizerPass pass) const { return bits_.test(static_cast<std::size_t>(pass)); }
+  bool empty() const { return bits_.none(); }
+  bool operator==(const PassSet&) const = default;
+
+ private:
+  std::bitset<kOptimizerPassCount> bits_;
+};
+
+}  // namespace tolu

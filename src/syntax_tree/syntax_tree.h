@@ -1,0 +1,720 @@
+// The syntax tree: a plain owning tree (no sharing, no parent links) built by the parser,
+// checked by the validator and annotated in place by the inferencer and the optimizer.
+//
+// Tagged unions are std::variant. A recursive child is a Box (deep-copying owner); lists are
+// vectors held by value. Every node type has a static kName, the variant or record name used by
+// the printers; describe() in fields.h lists each type's fields for them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "syntax_tree/box.h"
+
+namespace tolu::ast {
+
+using Line = std::uint64_t;
+using SourceFile = std::optional<std::string>;
+using OptionalType = std::optional<std::string>;
+
+// The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
+enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
+
+struct Expression;
+struct Statement;
+
+// ---- Blocks and the records that expressions and statements share ------------------------
+
+struct BlockStatement {
+  static constexpr std::string_view kName = "BlockStatement";
+  std::vector<Statement> statements;
+  SourceFile source_file;
+  Line line = 1;
+  bool needs_lexical_scope = true;
+  bool operator==(const BlockStatement&) const = default;
+};
+
+struct Parameter {
+  static constexpr std::string_view kName = "Parameter";
+  std::string name;
+  OptionalType type_annotation;
+  std::optional<Box<Expression>> default_value;
+  bool is_optional = false;
+  bool is_variadic = false;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Parameter&) const = default;
+};
+
+struct CatchBinding {
+  static constexpr std::string_view kName = "CatchBinding";
+  std::string name;
+  OptionalType type_name;
+  SourceFile source_file;
+  bool operator==(const CatchBinding&) const = default;
+};
+
+struct CatchClause {
+  static constexpr std::string_view kName = "CatchClause";
+  std::optional<CatchBinding> binding;
+  BlockStatement body;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const CatchClause&) const = default;
+};
+
+// ---- Dict keys, template parts --------------------------------------------------------------
+
+struct NameKey {
+  static constexpr std::string_view kName = "NameKey";
+  std::string name;
+  bool operator==(const NameKey&) const = default;
+};
+struct StringKey {
+  static constexpr std::string_view kName = "StringKey";
+  std::string value;
+  bool operator==(const StringKey&) const = default;
+};
+struct ExpressionKey {
+  static constexpr std::string_view kName = "ExpressionKey";
+  Box<Expression> expression;
+  bool operator==(const ExpressionKey&) const = default;
+};
+
+struct DictKey {
+  std::variant<NameKey, StringKey, ExpressionKey> node;
+  Line line = 1;
+  SourceFile source_file;
+  bool operator==(const DictKey&) const = default;
+};
+
+struct Text {
+  static constexpr std::string_view kName = "Text";
+  std::string text;
+  bool operator==(const Text&) const = default;
+};
+struct Interpolation {
+  static constexpr std::string_view kName = "Interpolation";
+  Box<Expression> expression;
+  bool operator==(const Interpolation&) const = default;
+};
+
+struct TemplatePart {
+  std::variant<Text, Interpolation> node;
+  Line line = 1;
+  SourceFile source_file;
+  bool operator==(const TemplatePart&) const = default;
+};
+
+struct DictEntry;
+struct CallArgument;
+
+// ---- Expression variants (payloads; the common fields live in Expression) ------------------
+
+struct Identifier {
+  static constexpr std::string_view kName = "Identifier";
+  std::string name;
+  std::optional<std::uint64_t> resolved_depth;
+  bool operator==(const Identifier&) const = default;
+};
+struct NumberLiteral {
+  static constexpr std::string_view kName = "NumberLiteral";
+  std::string text;
+  bool operator==(const NumberLiteral&) const = default;
+};
+struct StringLiteral {
+  static constexpr std::string_view kName = "StringLiteral";
+  std::string value;
+  bool operator==(const StringLiteral&) const = default;
+};
+struct BinaryStringLiteral {
+  static constexpr std::string_view kName = "BinaryStringLiteral";
+  std::vector<std::uint8_t> bytes;
+  bool operator==(const BinaryStringLiteral&) const = default;
+};
+struct RegexLiteral {
+  static constexpr std::string_view kName = "RegexLiteral";
+  std::string pattern;
+  std::vector<TemplatePart> parts;
+  std::string flags;
+  std::optional<std::string> cache_key;
+  bool operator==(const RegexLiteral&) const = default;
+};
+struct BooleanLiteral {
+  static constexpr std::string_view kName = "BooleanLiteral";
+  bool value = false;
+  bool operator==(const BooleanLiteral&) const = default;
+};
+struct NullLiteral {
+  static constexpr std::string_view kName = "NullLiteral";
+  bool operator==(const NullLiteral&) const = default;
+};
+struct ArrayLiteral {
+  static constexpr std::string_view kName = "ArrayLiteral";
+  std::vector<Expression> elements;
+  std::optional<std::uint64_t> capacity_hint;
+  bool operator==(const ArrayLiteral&) const = default;
+};
+struct SetLiteral {
+  static constexpr std::string_view kName = "SetLiteral";
+  std::vector<Expression> elements;
+  std::optional<std::uint64_t> capacity_hint;
+  bool operator==(const SetLiteral&) const = default;
+};
+struct BagLiteral {
+  static constexpr std::string_view kName = "BagLiteral";
+  std::vector<Expression> elements;
+  std::optional<std::uint64_t> capacity_hint;
+  bool operator==(const BagLiteral&) const = default;
+};
+struct DictLiteral {
+  static constexpr std::string_view kName = "DictLiteral";
+  std::vector<DictEntry> entries;
+  std::optional<std::uint64_t> capacity_hint;
+  bool operator==(const DictLiteral&) const = default;
+};
+struct PairListLiteral {
+  static constexpr std::string_view kName = "PairListLiteral";
+  std::vector<DictEntry> entries;
+  std::optional<std::uint64_t> capacity_hint;
+  bool operator==(const PairListLiteral&) const = default;
+};
+struct TemplateLiteral {
+  static constexpr std::string_view kName = "TemplateLiteral";
+  std::vector<TemplatePart> parts;
+  bool operator==(const TemplateLiteral&) const = default;
+};
+struct UnaryExpression {
+  static constexpr std::string_view kName = "UnaryExpression";
+  std::string op;
+  std::vector<std::string> traits;  // only for "new"
+  Box<Expression> operand;
+  bool operator==(const UnaryExpression&) const = default;
+};
+struct BinaryExpression {
+  static constexpr std::string_view kName = "BinaryExpression";
+  std::string op;  // as written
+  Box<Expression> left;
+  Box<Expression> right;
+  bool operator==(const BinaryExpression&) const = default;
+};
+struct TernaryExpression {
+  static constexpr std::string_view kName = "TernaryExpression";
+  Box<Expression> condition;
+  Box<Expression> then_branch;
+  Box<Expression> else_branch;
+  bool operator==(const TernaryExpression&) const = default;
+};
+struct FallbackExpression {
+  static constexpr std::string_view kName = "FallbackExpression";
+  Box<Expression> left;
+  Box<Expression> right;
+  bool operator==(const FallbackExpression&) const = default;
+};
+struct AssignmentExpression {
+  static constexpr std::string_view kName = "AssignmentExpression";
+  std::string op;
+  Box<Expression> target;
+  Box<Expression> value;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  bool operator==(const AssignmentExpression&) const = default;
+};
+struct CallExpression {
+  static constexpr std::string_view kName = "CallExpression";
+  Box<Expression> callee;
+  std::vector<CallArgument> arguments;
+  bool operator==(const CallExpression&) const = default;
+};
+struct MemberExpression {
+  static constexpr std::string_view kName = "MemberExpression";
+  Box<Expression> object;
+  std::string name;
+  bool operator==(const MemberExpression&) const = default;
+};
+struct DynamicMemberCall {
+  static constexpr std::string_view kName = "DynamicMemberCall";
+  Box<Expression> object;
+  Box<Expression> member;
+  std::vector<CallArgument> arguments;
+  bool operator==(const DynamicMemberCall&) const = default;
+};
+struct IndexExpression {
+  static constexpr std::string_view kName = "IndexExpression";
+  Box<Expression> object;
+  Box<Expression> index;
+  bool operator==(const IndexExpression&) const = default;
+};
+struct SliceExpression {
+  static constexpr std::string_view kName = "SliceExpression";
+  Box<Expression> object;
+  std::optional<Box<Expression>> start;
+  std::optional<Box<Expression>> end;
+  bool operator==(const SliceExpression&) const = default;
+};
+struct DictAccessExpression {
+  static constexpr std::string_view kName = "DictAccessExpression";
+  Box<Expression> object;
+  Box<DictKey> key;
+  bool operator==(const DictAccessExpression&) const = default;
+};
+struct PostfixExpression {
+  static constexpr std::string_view kName = "PostfixExpression";
+  std::string op;  // "++" or "--"
+  Box<Expression> operand;
+  bool operator==(const PostfixExpression&) const = default;
+};
+struct LambdaExpression {
+  static constexpr std::string_view kName = "LambdaExpression";
+  std::vector<Parameter> parameters;
+  Box<Expression> body;
+  bool is_async = false;
+  bool operator==(const LambdaExpression&) const = default;
+};
+struct FunctionExpression {
+  static constexpr std::string_view kName = "FunctionExpression";
+  std::vector<Parameter> parameters;
+  OptionalType return_type;
+  BlockStatement body;
+  bool is_async = false;
+  bool operator==(const FunctionExpression&) const = default;
+};
+struct DeclarationExpression {
+  static constexpr std::string_view kName = "DeclarationExpression";
+  std::string kind;  // "let" or "const"
+  std::string name;
+  OptionalType type_annotation;
+  std::optional<Box<Expression>> initializer;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  bool operator==(const DeclarationExpression&) const = default;
+};
+struct TryExpression {
+  static constexpr std::string_view kName = "TryExpression";
+  BlockStatement body;
+  std::vector<CatchClause> catches;
+  bool operator==(const TryExpression&) const = default;
+};
+struct DoExpression {
+  static constexpr std::string_view kName = "DoExpression";
+  BlockStatement body;
+  bool operator==(const DoExpression&) const = default;
+};
+struct AwaitExpression {
+  static constexpr std::string_view kName = "AwaitExpression";
+  BlockStatement body;
+  bool operator==(const AwaitExpression&) const = default;
+};
+struct SpawnExpression {
+  static constexpr std::string_view kName = "SpawnExpression";
+  BlockStatement body;
+  bool operator==(const SpawnExpression&) const = default;
+};
+struct SuperCallExpression {
+  static constexpr std::string_view kName = "SuperCallExpression";
+  std::vector<CallArgument> arguments;
+  bool operator==(const SuperCallExpression&) const = default;
+};
+
+using ExpressionNode =
+    std::variant<Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral, RegexLiteral,
+                 BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral,
+                 PairListLiteral, TemplateLiteral, UnaryExpression, BinaryExpression,
+                 TernaryExpression, FallbackExpression, AssignmentExpression, CallExpression,
+                 MemberExpression, DynamicMemberCall, IndexExpression, SliceExpression,
+                 DictAccessExpression, PostfixExpression, LambdaExpression, FunctionExpression,
+                 DeclarationExpression, TryExpression, DoExpression, AwaitExpression,
+                 SpawnExpression, SuperCallExpression>;
+static_assert(std::variant_size_v<ExpressionNode> == 33);
+
+struct Expression {
+  ExpressionNode node;
+  Line line_ = 1;
+  SourceFile source_file_;
+  std::optional<std::string> inferred_type_;
+
+  // Total accessors: every variant has all three.
+  Line line() const { return line_; }
+  const SourceFile& source_file() const { return source_file_; }
+  const std::optional<std::string>& inferred_type() const { return inferred_type_; }
+  std::optional<std::string>& inferred_type() { return inferred_type_; }
+
+  template <class T>
+  T* as() { return std::get_if<T>(&node); }
+  template <class T>
+  const T* as() const { return std::get_if<T>(&node); }
+  template <class T>
+  bool is() const { return std::holds_alternative<T>(node); }
+
+  bool operator==(const Expression&) const = default;
+};
+
+struct DictEntry {
+  static constexpr std::string_view kName = "DictEntry";
+  DictKey key;
+  Expression value;
+  Line line = 1;
+  SourceFile source_file;
+  bool operator==(const DictEntry&) const = default;
+};
+
+struct Named {
+  static constexpr std::string_view kName = "Named";
+  DictKey key;
+  bool operator==(const Named&) const = default;
+};
+struct Positional {
+  static constexpr std::string_view kName = "Positional";
+  bool operator==(const Positional&) const = default;
+};
+struct Spread {
+  static constexpr std::string_view kName = "Spread";
+  bool operator==(const Spread&) const = default;
+};
+
+struct CallArgument {
+  std::variant<Named, Positional, Spread> node;
+  Expression value;
+  Line line = 1;
+  SourceFile source_file;
+  bool operator==(const CallArgument&) const = default;
+};
+
+// ---- Declarations ---------------------------------------------------------------------------
+
+struct ClassMember;
+
+struct FieldDeclaration {
+  static constexpr std::string_view kName = "FieldDeclaration";
+  std::string kind;
+  std::string name;
+  OptionalType type_annotation;
+  std::vector<std::string> accessors;
+  std::optional<Expression> initializer;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const FieldDeclaration&) const = default;
+};
+
+struct MethodDeclaration {
+  static constexpr std::string_view kName = "MethodDeclaration";
+  std::string name;
+  std::vector<Parameter> parameters;
+  OptionalType return_type;
+  BlockStatement body;
+  bool is_static = false;
+  bool is_async = false;
+  bool is_forward = false;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const MethodDeclaration&) const = default;
+};
+
+struct ClassDeclaration {
+  static constexpr std::string_view kName = "ClassDeclaration";
+  std::string name;
+  std::optional<std::string> base_class;
+  std::vector<std::string> traits;
+  std::vector<ClassMember> members;
+  bool is_forward = false;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const ClassDeclaration&) const = default;
+};
+
+struct TraitDeclaration {
+  static constexpr std::string_view kName = "TraitDeclaration";
+  std::string name;
+  std::vector<ClassMember> members;
+  bool is_forward = false;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const TraitDeclaration&) const = default;
+};
+
+struct Field {
+  static constexpr std::string_view kName = "Field";
+  FieldDeclaration declaration;
+  bool operator==(const Field&) const = default;
+};
+struct Method {
+  static constexpr std::string_view kName = "Method";
+  MethodDeclaration declaration;
+  bool operator==(const Method&) const = default;
+};
+struct NestedClass {
+  static constexpr std::string_view kName = "NestedClass";
+  ClassDeclaration declaration;
+  bool operator==(const NestedClass&) const = default;
+};
+struct NestedTrait {
+  static constexpr std::string_view kName = "NestedTrait";
+  TraitDeclaration declaration;
+  bool operator==(const NestedTrait&) const = default;
+};
+
+struct ClassMember {
+  std::variant<Field, Method, NestedClass, NestedTrait> node;
+  bool operator==(const ClassMember&) const = default;
+};
+
+struct SwitchCase {
+  static constexpr std::string_view kName = "SwitchCase";
+  std::vector<Expression> values;
+  std::vector<Statement> body;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const SwitchCase&) const = default;
+};
+
+struct SwitchIndexEntry {
+  static constexpr std::string_view kName = "SwitchIndexEntry";
+  std::string key;
+  std::uint64_t case_index = 0;
+  bool operator==(const SwitchIndexEntry&) const = default;
+};
+
+struct DeclarationBindingEntry {
+  static constexpr std::string_view kName = "DeclarationBindingEntry";
+  DictKey key;
+  std::string name;
+  OptionalType type_annotation;
+  std::optional<Expression> default_value;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const DeclarationBindingEntry&) const = default;
+};
+
+struct DeclarationBindingPattern {
+  static constexpr std::string_view kName = "DeclarationBindingPattern";
+  std::vector<DeclarationBindingEntry> entries;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const DeclarationBindingPattern&) const = default;
+};
+
+struct ImportSpecifier {
+  static constexpr std::string_view kName = "ImportSpecifier";
+  std::string name;
+  std::string local_name;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const ImportSpecifier&) const = default;
+};
+
+struct PostfixCondition {
+  static constexpr std::string_view kName = "PostfixCondition";
+  std::string keyword;  // "if" or "unless"
+  Expression condition;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const PostfixCondition&) const = default;
+};
+
+struct PostfixConditionalStatement {
+  static constexpr std::string_view kName = "PostfixConditionalStatement";
+  std::string keyword;  // "if" or "unless"
+  Expression condition;
+  Box<Statement> statement;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const PostfixConditionalStatement&) const = default;
+};
+
+// ---- Statement variants ---------------------------------------------------------------------
+
+struct Block {
+  static constexpr std::string_view kName = "Block";
+  BlockStatement block;
+  bool operator==(const Block&) const = default;
+};
+struct VariableDeclaration {
+  static constexpr std::string_view kName = "VariableDeclaration";
+  std::string kind;
+  std::string name;
+  OptionalType type_annotation;
+  std::optional<Expression> initializer;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const VariableDeclaration&) const = default;
+};
+struct DestructuringDeclaration {
+  static constexpr std::string_view kName = "DestructuringDeclaration";
+  std::string kind;
+  DeclarationBindingPattern pattern;
+  Expression initializer;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const DestructuringDeclaration&) const = default;
+};
+struct FunctionDeclaration {
+  static constexpr std::string_view kName = "FunctionDeclaration";
+  std::string name;
+  std::vector<Parameter> parameters;
+  OptionalType return_type;
+  BlockStatement body;
+  bool is_async = false;
+  bool is_forward = false;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const FunctionDeclaration&) const = default;
+};
+struct Class {
+  static constexpr std::string_view kName = "Class";
+  ClassDeclaration declaration;
+  bool operator==(const Class&) const = default;
+};
+struct Trait {
+  static constexpr std::string_view kName = "Trait";
+  TraitDeclaration declaration;
+  bool operator==(const Trait&) const = default;
+};
+struct Import {
+  static constexpr std::string_view kName = "Import";
+  std::string module_path;
+  std::vector<ImportSpecifier> specifiers;
+  bool is_try = false;
+  bool imports_all = false;
+  std::optional<PostfixCondition> condition;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Import&) const = default;
+};
+struct If {
+  static constexpr std::string_view kName = "If";
+  Expression condition;
+  BlockStatement then_block;
+  std::optional<Box<Statement>> else_branch;  // an If or a Block
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const If&) const = default;
+};
+struct While {
+  static constexpr std::string_view kName = "While";
+  Expression condition;
+  BlockStatement body;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const While&) const = default;
+};
+struct For {
+  static constexpr std::string_view kName = "For";
+  std::string variable;
+  std::optional<std::string> binding_kind;
+  Expression iterable;
+  BlockStatement body;
+  std::optional<BlockStatement> else_block;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const For&) const = default;
+};
+struct Switch {
+  static constexpr std::string_view kName = "Switch";
+  Expression discriminant;
+  std::optional<std::string> comparator;
+  std::vector<SwitchCase> cases;
+  std::optional<std::vector<Statement>> default_body;
+  std::optional<std::vector<SwitchIndexEntry>> case_index;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Switch&) const = default;
+};
+struct Try {
+  static constexpr std::string_view kName = "Try";
+  BlockStatement body;
+  std::vector<CatchClause> catches;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Try&) const = default;
+};
+struct Return {
+  static constexpr std::string_view kName = "Return";
+  std::optional<Expression> value;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Return&) const = default;
+};
+struct LoopControl {
+  static constexpr std::string_view kName = "LoopControl";
+  std::string keyword;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const LoopControl&) const = default;
+};
+struct Throw {
+  static constexpr std::string_view kName = "Throw";
+  Expression value;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Throw&) const = default;
+};
+struct Die {
+  static constexpr std::string_view kName = "Die";
+  Expression value;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Die&) const = default;
+};
+struct PostfixConditional {
+  static constexpr std::string_view kName = "PostfixConditional";
+  PostfixConditionalStatement statement;
+  bool operator==(const PostfixConditional&) const = default;
+};
+struct Output {
+  static constexpr std::string_view kName = "Output";
+  std::string keyword;
+  std::vector<Expression> arguments;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Output&) const = default;
+};
+struct ExpressionStatement {
+  static constexpr std::string_view kName = "ExpressionStatement";
+  Expression expression;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const ExpressionStatement&) const = default;
+};
+
+using StatementNode =
+    std::variant<Block, VariableDeclaration, DestructuringDeclaration, FunctionDeclaration, Class,
+                 Trait, Import, If, While, For, Switch, Try, Return, LoopControl, Throw, Die,
+                 PostfixConditional, Output, ExpressionStatement>;
+static_assert(std::variant_size_v<StatementNode> == 19);
+
+struct Statement {
+  StatementNode node;
+
+  Line line() const;
+  const SourceFile& source_file() const;
+
+  template <class T>
+  T* as() { return std::get_if<T>(&node); }
+  template <class T>
+  const T* as() const { return std::get_if<T>(&node); }
+  template <class T>
+  bool is() const { return std::holds_alternative<T>(node); }
+
+  bool operator==(const Statement&) const = default;
+};
+
+struct Program {
+  static constexpr std::string_view kName = "Program";
+  std::vector<Statement> statements;
+  SourceFile source_file;
+  Line line = 1;
+  bool operator==(const Program&) const = default;
+};
+
+}  // namespace tolu::ast

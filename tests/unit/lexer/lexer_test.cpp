@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "lexer/lexer.h"
+#include "support/tokens.h"
+
+namespace tolu {
+namespace {
+
+using testing::lex_to_string;
+
+struct LexCase {
+  const char* source;
+  const char* tokens;
+};
+
+class LexCore : public ::testing::TestWithParam<LexCase> {};
+
+TEST_P(LexCore, Tokens) { EXPECT_EQ(lex_to_string(GetParam().source), GetParam().tokens); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LexCore,
+    ::testing::Values(
+        LexCase{"let x := 1 + 2; say x", "K:let I:x O::= N:1 O:+ N:2 P:; K:say I:x"},
+        // Longest operator first, in the documented order.
+        LexCase{"a**=b", "I:a O:**= I:b"}, LexCase{"a <=> b", "I:a O:<=> I:b"},
+        LexCase{"x<<<y", "I:x O:<<< I:y"}, LexCase{"x_=y", "I:x O:_= I:y"},
+        LexCase{"x__=y x_y_", "I:x_ O:_= I:y I:x_y_"},
+        LexCase{"a ?:= b ?: c", "I:a O:?:= I:b O:?: I:c"}, LexCase{"o.(m)", "I:o O:.( I:m P:)"},
+        LexCase{"...xs", "O:... I:xs"}, LexCase{"a ⊂⊃ b ⊂ c", "I:a O:⊂⊃ I:b O:⊂ I:c"},
+        LexCase{"a>>b<<c", "I:a O:>> I:b O:<< I:c"}, LexCase{"a -> b → c", "I:a O:-> I:b O:-> I:c"},
+        LexCase{"a ▷ f ◁ g", "I:a O:▷ I:f O:◁ I:g"}, LexCase{"¬a × b ÷ c", "O:¬ I:a O:× I:b O:÷ I:c"},
+        LexCase{"a ≤ b ≠ c", "I:a O:≤ I:b O:≠ I:c"}, LexCase{"x\\y", "I:x O:\\ I:y"},
+        LexCase{"⊤ ⊥", "K:true K:false"}, LexCase{"^^ + 1", "I:^^ O:+ N:1"},
+        LexCase{"^ ^", "O:^ O:^"},
+        // Underscores.
+        LexCase{"_x __ _ _1", "I:_x I:__ O:_ I:_1"}, LexCase{"a_b", "I:a_b"},
+        // Numbers: one optional fraction, nothing else.
+        LexCase{"1.5 1. 1..2", "N:1.5 N:1 O:. N:1 O:. O:. N:2"},
+        LexCase{"1.2.3", "N:1.2 O:. N:3"}, LexCase{"007 12abc", "N:007 N:12 I:abc"},
+        // Words: Unicode letters and numbers continue an identifier; keywords are exact.
+        LexCase{"héllo naïve x²", "I:héllo I:naïve I:x²"}, LexCase{"Let let", "I:Let K:let"},
+        LexCase{"typeof equivalentof", "K:typeof K:equivalentof"},
+        // Punctuation.
+        LexCase{"( ) , ; [ ] { }", "P:( P:) P:, P:; P:[ P:] P:{ P:}"},
+        // Comments, interpreter line and documentation blocks.
+        LexCase{"a // c\nb", "I:a I:b"}, LexCase{"a /* x\ny */ b", "I:a I:b"},
+        LexCase{"a /* never closed", "I:a"}, LexCase{"#!/bin/tolu\nx", "I:x"},
+        LexCase{"=head1 Name\ntext\n=cut more\nx", "I:x"}, LexCase{"=pod\nnever cut", ""},
+        LexCase{"=cut\nx", "I:x"}, LexCase{"x =y", "I:x O:= I:y"},
+        LexCase{"x\n=y", "I:x"}, LexCase{"x\n= y", "I:x O:= I:y"},
+        // A regex may start only where an operand is expected.
+        LexCase{"a/b", "I:a O:/ I:b"}, LexCase{"(/b/)", "P:( R:/b/[] P:)"},
+        LexCase{"x = /ab/", "I:x O:= R:/ab/[]"}, LexCase{"if /x/", "K:if R:/x/[]"},
+        LexCase{"a) / b", "I:a P:) O:/ I:b"}, LexCase{"1 /2", "N:1 O:/ N:2"},
+        LexCase{"", ""},
+        // Errors.
+        LexCase{"#x", "error 1:1 unexpected character '#'"},
+        LexCase{"x\n  #", "error 2:3 unexpected character '#'"},
+        LexCase{"a $", "error 1:3 unexpected character '$'"},
+        LexCase{"é %", "error 1:3 unexpected character '%'"},
+        LexCase{"\t\t%", "error 1:3 unexpected character '%'"},
+        LexCase{"a\xc2\xa0", "error 1:2 unexpected character '\xc2\xa0'"},
+        LexCase{"#!x\n#", "error 2:1 unexpected character '#'"}));
+
+TEST(LexPositions, TokensCarryCharacterIndexesLinesAndColumns) {
+  auto result = lex("é := 1\n\tfoo");
+  ASSERT_TRUE(result);
+  const auto& t = result.value().tokens;
+  ASSERT_EQ(t.size(), 5u);
+  struct Expected {
+    TokenKind kind;
+    std::uint32_t start, end, line, column;
+  };
+  const Expected expected[] = {{TokenKind::Identifier, 0, 1, 1, 1},
+                               {TokenKind::Operator, 2, 4, 1, 3},
+                               {TokenKind::Number, 5, 6, 1, 6},
+                               {TokenKind::Identifier, 8, 11, 2, 2},
+                               {TokenKind::Eof, 11, 11, 2, 5}};
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(t[i].kind, expected[i].kind);
+    EXPECT_EQ(t[i].start, expected[i].start);
+    EXPECT_EQ(t[i].end, expected[i].end);
+    EXPECT_EQ(t[i].line, expected[i].line);
+    EXPECT_EQ(t[i].column, expected[i].column);
+  }
+}
+
+TEST(LexPositions, EmptySourceGivesOneEofAtLineOneColumnOne) {
+  auto result = lex("");
+  ASSERT_TRUE(result);
+  ASSERT_EQ(result.value().tokens.size(), 1u);
+  const Token& eof = result.value().tokens[0];
+  EXPECT_EQ(eof.kind, TokenKind::Eof);
+  EXPECT_EQ(eof.line, 1u);
+  EXPECT_EQ(eof.column, 1u);
+}
+
+TEST(LexPositions, LexicalErrorsHaveTheRightKindAndNoFile) {
+  auto result = lex("x #");
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().kind(), ErrorKind::Lexical);
+  EXPECT_FALSE(result.error().source_file());
+}
+
+}  // namespace
+}  // namespace tolu
