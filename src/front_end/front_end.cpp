@@ -1,6 +1,7 @@
 #include "front_end/front_end.h"
 
 #include "lexer/lexer.h"
+#include "parser/parser.h"
 
 namespace tolu {
 
@@ -14,17 +15,14 @@ Result<ast::Program> parse_program_with_compile_options_and_source_file(
   (void)options;
   auto tokens = lex(source);
   if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
-  ast::Program program;
-  program.source_file = source_file;
+  auto program = parse_program_tokens(std::move(tokens).value(), source_file);
+  if (!program) return program;
   return program;
 }
 
 Result<ast::Expression> parse_expression_with_source_file(
     std::string_view source, const std::optional<std::string>& source_file) {
-  auto tokens = lex(source);
-  if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
-  return ToluError::with_source_file(
-      ToluError::located(ErrorKind::Syntax, 1, 1, "Expected expression"), source_file);
+  return parse_expression_text(source, source_file);
 }
 
 }  // namespace tolu

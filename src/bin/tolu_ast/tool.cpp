@@ -1,0 +1,236 @@
+#include "bin/tolu_ast/tool.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
+#include "diagnostics/render.h"
+#include "front_end/front_end.h"
+#include "lexer/lexer.h"
+#include "lexer/unicode.h"
+#include "syntax_tree/printers.h"
+
+namespace tolu::inspect {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view kUsage =
+    "Usage: tolu-ast [OPTIONS] [FILE]\n"
+    "Shows what the Tolu front end makes of FILE (standard input when FILE is - or absent).\n"
+    "Options:\n"
+    "  --tokens              run the lexer only and print the tokens\n"
+    "  --expr                parse the whole input as one expression\n"
+    "  --no-validate         skip semantic validation\n"
+    "  --no-infer            skip type inference\n"
+    "  --passes=LIST         optimizer passes, comma-separated, or all (default: none)\n"
+    "  --source-file=NAME    the source file name handed to the front end\n"
+    "  --json                print JSON instead of the readable outline\n"
+    "  -h, --help            show this help\n";
+
+struct Options {
+  bool tokens = false;
+  bool expr = false;
+  bool json = false;
+  CompileOptions compile;
+  std::optional<std::string> source_file;
+  std::optional<std::string> file;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+std::optional<UsageError> parse_passes(std::string_view list, PassSet& passes) {
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    const std::string_view name = list.substr(0, comma);
+    if (name == "all") {
+      passes = PassSet::all();
+    } else if (auto pass = optimizer_pass_from_name(name)) {
+      passes.insert(*pass);
+    } else {
+      return UsageError{"unknown pass: " + std::string(name)};
+    }
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+  }
+  return std::nullopt;
+}
+
+std::variant<Options, UsageError> parse_arguments(const std::vector<std::string>& args) {
+  Options options;
+  for (const std::string& arg : args) {
+    const std::string_view a = arg;
+    if (a == "--tokens") {
+      options.tokens = true;
+    } else if (a == "--expr") {
+      options.expr = true;
+    } else if (a == "--json") {
+      options.json = true;
+    } else if (a == "--no-validate") {
+      options.compile.validate = false;
+    } else if (a == "--no-infer") {
+      options.compile.infer_types = false;
+    } else if (a.starts_with("--passes=")) {
+      if (auto error = parse_passes(a.substr(9), options.compile.optimizations)) return *error;
+    } else if (a.starts_with("--source-file=")) {
+      options.source_file = std::string(a.substr(14));
+    } else if (a != "-" && a.starts_with("-")) {
+      return UsageError{"unknown option: " + arg};
+    } else if (options.file) {
+      return UsageError{"more than one FILE: " + arg};
+    } else {
+      options.file = arg;
+    }
+  }
+  if (options.tokens && options.expr) return UsageError{"--tokens and --expr cannot be combined"};
+  return options;
+}
+
+std::optional<std::string> read_input(const Options& options, std::istream& in, std::string& problem) {
+  if (!options.file || *options.file == "-") {
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text;
+  }
+  std::ifstream file(*options.file, std::ios::binary);
+  if (!file) {
+    problem = "cannot read " + *options.file + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return text;
+}
+
+Json json_of_parts(const std::vector<TokenTemplatePart>& parts) {
+  Json array = Json::array();
+  for (const auto& part : parts) {
+    array.push_back({{"kind", static_cast<int>(part.kind)}, {"line", part.line}, {"text", part.text}});
+  }
+  return array;
+}
+
+Json tokens_json(const TokenVector& tokens) {
+  Json array = Json::array();
+  for (const Token& t : tokens.tokens) {
+    Json object = {{"kind", token_kind_name(t.kind)}, {"start", t.start}, {"end", t.end}, {"line", t.line},
+                   {"column", t.column}};
+    switch (t.kind) {
+      case TokenKind::Keyword:
+      case TokenKind::Identifier:
+      case TokenKind::Number:
+      case TokenKind::Operator:
+      case TokenKind::Punct: object["text"] = std::string(t.text); break;
+      case TokenKind::String: object["value"] = tokens.literal(t).value; break;
+      case TokenKind::BinaryString: object["bytes"] = tokens.literal(t).bytes; break;
+      case TokenKind::Regex:
+        object["pattern"] = tokens.literal(t).value;
+        object["flags"] = tokens.literal(t).flags;
+        object["parts"] = json_of_parts(tokens.literal(t).parts);
+        break;
+      case TokenKind::Template: object["parts"] = json_of_parts(tokens.literal(t).parts); break;
+      case TokenKind::Eof: break;
+    }
+    array.push_back(std::move(object));
+  }
+  return array;
+}
+
+std::string tokens_outline(const TokenVector& tokens) {
+  std::string out;
+  for (const Token& t : tokens.tokens) {
+    out += std::to_string(t.line) + ":" + std::to_string(t.column) + " " + std::string(token_kind_name(t.kind));
+    Json payload = tokens_json(TokenVector{{t}, tokens.literals})[0];
+    for (const char* key : {"text", "value", "bytes", "pattern", "flags", "parts"}) {
+      if (payload.contains(key)) out += std::string(" ") + key + "=" + payload[key].dump();
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+Json error_json(const ToluError& error) {
+  Json body = {{"kind", error_kind_name(error.kind())},
+               {"line", error.line()},
+               {"column", error.column()},
+               {"source_file", error.source_file() ? Json(*error.source_file()) : Json(nullptr)},
+               {"message", error.message()}};
+  return {{"error", std::move(body)}};
+}
+
+void print_json(std::ostream& out, const Json& json) {
+  out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+// Prints a front-end result: the product on success, else the error (JSON on standard output
+// with --json) and always the caret diagnostic on standard error.
+template <class T, class Print>
+int report(const Result<T>& result, const Options& options, std::string_view source, std::ostream& out,
+           std::ostream& err, Print print) {
+  if (result) {
+    print(result.value());
+    return 0;
+  }
+  if (options.json) print_json(out, error_json(result.error()));
+  const std::string name = options.source_file ? *options.source_file : options.file ? *options.file : "<stdin>";
+  err << render_diagnostic(result.error(), name, source);
+  return 1;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  for (const std::string& arg : args) {
+    if (arg == "-h" || arg == "--help") {
+      out << kUsage;
+      return 0;
+    }
+  }
+  auto parsed = parse_arguments(args);
+  if (auto* usage = std::get_if<UsageError>(&parsed)) {
+    err << "tolu-ast: " << usage->message << "\n" << kUsage;
+    return 2;
+  }
+  const Options& options = std::get<Options>(parsed);
+  std::string problem;
+  const std::optional<std::string> source = read_input(options, in, problem);
+  if (!source) {
+    err << "tolu-ast: " << problem << "\n";
+    return 2;
+  }
+  if (!is_valid_utf8(*source)) {
+    err << "tolu-ast: " << (options.file ? *options.file : "<stdin>") << " is not valid UTF-8\n";
+    return 2;
+  }
+
+  if (options.tokens) {
+    auto tokens = lex(*source);
+    return report(tokens, options, *source, out, err, [&](const TokenVector& t) {
+      if (options.json) {
+        print_json(out, tokens_json(t));
+      } else {
+        out << tokens_outline(t);
+      }
+    });
+  }
+  if (options.expr) {
+    auto expression = parse_expression_with_source_file(*source, options.source_file);
+    return report(expression, options, *source, out, err, [&](const ast::Expression& e) {
+      if (options.json) {
+        print_json(out, ast::to_json(e));
+      } else {
+        out << ast::to_outline(e);
+      }
+    });
+  }
+  auto program = parse_program_with_compile_options_and_source_file(*source, options.compile, options.source_file);
+  return report(program, options, *source, out, err, [&](const ast::Program& p) {
+    if (options.json) {
+      print_json(out, ast::to_json(p));
+    } else {
+      out << ast::to_outline(p);
+    }
+  });
+}
+
+}  // namespace tolu::inspect

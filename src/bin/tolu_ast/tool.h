@@ -1,0 +1,16 @@
+// tolu-ast: shows the tokens, the annotated tree or the error the front end makes of a file.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tolu::inspect {
+
+// Runs the tool over `args` (without the program name); `in` is read when no FILE is named.
+// Returns the exit status: 0 for a tree or tokens, 1 for a front-end error, 2 for a usage error
+// or unreadable input.
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace tolu::inspect

@@ -1,0 +1,229 @@
+// Classes, traits, methods, fields, parameters and the small signature pieces they share.
+#include "parser/parser_internal.h"
+
+namespace tolu::parsing {
+
+ast::BlockStatement Parser::empty_body(Line line) const {
+  ast::BlockStatement body;
+  body.source_file = source_file_;
+  body.line = line;
+  return body;
+}
+
+// class := "class" NAME ["extends" NAME] [composition] (";" | "{" { member | ";" } "}")
+ast::ClassDeclaration Parser::parse_class_declaration() {
+  DepthGuard guard(*this);
+  ast::ClassDeclaration declaration;
+  declaration.line = current_line();
+  declaration.source_file = source_file_;
+  expect_keyword("class");
+  declaration.name = expect_identifier("Expected class name");
+  if (check_keyword("extends")) {
+    advance();
+    declaration.base_class = expect_identifier("Expected base class name after extends");
+  }
+  declaration.traits = parse_trait_composition_list();
+  if (match_punct()) {
+    declaration.is_forward = true;
+    return declaration;
+  }
+  if (!check_punct('{')) fail("Expected '{' to start class body");
+  advance();
+  for (;;) {
+    while (match_punct()) {
+    }
+    if (check_punct('}')) {
+      advance();
+      return declaration;
+    }
+    if (check_keyword("let") || check_keyword("const")) {
+      declaration.members.push_back({ast::Field{parse_field_declaration()}});
+    } else if (check_keyword("async") || check_keyword("static") || check_keyword("method")) {
+      declaration.members.push_back({ast::Method{parse_method_declaration(true)}});
+    } else if (check_keyword("class")) {
+      declaration.members.push_back({ast::NestedClass{parse_class_declaration()}});
+    } else if (check_keyword("trait")) {
+      declaration.members.push_back({ast::NestedTrait{parse_trait_declaration()}});
+    } else {
+      fail("Unsupported class member");
+    }
+  }
+}
+
+// trait := "trait" NAME (";" | "{" { method | class | trait | ";" } "}")
+ast::TraitDeclaration Parser::parse_trait_declaration() {
+  DepthGuard guard(*this);
+  ast::TraitDeclaration declaration;
+  declaration.line = current_line();
+  declaration.source_file = source_file_;
+  expect_keyword("trait");
+  declaration.name = expect_identifier("Expected trait name");
+  if (match_punct()) {
+    declaration.is_forward = true;
+    return declaration;
+  }
+  if (!check_punct('{')) fail("Expected '{' to start trait body");
+  advance();
+  for (;;) {
+    while (match_punct()) {
+    }
+    if (check_punct('}')) {
+      advance();
+      return declaration;
+    }
+    if (check_keyword("async") || check_keyword("method")) {
+      declaration.members.push_back({ast::Method{parse_method_declaration(false)}});
+    } else if (check_keyword("class")) {
+      declaration.members.push_back({ast::NestedClass{parse_class_declaration()}});
+    } else if (check_keyword("trait")) {
+      declaration.members.push_back({ast::NestedTrait{parse_trait_declaration()}});
+    } else {
+      fail("Unsupported trait member");
+    }
+  }
+}
+
+// composition := ("but" | "with") NAME { "," NAME }
+std::vector<std::string> Parser::parse_trait_composition_list() {
+  std::vector<std::string> traits;
+  if (!check_keyword("but") && !check_keyword("with")) return traits;
+  advance();
+  traits.push_back(expect_identifier("Expected trait name"));
+  while (check_punct(',')) {
+    advance();
+    traits.push_back(expect_identifier("Expected trait name"));
+  }
+  return traits;
+}
+
+// method := { "static" | "async" } "method" NAME (";" | params ["->" TYPE] block)
+ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
+  ast::MethodDeclaration method;
+  method.line = current_line();
+  method.source_file = source_file_;
+  if (allow_static) {
+    while (check_keyword("static") || check_keyword("async")) {
+      const bool is_static = check_keyword("static");
+      bool& flag = is_static ? method.is_static : method.is_async;
+      advance();
+      if (flag) fail(is_static ? "Duplicate static method modifier" : "Duplicate async method modifier");
+      flag = true;
+    }
+  } else {
+    if (check_keyword("async")) {
+      advance();
+      method.is_async = true;
+      if (check_keyword("async")) {
+        advance();
+        fail("Duplicate async method modifier");
+      }
+    }
+    if (check_keyword("static")) fail("static methods are not allowed here");
+  }
+  expect_keyword("method");
+  method.name = expect_name("Expected method name");
+  if (match_punct()) {
+    method.is_forward = true;
+    method.body = empty_body(method.line);
+    return method;
+  }
+  method.parameters = parse_parameter_list();
+  if (check_operator("->")) {
+    advance();
+    method.return_type = expect_identifier("Expected return type after '->'");
+  }
+  method.body = parse_block_statement();
+  return method;
+}
+
+// field := ("let" | "const") typed-name ["with" NAME { "," NAME }] [weak] [":=" expression [weak]]
+ast::FieldDeclaration Parser::parse_field_declaration() {
+  ast::FieldDeclaration field;
+  field.line = current_line();
+  field.source_file = source_file_;
+  field.kind = expect_keyword_any({"let", "const"});
+  std::tie(field.type_annotation, field.name) = parse_typed_name();
+  if (check_keyword("with")) {
+    advance();
+    field.accessors.push_back(expect_name("Expected accessor name"));
+    while (check_punct(',')) {
+      advance();
+      field.accessors.push_back(expect_name("Expected accessor name"));
+    }
+  }
+  field.is_weak = parse_optional_weak_modifier("field declaration");
+  if (check_operator(":=")) {
+    advance();
+    field.initializer = parse_expression_prec(1);
+    field.is_weak = parse_optional_weak_modifier("field declaration") || field.is_weak;
+  }
+  return field;
+}
+
+// params := "(" [param] { "," [param] } ")"; a variadic parameter needs no comma before it.
+std::vector<ast::Parameter> Parser::parse_parameter_list() {
+  expect_punct('(', "Expected '('");
+  std::vector<ast::Parameter> parameters;
+  while (!check_punct(')')) {
+    if (check_punct(',')) {
+      advance();
+      continue;
+    }
+    parameters.push_back(parse_parameter());
+    if (check_operator("...")) parameters.push_back(parse_parameter());
+    if (!check_punct(',')) break;
+    advance();
+  }
+  expect_punct(')', "Expected ')' after parameter list");
+  return parameters;
+}
+
+// param := ["..."] typed-name ["?"] [":=" expression]
+ast::Parameter Parser::parse_parameter() {
+  ast::Parameter parameter;
+  parameter.line = current_line();
+  parameter.source_file = source_file_;
+  if (check_operator("...")) {
+    advance();
+    parameter.is_variadic = true;
+  }
+  std::tie(parameter.type_annotation, parameter.name) = parse_typed_name();
+  if (check_operator("?")) {
+    advance();
+    parameter.is_optional = true;
+  }
+  if (check_operator(":=")) {
+    advance();
+    parameter.default_value = ast::Box<ast::Expression>(parse_expression_prec(1));
+  }
+  return parameter;
+}
+
+// typed-name := NAME | TYPE NAME
+std::pair<std::optional<std::string>, std::string> Parser::parse_typed_name() {
+  std::string first = expect_name("Expected name");
+  if (current().kind != TokenKind::Identifier) return {std::nullopt, std::move(first)};
+  std::string second = expect_name("Expected identifier");
+  return {std::move(first), std::move(second)};
+}
+
+// return-type := "->" TYPE
+std::optional<std::string> Parser::parse_optional_return_type() {
+  if (!check_operator("->")) return std::nullopt;
+  advance();
+  return expect_identifier("Expected return type after '->'");
+}
+
+// weak := "but" "weak"
+bool Parser::parse_optional_weak_modifier(std::string_view context) {
+  if (!check_keyword("but")) return false;
+  advance();
+  if (token_text(current()) == "weak") {
+    advance();
+    return true;
+  }
+  fail("Unknown but modifier '" + token_text(current()) + "' in " + std::string(context) +
+       "; expected 'but weak'");
+}
+
+}  // namespace tolu::parsing

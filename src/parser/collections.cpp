@@ -1,0 +1,166 @@
+// Bag and pair-list literals, dict keys, call arguments, and the parts of templates and regexes.
+#include "parser/parser.h"
+#include "parser/parser_internal.h"
+
+#include "lexer/lexer.h"
+
+namespace tolu::parsing {
+
+// bag := "<<<" list ">>>"
+ast::Expression Parser::parse_bag_literal() {
+  const Line line = current_line();
+  advance();
+  return make(ast::BagLiteral{parse_expression_list_until_operator(">>>"), std::nullopt}, line);
+}
+
+// pair-list := "{" "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}" "}"
+ast::Expression Parser::parse_pairlist_literal() {
+  const Line line = current_line();
+  advance();
+  advance();
+  consume_commas();
+  std::vector<ast::DictEntry> entries;
+  const auto at_close = [&] { return check_punct('}') && is_punct(peek_token(), '}'); };
+  if (!at_close()) {
+    for (;;) {
+      ast::DictKey key = parse_dict_key_before_colon();
+      if (!check_operator(":")) fail("Expected ':' after pairlist key");
+      advance();
+      ast::Expression value = parse_expression_prec(1);
+      const Line entry_line = key.line;
+      ast::SourceFile entry_file = key.source_file;
+      entries.push_back({std::move(key), std::move(value), entry_line, std::move(entry_file)});
+      if (!check_punct(',')) break;
+      consume_commas();
+      if (at_close()) break;
+    }
+  }
+  expect_punct('}', "Expected '}' after pairlist literal");
+  expect_punct('}', "Expected second '}' after pairlist literal");
+  return make(ast::PairListLiteral{std::move(entries), std::nullopt}, line);
+}
+
+// key := NAME | KEYWORD | STRING | "(" expression ")"
+ast::DictKey Parser::parse_dict_key_before_colon() {
+  const Token& t = current();
+  const Line line = t.line;
+  if (t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier) {
+    std::string name(t.text);
+    advance();
+    return {ast::NameKey{std::move(name)}, line, source_file_};
+  }
+  if (t.kind == TokenKind::String) {
+    std::string value = literal(t).value;
+    advance();
+    return {ast::StringKey{std::move(value)}, line, source_file_};
+  }
+  if (is_punct(t, '(')) return parse_dict_key_expression();
+  fail("Expected dict key");
+}
+
+// access-key := (NAME | KEYWORD | STRING) "}" | expression | "(" expression ")"; "}" stays
+ast::DictKey Parser::parse_dict_key_until_rbrace() {
+  const Token& t = current();
+  const Line line = t.line;
+  const bool word_or_string =
+      t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier || t.kind == TokenKind::String;
+  if (word_or_string && is_punct(peek_token(), '}')) return parse_dict_key_before_colon();
+  if (word_or_string) return {ast::ExpressionKey{parse_expression_prec(1)}, line, source_file_};
+  if (is_punct(t, '(')) return parse_dict_key_expression();
+  fail("Expected dict access key");
+}
+
+// "(" expression ")" as a key
+ast::DictKey Parser::parse_dict_key_expression() {
+  const Line line = current_line();
+  advance();
+  ast::Expression expression = parse_expression_prec(1);
+  expect_punct(')', "Expected ')' after dict key expression");
+  return {ast::ExpressionKey{std::move(expression)}, line, source_file_};
+}
+
+// arguments := ")" | argument { separator argument } [","] ")", after "("; a named argument may
+// follow another argument without a comma.
+std::vector<ast::CallArgument> Parser::parse_call_arguments_after_open() {
+  std::vector<ast::CallArgument> arguments;
+  if (check_punct(')')) {
+    advance();
+    return arguments;
+  }
+  for (;;) {
+    consume_commas();
+    arguments.push_back(parse_call_argument());
+    if (check_punct(',')) {
+      advance();
+      if (check_punct(')')) break;
+      continue;
+    }
+    if (!named_argument_follows()) break;
+  }
+  expect_punct(')', "Expected ')' after arguments");
+  return arguments;
+}
+
+// argument := "..." expression | expression ":" expression | expression
+ast::CallArgument Parser::parse_call_argument() {
+  if (check_operator("...")) {
+    const Line line = current_line();
+    advance();
+    return {ast::Spread{}, parse_expression_prec(1), line, source_file_};
+  }
+  ast::Expression first = parse_expression_prec(1);
+  const Line line = first.line();
+  ast::SourceFile source_file = first.source_file();
+  if (!check_operator(":")) return {ast::Positional{}, std::move(first), line, std::move(source_file)};
+  advance();
+  ast::Expression value = parse_expression_prec(1);
+  ast::DictKey key{ast::NameKey{}, line, source_file};
+  if (auto* name = first.as<ast::Identifier>()) {
+    key.node = ast::NameKey{std::move(name->name)};
+  } else if (auto* text = first.as<ast::StringLiteral>()) {
+    key.node = ast::StringKey{std::move(text->value)};
+  } else {
+    key.node = ast::ExpressionKey{std::move(first)};
+  }
+  return {ast::Named{std::move(key)}, std::move(value), line, std::move(source_file)};
+}
+
+bool Parser::named_argument_follows() const {
+  const Token& t = current();
+  const bool key_start = t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier ||
+                         t.kind == TokenKind::String || is_punct(t, '(');
+  return key_start && is_operator(peek_token(), ":");
+}
+
+// Each interpolation is parsed as an expression of its own, behind enough line feeds that its
+// lines are those of the enclosing file. Any failure inside is reported as the interpolation's.
+std::vector<ast::TemplatePart> Parser::parse_template_parts(const std::vector<TokenTemplatePart>& parts) {
+  std::vector<ast::TemplatePart> result;
+  result.reserve(parts.size());
+  for (const TokenTemplatePart& part : parts) {
+    if (part.kind == TokenTemplatePart::Text) {
+      result.push_back({ast::Text{part.text}, part.line, source_file_});
+      continue;
+    }
+    std::string source(part.line > 1 ? part.line - 1 : 0, '\n');
+    source += part.text;
+    auto fail_interpolation = [&] {
+      throw ParseFailure{ToluError::semantic("invalid template interpolation", part.line)};
+    };
+    auto tokens = lex(source);
+    if (!tokens) fail_interpolation();
+    ast::Expression expression;
+    try {
+      expression = Parser(std::move(tokens).value(), source_file_, depth_).parse_expression_root();
+    } catch (ParseFailure& inner) {
+      if (inner.error.message() == "nesting too deep") throw;
+      fail_interpolation();
+    }
+    const Line line = expression.line();
+    ast::SourceFile source_file = expression.source_file();
+    result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file)});
+  }
+  return result;
+}
+
+}  // namespace tolu::parsing

@@ -1,0 +1,184 @@
+// Control-flow statements: if, while, switch, try, return, throw and die.
+#include <algorithm>
+#include <array>
+
+#include "parser/parser_internal.h"
+
+namespace tolu::parsing {
+namespace {
+
+// Keyword words accepted as a switch comparator, besides any operator.
+constexpr std::array<std::string_view, 24> kComparatorWords = {
+    "eq",  "ne",  "gt",  "ge",   "lt",   "le",  "or",   "cmp",   "eqi",        "nei",   "gti", "gei",
+    "lti", "lei", "can", "and",  "xor",  "mod", "cmpi", "does",  "nand",       "union", "instanceof",
+    "intersection"};
+
+}  // namespace
+
+// if := "if" "(" expression ")" block ["else" (if | block)]
+ast::If Parser::parse_if_statement() {
+  ast::If statement;
+  statement.line = current_line();
+  statement.source_file = source_file_;
+  expect_keyword("if");
+  statement.condition = parse_parenthesized_expression();
+  statement.then_block = parse_block_statement();
+  if (!match_keyword()) return statement;
+  if (check_keyword("if")) {
+    DepthGuard guard(*this);
+    statement.else_branch = ast::Box<ast::Statement>(ast::Statement{parse_if_statement()});
+  } else {
+    statement.else_branch = ast::Box<ast::Statement>(ast::Statement{ast::Block{parse_block_statement()}});
+  }
+  return statement;
+}
+
+// while := "while" "(" expression ")" block
+ast::While Parser::parse_while_statement() {
+  const Line line = current_line();
+  expect_keyword("while");
+  ast::Expression condition = parse_parenthesized_expression();
+  return {std::move(condition), parse_block_statement(), source_file_, line};
+}
+
+// switch := "switch" "(" expression [":" COMPARATOR] ")" "{" { case | default | ";" } "}"
+ast::Switch Parser::parse_switch_statement() {
+  ast::Switch statement;
+  statement.line = current_line();
+  statement.source_file = source_file_;
+  expect_keyword("switch");
+  expect_punct('(', "Expected '(' after switch");
+  statement.discriminant = parse_expression_prec(1);
+  statement.comparator = parse_switch_comparator();
+  expect_punct(')', "Expected ')' after switch header");
+  expect_punct('{', "Expected '{' before switch body");
+  while (match_punct()) {
+  }
+  while (!check_punct('}')) {
+    if (check_keyword("case")) {
+      ast::SwitchCase clause;
+      clause.line = current_line();
+      clause.source_file = source_file_;
+      advance();
+      clause.values.push_back(parse_expression_prec(1));
+      while (check_punct(',')) {
+        advance();
+        clause.values.push_back(parse_expression_prec(1));
+      }
+      expect_operator();
+      clause.body = parse_switch_consequent();
+      statement.cases.push_back(std::move(clause));
+    } else if (check_keyword("default")) {
+      advance();
+      if (!check_operator(":")) fail("Expected ':' after default");
+      advance();
+      statement.default_body = parse_switch_consequent();
+    } else {
+      fail("Expected case or default in switch");
+    }
+    while (match_punct()) {
+    }
+  }
+  advance();
+  return statement;
+}
+
+std::optional<std::string> Parser::parse_switch_comparator() {
+  if (!check_operator(":")) return std::nullopt;
+  advance();
+  const Token& t = current();
+  const bool accepted =
+      t.kind == TokenKind::Operator ||
+      (t.kind == TokenKind::Keyword &&
+       std::find(kComparatorWords.begin(), kComparatorWords.end(), t.text) != kComparatorWords.end());
+  if (!accepted) fail("Expected switch comparator operator");
+  std::string comparator(t.text);
+  advance();
+  return comparator;
+}
+
+// consequent := { statement { ";" } } up to "case", "default" or "}"
+std::vector<ast::Statement> Parser::parse_switch_consequent() {
+  std::vector<ast::Statement> body;
+  while (match_punct()) {
+  }
+  while (!check_punct('}') && !check_keyword("case") && !check_keyword("default")) {
+    body.push_back(parse_statement());
+    while (match_punct()) {
+    }
+  }
+  return body;
+}
+
+// try := "try" block ("catch" catch-clause)+
+ast::Try Parser::parse_try_statement() {
+  ast::Try statement;
+  statement.line = current_line();
+  statement.source_file = source_file_;
+  expect_keyword("try");
+  statement.body = parse_block_statement();
+  statement.catches = parse_catch_clauses();
+  return statement;
+}
+
+std::vector<ast::CatchClause> Parser::parse_catch_clauses() {
+  std::vector<ast::CatchClause> catches;
+  while (check_keyword("catch")) {
+    const Line line = current_line();
+    advance();
+    catches.push_back(parse_catch_clause(line));
+  }
+  if (catches.empty()) fail("Expected at least one catch block");
+  return catches;
+}
+
+// catch-clause := ["(" [[TYPE] NAME] ")"] block, after "catch"
+ast::CatchClause Parser::parse_catch_clause(Line line) {
+  ast::CatchClause clause;
+  clause.line = line;
+  clause.source_file = source_file_;
+  if (check_punct('(')) {
+    advance();
+    if (check_punct(')')) {
+      advance();
+    } else {
+      std::string first = expect_identifier("Expected catch binding");
+      ast::CatchBinding binding{std::move(first), std::nullopt, source_file_};
+      if (current().kind == TokenKind::Identifier) {
+        binding.type_name = std::move(binding.name);
+        binding.name = expect_identifier("Expected catch variable name");
+      }
+      clause.binding = std::move(binding);
+      expect_punct(')', "Expected ')' after catch binding");
+    }
+  }
+  clause.body = parse_block_statement();
+  return clause;
+}
+
+// return := "return" [expression]; no value before ";", "}", the end, "if" or "unless"
+ast::Return Parser::parse_return_statement() {
+  ast::Return statement;
+  statement.line = current_line();
+  statement.source_file = source_file_;
+  expect_keyword("return");
+  if (check_punct(';') || check_punct('}') || at_eof() || check_keyword("if") || check_keyword("unless")) {
+    return statement;
+  }
+  statement.value = parse_expression_prec(1);
+  return statement;
+}
+
+ast::Throw Parser::parse_throw_statement() {
+  const Line line = current_line();
+  expect_keyword("throw");
+  return {parse_expression_prec(1), source_file_, line};
+}
+
+ast::Die Parser::parse_die_statement() {
+  const Line line = current_line();
+  expect_keyword("die");
+  return {parse_expression_prec(1), source_file_, line};
+}
+
+}  // namespace tolu::parsing

@@ -1,0 +1,124 @@
+// Precedence climbing over the binary operator table, with the assignment, ternary and
+// fallback constructs.
+//
+//   level 1  assignment (right-associative)     level 2  |> ▷ (left), <| ◁ (right)
+//   level 3  ternary ?: and fallback ?:          levels 4 to 16  the binary table
+#include "parser/operators.h"
+#include "parser/parser_internal.h"
+
+namespace tolu::parsing {
+namespace {
+
+// Only operator and keyword tokens can be binary operators: a string whose text happens to
+// spell an operator ends the expression like any other token.
+std::optional<BinaryOperator> binary_operator_at(const Token& t) {
+  if (t.kind != TokenKind::Operator && t.kind != TokenKind::Keyword) return std::nullopt;
+  return binary_operator(t.text);
+}
+
+int chain_direction_of(const ast::Expression& e) {
+  const auto* binary = e.as<ast::BinaryExpression>();
+  return binary ? chain_direction(binary->op) : 0;
+}
+
+}  // namespace
+
+ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
+  DepthGuard guard(*this);
+  ChainDepth chain(*this);
+  ast::Expression left = parse_prefix_expression();
+  for (;;) {
+    const Token& t = current();
+    if (min_prec <= 1 && t.kind == TokenKind::Operator && is_assignment_operator(t.text)) {
+      left = parse_assignment(std::move(left));
+      continue;
+    }
+    if (min_prec <= 3 && is_operator(t, "?")) {
+      chain.deepen();
+      left = parse_ternary(std::move(left));
+      continue;
+    }
+    if (min_prec <= 3 && is_operator(t, "?:")) {
+      chain.deepen();
+      left = parse_fallback(std::move(left));
+      continue;
+    }
+    const auto op = binary_operator_at(t);
+    if (!op || op->level < min_prec) return left;
+    std::string spelling(t.text);
+    advance();
+    chain.deepen();
+    ast::Expression right = parse_expression_prec(op->right_associative ? op->level : op->level + 1);
+    if (const int direction = chain_direction(spelling);
+        direction != 0 && (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
+      fail("Mixed chain directions require parentheses");
+    }
+    const Line line = left.line();
+    ast::SourceFile source_file = left.source_file();
+    left = ast::Expression{ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)},
+                           line, std::move(source_file), std::nullopt};
+  }
+}
+
+// assignment := target ASSIGN-OP expression [weak]
+ast::Expression Parser::parse_assignment(ast::Expression target) {
+  std::string op(current().text);
+  advance();
+  ast::Expression value = parse_expression_prec(1);
+  const bool is_weak = parse_optional_weak_modifier("assignment");
+  if (!is_assignable_target(target)) fail("invalid assignment target");
+  if (is_weak && op != ":=") fail("but weak is only valid on ':=' assignments");
+  if (is_weak) {
+    const auto* path = target.as<ast::BinaryExpression>();
+    if (path && path->op == "@?") fail("but weak is not valid on @? path assignments");
+  }
+  const Line line = target.line();
+  ast::SourceFile source_file = target.source_file();
+  return ast::Expression{ast::AssignmentExpression{std::move(op), std::move(target), std::move(value),
+                                                   is_weak, ast::TypeCheck::Unknown},
+                         line, std::move(source_file), std::nullopt};
+}
+
+// ternary := condition "?" expression ":" expression(3)
+ast::Expression Parser::parse_ternary(ast::Expression condition) {
+  advance();
+  ast::Expression then_branch = parse_expression_prec(1);
+  if (!check_operator(":")) fail("Expected ':' in ternary expression");
+  advance();
+  ast::Expression else_branch = parse_expression_prec(3);
+  const Line line = condition.line();
+  ast::SourceFile source_file = condition.source_file();
+  return ast::Expression{ast::TernaryExpression{std::move(condition), std::move(then_branch),
+                                                std::move(else_branch)},
+                         line, std::move(source_file), std::nullopt};
+}
+
+// fallback := left "?:" expression(3)
+ast::Expression Parser::parse_fallback(ast::Expression left) {
+  advance();
+  ast::Expression right = parse_expression_prec(3);
+  const Line line = left.line();
+  ast::SourceFile source_file = left.source_file();
+  return ast::Expression{ast::FallbackExpression{std::move(left), std::move(right)}, line,
+                         std::move(source_file), std::nullopt};
+}
+
+// list := CLOSER | expression { "," expression } [","] CLOSER
+std::vector<ast::Expression> Parser::parse_expression_list_until_operator(std::string_view closer) {
+  std::vector<ast::Expression> elements;
+  if (check_operator(closer)) {
+    advance();
+    return elements;
+  }
+  for (;;) {
+    elements.push_back(parse_expression_prec(1));
+    if (!check_punct(',')) break;
+    advance();
+    if (check_operator(closer)) break;
+  }
+  if (!check_operator(closer)) fail("Expected collection literal terminator");
+  advance();
+  return elements;
+}
+
+}  // namespace tolu::parsing

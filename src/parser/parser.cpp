@@ -1,0 +1,181 @@
+// The parser core: cursor, expectations, errors and the stage's entry points.
+#include "parser/parser.h"
+
+#include "lexer/lexer.h"
+#include "lexer/unicode.h"
+#include "parser/parser_internal.h"
+
+namespace tolu {
+
+Result<ast::Program> parse_program_tokens(TokenVector tokens, const std::optional<std::string>& source_file) {
+  try {
+    return parsing::Parser(std::move(tokens), source_file).parse_program();
+  } catch (parsing::ParseFailure& failure) {
+    return std::move(failure.error);
+  }
+}
+
+Result<ast::Expression> parse_expression_text(std::string_view source,
+                                              const std::optional<std::string>& source_file) {
+  auto tokens = lex(source);
+  if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
+  try {
+    return parsing::Parser(std::move(tokens).value(), source_file).parse_expression_root();
+  } catch (parsing::ParseFailure& failure) {
+    return std::move(failure.error);
+  }
+}
+
+namespace parsing {
+
+DepthGuard::DepthGuard(Parser& parser) : parser_(parser) {
+  if (++parser_.depth_ > kMaxNesting) parser_.fail("nesting too deep");
+}
+
+void ChainDepth::deepen() {
+  ++levels_;
+  if (++parser_.depth_ > kMaxNesting) parser_.fail("nesting too deep");
+}
+
+bool is_assignable_target(const ast::Expression& e) {
+  if (e.is<ast::Identifier>() || e.is<ast::IndexExpression>() || e.is<ast::SliceExpression>() ||
+      e.is<ast::DictAccessExpression>()) {
+    return true;
+  }
+  const auto* binary = e.as<ast::BinaryExpression>();
+  return binary && (binary->op == "@@" || binary->op == "@?" || binary->op == "@");
+}
+
+const Token& Parser::peek_token() const {
+  return current().kind == TokenKind::Eof ? current() : tokens_.tokens[pos_ + 1];
+}
+
+bool Parser::match_punct() {
+  if (!check_punct(';')) return false;
+  advance();
+  return true;
+}
+
+bool Parser::match_keyword() {
+  if (!check_keyword("else")) return false;
+  advance();
+  return true;
+}
+
+void Parser::consume_commas() {
+  while (check_punct(',')) advance();
+}
+
+void Parser::expect_punct(char c, std::string_view message) {
+  if (!check_punct(c)) fail(std::string(message));
+  advance();
+}
+
+void Parser::expect_keyword(std::string_view word) {
+  if (!check_keyword(word)) fail("Expected keyword '" + std::string(word) + "'");
+  advance();
+}
+
+std::string Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
+  for (std::string_view word : words) {
+    if (check_keyword(word)) {
+      advance();
+      return std::string(word);
+    }
+  }
+  fail("Expected keyword");
+}
+
+void Parser::expect_operator() {
+  if (!check_operator(":")) fail("Expected ':' after case values");
+  advance();
+}
+
+std::string Parser::expect_identifier(std::string_view message) {
+  const Token& t = current();
+  if (t.kind != TokenKind::Identifier) fail(std::string(message));
+  if (t.text == "^^") fail("'^^' is reserved for the chain placeholder");
+  std::string name(t.text);
+  advance();
+  return name;
+}
+
+std::string Parser::expect_name(std::string_view message) {
+  const Token& t = current();
+  if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Keyword) fail(std::string(message));
+  if (t.text == "^^") fail("'^^' is reserved for the chain placeholder");
+  std::string name(t.text);
+  advance();
+  return name;
+}
+
+ToluError Parser::error_current(std::string message) const {
+  const Token& t = current();
+  const ErrorKind kind = t.kind == TokenKind::Eof ? ErrorKind::UnexpectedEnd : ErrorKind::Syntax;
+  return ToluError::with_source_file(ToluError::located(kind, t.line, t.column, std::move(message)),
+                                     source_file_);
+}
+
+void Parser::fail(std::string message) const { throw ParseFailure{error_current(std::move(message))}; }
+
+std::string Parser::token_text(const Token& t) const {
+  switch (t.kind) {
+    case TokenKind::Keyword:
+    case TokenKind::Identifier:
+    case TokenKind::Number:
+    case TokenKind::Operator:
+    case TokenKind::Punct: return std::string(t.text);
+    case TokenKind::String: return literal(t).value;
+    case TokenKind::BinaryString: {
+      const auto& bytes = literal(t).bytes;
+      return to_valid_utf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    case TokenKind::Regex: return "/" + literal(t).value + "/" + literal(t).flags;
+    case TokenKind::Template: return "<template>";
+    case TokenKind::Eof: return "<eof>";
+  }
+  return "<eof>";
+}
+
+// program := { ";" } { statement { ";" } } EOF
+ast::Program Parser::parse_program() {
+  ast::Program program;
+  program.line = current_line();
+  program.source_file = source_file_;
+  for (;;) {
+    while (match_punct()) {
+    }
+    if (at_eof()) break;
+    program.statements.push_back(parse_statement());
+  }
+  return program;
+}
+
+// expression-root := expression EOF
+ast::Expression Parser::parse_expression_root() {
+  ast::Expression expression = parse_expression_prec(1);
+  if (!at_eof()) fail("Unexpected token after expression");
+  return expression;
+}
+
+// block := "{" { ";" | statement } "}"
+ast::BlockStatement Parser::parse_block_statement() {
+  DepthGuard guard(*this);
+  if (!check_punct('{')) fail("Expected '{'");
+  ast::BlockStatement block;
+  block.line = current_line();
+  block.source_file = source_file_;
+  advance();
+  for (;;) {
+    while (match_punct()) {
+    }
+    if (check_punct('}')) {
+      advance();
+      return block;
+    }
+    block.statements.push_back(parse_statement());
+  }
+}
+
+}  // namespace parsing
+}  // namespace tolu

@@ -1,0 +1,205 @@
+// The Parser shared by the files of the parser stage. Not part of the stage's interface.
+//
+// Productions are methods named after what they parse. A production either returns its node or
+// throws ParseFailure through fail(); the stage's entry points catch it, so no exception leaves
+// the stage.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "diagnostics/tolu_error.h"
+#include "lexer/token.h"
+#include "syntax_tree/syntax_tree.h"
+
+namespace tolu::parsing {
+
+using ast::Line;
+
+struct ParseFailure {
+  ToluError error;
+};
+
+// Nesting beyond this many levels (recursion, or operator and suffix chains that build a tree as
+// deep as they are long) is refused, so that no later stage can run out of stack.
+inline constexpr unsigned kMaxNesting = 1000;
+
+class Parser {
+ public:
+  Parser(TokenVector tokens, std::optional<std::string> source_file, unsigned depth = 0)
+      : tokens_(std::move(tokens)), source_file_(std::move(source_file)), depth_(depth) {}
+
+  ast::Program parse_program();
+  ast::Expression parse_expression_root();
+
+ private:
+  friend class DepthGuard;
+  friend class ChainDepth;
+
+  // ---- Cursor and expectations (parser.cpp) ----
+  const Token& current() const { return tokens_.tokens[pos_]; }
+  const Token& peek_token() const;  // the token after the current one (Eof stays Eof)
+  void advance() {
+    if (current().kind != TokenKind::Eof) ++pos_;
+  }
+  Line current_line() const { return current().line; }
+  Line previous_line() const { return tokens_.tokens[pos_ == 0 ? 0 : pos_ - 1].line; }
+  bool at_eof() const { return current().kind == TokenKind::Eof; }
+  bool check_punct(char c) const { return is_punct(current(), c); }
+  bool check_keyword(std::string_view word) const { return is_keyword(current(), word); }
+  bool check_operator(std::string_view op) const { return is_operator(current(), op); }
+  static bool is_punct(const Token& t, char c) {
+    return t.kind == TokenKind::Punct && t.text[0] == c;
+  }
+  static bool is_keyword(const Token& t, std::string_view word) {
+    return t.kind == TokenKind::Keyword && t.text == word;
+  }
+  static bool is_operator(const Token& t, std::string_view op) {
+    return t.kind == TokenKind::Operator && t.text == op;
+  }
+  bool match_punct();    // ";"
+  bool match_keyword();  // "else"
+  void consume_commas();
+  void expect_punct(char c, std::string_view message);
+  void expect_keyword(std::string_view word);
+  std::string expect_keyword_any(std::initializer_list<std::string_view> words);
+  void expect_operator();  // ":" after case values
+  std::string expect_identifier(std::string_view message);
+  std::string expect_name(std::string_view message);
+  ToluError error_current(std::string message) const;
+  [[noreturn]] void fail(std::string message) const;
+  std::string token_text(const Token& token) const;
+  const LiteralPayload& literal(const Token& token) const { return tokens_.literal(token); }
+  const ast::SourceFile& file() const { return source_file_; }
+
+  template <class T>
+  ast::Expression make(T payload, Line line) const {
+    return ast::Expression{ast::ExpressionNode(std::move(payload)), line, source_file_, std::nullopt};
+  }
+
+  // ---- Blocks and statements (statements.cpp) ----
+  ast::BlockStatement parse_block_statement();
+  ast::Statement parse_statement();
+  ast::Statement parse_statement_proper();
+  ast::Statement apply_statement_modifier(ast::Statement statement);
+  void expect_statement_terminator();
+  ast::Statement parse_declaration();
+  ast::DestructuringDeclaration parse_destructuring_declaration(std::string kind, Line line);
+  ast::DeclarationBindingEntry parse_binding_entry();
+  ast::For parse_for_statement();
+  ast::Import parse_import_statement();
+  ast::FunctionDeclaration parse_function_declaration();
+  ast::Output parse_output_statement();
+  ast::LoopControl parse_loop_control();
+
+  // ---- Control flow (control_flow.cpp) ----
+  ast::If parse_if_statement();
+  ast::While parse_while_statement();
+  ast::Switch parse_switch_statement();
+  std::optional<std::string> parse_switch_comparator();
+  std::vector<ast::Statement> parse_switch_consequent();
+  ast::Try parse_try_statement();
+  std::vector<ast::CatchClause> parse_catch_clauses();
+  ast::CatchClause parse_catch_clause(Line line);
+  ast::Return parse_return_statement();
+  ast::Throw parse_throw_statement();
+  ast::Die parse_die_statement();
+
+  // ---- Classes, traits and signatures (classes.cpp) ----
+  ast::ClassDeclaration parse_class_declaration();
+  ast::TraitDeclaration parse_trait_declaration();
+  std::vector<std::string> parse_trait_composition_list();
+  ast::MethodDeclaration parse_method_declaration(bool allow_static);
+  ast::FieldDeclaration parse_field_declaration();
+  std::vector<ast::Parameter> parse_parameter_list();
+  ast::Parameter parse_parameter();
+  std::pair<std::optional<std::string>, std::string> parse_typed_name();
+  std::optional<std::string> parse_optional_return_type();
+  bool parse_optional_weak_modifier(std::string_view context);
+  ast::BlockStatement empty_body(Line line) const;
+
+  // ---- Expressions (expressions.cpp) ----
+  ast::Expression parse_expression_prec(std::uint8_t min_prec);
+  ast::Expression parse_assignment(ast::Expression target);
+  ast::Expression parse_ternary(ast::Expression condition);
+  ast::Expression parse_fallback(ast::Expression left);
+  std::vector<ast::Expression> parse_expression_list_until_operator(std::string_view closer);
+
+  // ---- Prefix, primary and postfix forms (primary.cpp) ----
+  ast::Expression parse_prefix_expression();
+  ast::Expression parse_unary(std::string op);
+  ast::Expression parse_placeholder_lambda();
+  ast::Expression parse_declaration_expression();
+  ast::Expression parse_try_expression();
+  ast::Expression parse_new_expression();
+  ast::Expression parse_primary_expression();
+  ast::Expression parse_array_literal();
+  ast::Expression parse_dict_literal();
+  ast::Expression parse_set_literal(std::string_view closer);
+  ast::Expression parse_grouped_unary(std::string name, std::string_view closer);
+  ast::Expression parse_super_call_expression();
+  ast::Expression parse_parenthesized_expression();
+  ast::Expression parse_postfix_suffixes(ast::Expression expr);
+  ast::Expression parse_index_or_slice(ast::Expression object);
+  std::optional<std::string> match_postfix_condition_keyword();
+
+  // ---- Collections, keys, arguments and templates (collections.cpp) ----
+  ast::Expression parse_bag_literal();
+  ast::Expression parse_pairlist_literal();
+  ast::DictKey parse_dict_key_before_colon();
+  ast::DictKey parse_dict_key_until_rbrace();
+  ast::DictKey parse_dict_key_expression();
+  std::vector<ast::CallArgument> parse_call_arguments_after_open();
+  ast::CallArgument parse_call_argument();
+  bool named_argument_follows() const;
+  std::vector<ast::TemplatePart> parse_template_parts(const std::vector<TokenTemplatePart>& parts);
+
+  // ---- Functions, lambdas and async forms (functions.cpp) ----
+  ast::Expression parse_function_expression_with_async(bool is_async);
+  ast::Expression parse_lambda_expression_with_async(bool is_async);
+  ast::Expression parse_async_expression();
+  ast::Expression parse_await_expression();
+  ast::Expression parse_spawn_expression();
+
+  TokenVector tokens_;
+  std::optional<std::string> source_file_;
+  std::size_t pos_ = 0;
+  unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
+};
+
+// Holds one level of nesting for the duration of a production.
+class DepthGuard {
+ public:
+  explicit DepthGuard(Parser& parser);
+  ~DepthGuard() { --parser_.depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  Parser& parser_;
+};
+
+// Counts the levels of a chain that a production builds in a loop (left-associative operators,
+// postfix suffixes), each of which nests the tree one level deeper.
+class ChainDepth {
+ public:
+  explicit ChainDepth(Parser& parser) : parser_(parser) {}
+  ~ChainDepth() { parser_.depth_ -= levels_; }
+  ChainDepth(const ChainDepth&) = delete;
+  ChainDepth& operator=(const ChainDepth&) = delete;
+  void deepen();
+
+ private:
+  Parser& parser_;
+  unsigned levels_ = 0;
+};
+
+// Assignable targets: names, index, slice and dict access, and the path operators.
+bool is_assignable_target(const ast::Expression& expression);
+
+}  // namespace tolu::parsing

@@ -1,0 +1,355 @@
+// Operands: prefix forms, primary forms and the postfix suffixes that follow a primary.
+#include <algorithm>
+#include <array>
+
+#include "parser/parser_internal.h"
+
+namespace tolu::parsing {
+namespace {
+
+constexpr std::array<std::string_view, 11> kNamedUnaryOperators = {
+    "not", "abs", "int", "sqrt", "ceil", "floor", "round", "uc", "lc", "length", "typeof"};
+
+constexpr std::array<std::string_view, 9> kSymbolUnaryOperators = {"!", "+", "-", "~", "¬",
+                                                                   "√", "\\", "++", "--"};
+
+template <std::size_t N>
+bool contains(const std::array<std::string_view, N>& words, std::string_view word) {
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+}  // namespace
+
+// prefix := declaration | try | new | do | lambda | async | await | spawn
+//         | UNARY-OP prefix | "->" expression | primary { suffix }
+ast::Expression Parser::parse_prefix_expression() {
+  const Token& t = current();
+  if (t.kind == TokenKind::Keyword) {
+    const std::string_view word = t.text;
+    if (word == "let" || word == "const") return parse_declaration_expression();
+    if (word == "try") return parse_try_expression();
+    if (word == "new") return parse_new_expression();
+    if (word == "do") {
+      const Line line = current_line();
+      advance();
+      return make(ast::DoExpression{parse_block_statement()}, line);
+    }
+    if (word == "fn") return parse_lambda_expression_with_async(false);
+    if (word == "async") return parse_async_expression();
+    if (word == "await") return parse_await_expression();
+    if (word == "spawn") return parse_spawn_expression();
+    if (contains(kNamedUnaryOperators, word)) return parse_unary(std::string(word));
+  } else if (t.kind == TokenKind::Operator) {
+    if (contains(kSymbolUnaryOperators, t.text)) return parse_unary(std::string(t.text));
+    if (t.text == "->") return parse_placeholder_lambda();
+  }
+  return parse_postfix_suffixes(parse_primary_expression());
+}
+
+// unary := OP operand, where the operand binds tighter than any binary operator
+ast::Expression Parser::parse_unary(std::string op) {
+  advance();
+  ast::Expression operand = parse_expression_prec(17);
+  if ((op == "++" || op == "--") && !is_assignable_target(operand)) {
+    fail("invalid target for unary operator '" + op + "'");
+  }
+  return make(ast::UnaryExpression{std::move(op), {}, std::move(operand)}, previous_line());
+}
+
+// placeholder-lambda := "->" expression, a function of the chain placeholder "^^"
+ast::Expression Parser::parse_placeholder_lambda() {
+  const Line line = current_line();
+  advance();
+  ast::Parameter placeholder;
+  placeholder.name = "^^";
+  placeholder.is_optional = true;
+  placeholder.source_file = source_file_;
+  placeholder.line = line;
+  std::vector<ast::Parameter> parameters;
+  parameters.push_back(std::move(placeholder));
+  return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), false}, line);
+}
+
+// declaration-expression := ("let" | "const") typed-name [weak] [":=" expression [weak]]
+ast::Expression Parser::parse_declaration_expression() {
+  const Line line = current_line();
+  ast::DeclarationExpression declaration;
+  declaration.kind = expect_keyword_any({"let", "const"});
+  std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
+  declaration.is_weak = parse_optional_weak_modifier("declaration");
+  if (check_operator(":=")) {
+    advance();
+    declaration.initializer = ast::Box<ast::Expression>(parse_expression_prec(1));
+    declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
+  }
+  return make(std::move(declaration), line);
+}
+
+// try-expression := "try" block ("catch" catch-clause)+
+ast::Expression Parser::parse_try_expression() {
+  const Line line = current_line();
+  expect_keyword("try");
+  ast::BlockStatement body = parse_block_statement();
+  return make(ast::TryExpression{std::move(body), parse_catch_clauses()}, line);
+}
+
+// new := "new" primary { "." NAME | "{" key "}" } [composition] "(" arguments { suffix }
+ast::Expression Parser::parse_new_expression() {
+  const Line line = current_line();
+  expect_keyword("new");
+  ChainDepth chain(*this);
+  ast::Expression class_expression = parse_primary_expression();
+  for (;;) {
+    const Line object_line = class_expression.line();
+    ast::SourceFile object_file = class_expression.source_file();
+    if (check_operator(".")) {
+      advance();
+      std::string name = expect_name("Expected member name after '.'");
+      chain.deepen();
+      class_expression = ast::Expression{ast::MemberExpression{std::move(class_expression), std::move(name)},
+                                         object_line, std::move(object_file), std::nullopt};
+    } else if (check_punct('{')) {
+      advance();
+      ast::DictKey key = parse_dict_key_until_rbrace();
+      expect_punct('}', "Expected '}' after dict access");
+      chain.deepen();
+      class_expression = ast::Expression{ast::DictAccessExpression{std::move(class_expression), std::move(key)},
+                                         object_line, std::move(object_file), std::nullopt};
+    } else {
+      break;
+    }
+  }
+  std::vector<std::string> traits = parse_trait_composition_list();
+  expect_punct('(', "Expected '(' after class name in new expression");
+  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  const Line call_line = class_expression.line();
+  ast::SourceFile call_file = class_expression.source_file();
+  ast::Expression call{ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_line,
+                       std::move(call_file), std::nullopt};
+  return parse_postfix_suffixes(make(ast::UnaryExpression{"new", std::move(traits), std::move(call)}, line));
+}
+
+ast::Expression Parser::parse_primary_expression() {
+  DepthGuard guard(*this);
+  const Token& t = current();
+  const Line line = t.line;
+  switch (t.kind) {
+    case TokenKind::Identifier: {
+      std::string name(t.text);
+      advance();
+      return make(ast::Identifier{std::move(name), std::nullopt}, line);
+    }
+    case TokenKind::Number: {
+      std::string text(t.text);
+      advance();
+      return make(ast::NumberLiteral{std::move(text)}, line);
+    }
+    case TokenKind::String: {
+      std::string value = literal(t).value;
+      advance();
+      return make(ast::StringLiteral{std::move(value)}, line);
+    }
+    case TokenKind::BinaryString: {
+      std::vector<std::uint8_t> bytes = literal(t).bytes;
+      advance();
+      return make(ast::BinaryStringLiteral{std::move(bytes)}, line);
+    }
+    case TokenKind::Regex: {
+      const LiteralPayload& payload = literal(t);
+      advance();
+      return make(ast::RegexLiteral{payload.value, parse_template_parts(payload.parts), payload.flags, std::nullopt},
+                  line);
+    }
+    case TokenKind::Template: {
+      const LiteralPayload& payload = literal(t);
+      advance();
+      return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, line);
+    }
+    case TokenKind::Keyword:
+      if (t.text == "true" || t.text == "false") {
+        const bool value = t.text == "true";
+        advance();
+        return make(ast::BooleanLiteral{value}, line);
+      }
+      if (t.text == "null") {
+        advance();
+        return make(ast::NullLiteral{}, line);
+      }
+      if (t.text == "super") return parse_super_call_expression();
+      if (t.text == "function") return parse_function_expression_with_async(false);
+      break;
+    case TokenKind::Operator:
+      if (t.text == "<<<") return parse_bag_literal();
+      if (t.text == "<<") return parse_set_literal(">>");
+      if (t.text == "«") return parse_set_literal("»");
+      if (t.text == "⌊") return parse_grouped_unary("floor", "⌋");
+      if (t.text == "⌈") return parse_grouped_unary("ceil", "⌉");
+      break;
+    case TokenKind::Punct:
+      if (t.text[0] == '(') {
+        advance();
+        ast::Expression inner = parse_expression_prec(1);
+        expect_punct(')', "Expected ')' after expression");
+        return inner;
+      }
+      if (t.text[0] == '[') return parse_array_literal();
+      if (t.text[0] == '{') return is_punct(peek_token(), '{') ? parse_pairlist_literal() : parse_dict_literal();
+      break;
+    case TokenKind::Eof: break;
+  }
+  fail("Expected expression");
+}
+
+// array := "[" { "," } [expression { "," { "," } expression }] { "," } "]"
+ast::Expression Parser::parse_array_literal() {
+  const Line line = current_line();
+  advance();
+  consume_commas();
+  std::vector<ast::Expression> elements;
+  while (!check_punct(']')) {
+    elements.push_back(parse_expression_prec(1));
+    if (!check_punct(',')) break;
+    consume_commas();
+  }
+  expect_punct(']', "Expected ']' after array literal");
+  return make(ast::ArrayLiteral{std::move(elements), std::nullopt}, line);
+}
+
+// dict := "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
+ast::Expression Parser::parse_dict_literal() {
+  const Line line = current_line();
+  advance();
+  consume_commas();
+  std::vector<ast::DictEntry> entries;
+  while (!check_punct('}')) {
+    ast::DictKey key = parse_dict_key_before_colon();
+    if (!check_operator(":")) fail("Expected ':' after dict key");
+    advance();
+    ast::Expression value = parse_expression_prec(1);
+    const Line entry_line = key.line;
+    ast::SourceFile entry_file = key.source_file;
+    entries.push_back({std::move(key), std::move(value), entry_line, std::move(entry_file)});
+    if (!check_punct(',')) break;
+    consume_commas();
+  }
+  expect_punct('}', "Expected '}' after dict literal");
+  return make(ast::DictLiteral{std::move(entries), std::nullopt}, line);
+}
+
+// set := ("<<" list ">>") | ("«" list "»")
+ast::Expression Parser::parse_set_literal(std::string_view closer) {
+  const Line line = current_line();
+  advance();
+  return make(ast::SetLiteral{parse_expression_list_until_operator(closer), std::nullopt}, line);
+}
+
+// grouped-unary := "⌊" expression "⌋" | "⌈" expression "⌉"
+ast::Expression Parser::parse_grouped_unary(std::string name, std::string_view closer) {
+  const Line line = current_line();
+  advance();
+  ast::Expression operand = parse_expression_prec(1);
+  if (!check_operator(closer)) fail("Expected grouped unary closer");
+  advance();
+  return make(ast::UnaryExpression{std::move(name), {}, std::move(operand)}, line);
+}
+
+// super-call := "super" "(" arguments
+ast::Expression Parser::parse_super_call_expression() {
+  const Line line = current_line();
+  expect_keyword("super");
+  expect_punct('(', "Expected '(' after super");
+  return make(ast::SuperCallExpression{parse_call_arguments_after_open()}, line);
+}
+
+// "(" expression ")", for statement heads
+ast::Expression Parser::parse_parenthesized_expression() {
+  expect_punct('(', "Expected '('");
+  ast::Expression inner = parse_expression_prec(1);
+  expect_punct(')', "Expected ')' after expression");
+  return inner;
+}
+
+// suffix := "(" arguments | "[" index-or-slice | "{" key "}" | "." NAME
+//         | ".(" expression ")" "(" arguments | "++" | "--"
+ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
+  ChainDepth chain(*this);
+  for (;;) {
+    const Token& t = current();
+    // A suffix node takes the position of the expression it wraps; read it before the
+    // expression moves into the new node.
+    const Line line = expr.line();
+    ast::SourceFile source_file = expr.source_file();
+    auto wrap = [&](auto payload) {
+      return ast::Expression{std::move(payload), line, std::move(source_file), std::nullopt};
+    };
+    if (is_punct(t, '(')) {
+      advance();
+      chain.deepen();
+      std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+      expr = wrap(ast::CallExpression{std::move(expr), std::move(arguments)});
+    } else if (is_punct(t, '[')) {
+      advance();
+      chain.deepen();
+      expr = parse_index_or_slice(std::move(expr));
+    } else if (is_punct(t, '{')) {
+      advance();
+      chain.deepen();
+      ast::DictKey key = parse_dict_key_until_rbrace();
+      expect_punct('}', "Expected '}' after dict access");
+      expr = wrap(ast::DictAccessExpression{std::move(expr), std::move(key)});
+    } else if (is_operator(t, ".")) {
+      advance();
+      chain.deepen();
+      std::string name = expect_name("Expected member name after '.'");
+      expr = wrap(ast::MemberExpression{std::move(expr), std::move(name)});
+    } else if (is_operator(t, ".(")) {
+      advance();
+      chain.deepen();
+      ast::Expression member = parse_expression_prec(1);
+      expect_punct(')', "Expected ')' after dynamic member expression");
+      expect_punct('(', "Expected '(' after dynamic member");
+      std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+      expr = wrap(ast::DynamicMemberCall{std::move(expr), std::move(member), std::move(arguments)});
+    } else if (is_operator(t, "++") || is_operator(t, "--")) {
+      std::string op(t.text);
+      advance();
+      if (!is_assignable_target(expr)) fail("invalid target for unary operator '" + op + "'");
+      chain.deepen();
+      expr = wrap(ast::PostfixExpression{std::move(op), std::move(expr)});
+    } else {
+      return expr;
+    }
+  }
+}
+
+// index-or-slice := expression "]" | [expression] ":" [expression] "]", after "["
+ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
+  const Line line = object.line();
+  ast::SourceFile source_file = object.source_file();
+  std::optional<ast::Box<ast::Expression>> start;
+  if (!check_operator(":")) {
+    ast::Expression first = parse_expression_prec(1);
+    if (check_punct(']')) {
+      advance();
+      return ast::Expression{ast::IndexExpression{std::move(object), std::move(first)}, line,
+                             std::move(source_file), std::nullopt};
+    }
+    if (!check_operator(":")) fail("Expected ']' after index");
+    start = ast::Box<ast::Expression>(std::move(first));
+  }
+  advance();  // ":"
+  std::optional<ast::Box<ast::Expression>> end;
+  if (!check_punct(']')) end = ast::Box<ast::Expression>(parse_expression_prec(1));
+  expect_punct(']', "Expected ']' after slice");
+  return ast::Expression{ast::SliceExpression{std::move(object), std::move(start), std::move(end)}, line,
+                         std::move(source_file), std::nullopt};
+}
+
+std::optional<std::string> Parser::match_postfix_condition_keyword() {
+  if (!check_keyword("if") && !check_keyword("unless")) return std::nullopt;
+  std::string keyword(current().text);
+  advance();
+  return keyword;
+}
+
+}  // namespace tolu::parsing

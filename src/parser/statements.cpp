@@ -1,0 +1,312 @@
+// Statements: dispatch, the modifier step and terminator rule, declarations with destructuring,
+// for loops, imports, function declarations, output and loop control.
+#include <unordered_set>
+
+#include "parser/parser_internal.h"
+
+namespace tolu::parsing {
+namespace {
+
+enum class Ending { Compound, Declaration, Simple };
+
+Ending ending_of(const ast::Statement& s) {
+  if (s.is<ast::VariableDeclaration>() || s.is<ast::DestructuringDeclaration>() || s.is<ast::Import>()) {
+    return Ending::Declaration;
+  }
+  if (s.is<ast::Return>() || s.is<ast::LoopControl>() || s.is<ast::Throw>() || s.is<ast::Die>() ||
+      s.is<ast::Output>() || s.is<ast::ExpressionStatement>()) {
+    return Ending::Simple;
+  }
+  return Ending::Compound;
+}
+
+bool is_output_keyword(std::string_view w) {
+  return w == "say" || w == "print" || w == "warn" || w == "assert" || w == "debug";
+}
+
+bool is_loop_control_keyword(std::string_view w) { return w == "next" || w == "continue" || w == "last"; }
+
+}  // namespace
+
+// statement := compound | declaration terminator | simple [modifier] terminator
+ast::Statement Parser::parse_statement() {
+  DepthGuard guard(*this);
+  ast::Statement statement = parse_statement_proper();
+  switch (ending_of(statement)) {
+    case Ending::Compound: return statement;
+    case Ending::Simple: statement = apply_statement_modifier(std::move(statement)); break;
+    case Ending::Declaration: break;
+  }
+  expect_statement_terminator();
+  return statement;
+}
+
+ast::Statement Parser::parse_statement_proper() {
+  const Token& t = current();
+  if (t.kind == TokenKind::Keyword) {
+    const std::string_view word = t.text;
+    if (word == "if") return {parse_if_statement()};
+    if (word == "let" || word == "const") return parse_declaration();
+    if (word == "for") return {parse_for_statement()};
+    if (word == "try") return {parse_try_statement()};
+    if (word == "die") return {parse_die_statement()};
+    if (is_output_keyword(word)) return {parse_output_statement()};
+    if (word == "from") return {parse_import_statement()};
+    if (is_loop_control_keyword(word)) return {parse_loop_control()};
+    if (word == "async" || word == "function") return {parse_function_declaration()};
+    if (word == "class") return {ast::Class{parse_class_declaration()}};
+    if (word == "trait") return {ast::Trait{parse_trait_declaration()}};
+    if (word == "while") return {parse_while_statement()};
+    if (word == "throw") return {parse_throw_statement()};
+    if (word == "switch") return {parse_switch_statement()};
+    if (word == "return") return {parse_return_statement()};
+  }
+  if (check_punct('{')) return {ast::Block{parse_block_statement()}};
+  ast::Expression expression = parse_expression_prec(1);
+  const Line line = expression.line();
+  ast::SourceFile source_file = expression.source_file();
+  return {ast::ExpressionStatement{std::move(expression), std::move(source_file), line}};
+}
+
+// modifier := "for" expression | ("if" | "unless") expression
+ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
+  if (check_keyword("for")) {
+    advance();
+    ast::Expression iterable = parse_expression_prec(1);
+    const Line line = statement.line();
+    ast::SourceFile source_file = statement.source_file();
+    ast::BlockStatement body;
+    body.source_file = source_file;
+    body.line = line;
+    body.needs_lexical_scope = false;
+    body.statements.push_back(std::move(statement));
+    return {ast::For{"^^", "const", std::move(iterable), std::move(body), std::nullopt,
+                     std::move(source_file), line}};
+  }
+  if (auto keyword = match_postfix_condition_keyword()) {
+    ast::Expression condition = parse_expression_prec(1);
+    const Line line = statement.line();
+    ast::SourceFile source_file = statement.source_file();
+    return {ast::PostfixConditional{ast::PostfixConditionalStatement{
+        std::move(*keyword), std::move(condition), ast::Box<ast::Statement>(std::move(statement)),
+        std::move(source_file), line}}};
+  }
+  return statement;
+}
+
+// A ";" ends a statement; a "}" or the end of input is accepted and left in place.
+void Parser::expect_statement_terminator() {
+  if (match_punct() || check_punct('}') || at_eof()) return;
+  fail("Expected ; after simple statement");
+}
+
+// declaration := ("let" | "const") (pattern ":=" expression | typed-name [weak] [":=" expression [weak]])
+ast::Statement Parser::parse_declaration() {
+  const Line line = current_line();
+  std::string kind = expect_keyword_any({"let", "const"});
+  if (check_punct('{')) return {parse_destructuring_declaration(std::move(kind), line)};
+  ast::VariableDeclaration declaration;
+  declaration.kind = std::move(kind);
+  declaration.line = line;
+  declaration.source_file = source_file_;
+  std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
+  declaration.is_weak = parse_optional_weak_modifier("declaration");
+  if (check_operator(":=")) {
+    advance();
+    declaration.initializer = parse_expression_prec(1);
+    declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
+  }
+  return {std::move(declaration)};
+}
+
+// pattern := "{" { "," } [ entry { { "," } entry } ] { "," } "}"
+ast::DestructuringDeclaration Parser::parse_destructuring_declaration(std::string kind, Line line) {
+  ast::DestructuringDeclaration declaration;
+  declaration.kind = std::move(kind);
+  declaration.line = line;
+  declaration.source_file = source_file_;
+  ast::DeclarationBindingPattern& pattern = declaration.pattern;
+  pattern.line = current_line();
+  pattern.source_file = source_file_;
+  advance();
+  consume_commas();
+  std::vector<std::uint32_t> columns;  // of each entry's first token, for the duplicate error
+  while (!check_punct('}')) {
+    columns.push_back(current().column);
+    pattern.entries.push_back(parse_binding_entry());
+    consume_commas();
+  }
+  advance();
+  std::unordered_set<std::string_view> seen;
+  for (std::size_t i = 0; i < pattern.entries.size(); ++i) {
+    const auto& entry = pattern.entries[i];
+    if (seen.insert(entry.name).second) continue;
+    throw ParseFailure{ToluError::with_source_file(
+        ToluError::located(ErrorKind::Syntax, entry.line, columns[i],
+                           "Duplicate unpacked binding '" + entry.name + "' in declaration"),
+        source_file_)};
+  }
+  if (!check_operator(":=")) fail("Expected ':=' after declaration binding pattern");
+  advance();
+  declaration.initializer = parse_expression_prec(1);
+  return declaration;
+}
+
+// entry := (key ":" typed-name | TYPE NAME | NAME ":" typed-name | NAME) [":=" expression] [weak]
+ast::DeclarationBindingEntry Parser::parse_binding_entry() {
+  ast::DeclarationBindingEntry entry;
+  entry.line = current_line();
+  entry.source_file = source_file_;
+  const Token& first = current();
+  auto name_key = [&](std::string name, Line line) {
+    return ast::DictKey{ast::NameKey{std::move(name)}, line, source_file_};
+  };
+  if (first.kind == TokenKind::Keyword || first.kind == TokenKind::String || check_punct('(') ||
+      first.kind == TokenKind::Template) {
+    if (first.kind == TokenKind::Template) {
+      const Line line = first.line;
+      entry.key = ast::DictKey{ast::ExpressionKey{parse_primary_expression()}, line, source_file_};
+    } else {
+      entry.key = parse_dict_key_before_colon();
+    }
+    if (!check_operator(":")) fail("Expected ':' after declaration binding key");
+    advance();
+    std::tie(entry.type_annotation, entry.name) = parse_typed_name();
+  } else if (first.kind == TokenKind::Identifier) {
+    const Line key_line = first.line;
+    std::string word(first.text);
+    advance();
+    if (current().kind == TokenKind::Identifier) {
+      entry.type_annotation = std::move(word);
+      entry.name = expect_name("Expected identifier");
+      entry.key = name_key(entry.name, key_line);
+    } else if (check_operator(":")) {
+      advance();
+      entry.key = name_key(std::move(word), key_line);
+      std::tie(entry.type_annotation, entry.name) = parse_typed_name();
+    } else {
+      entry.key = name_key(word, key_line);
+      entry.name = std::move(word);
+    }
+  } else {
+    fail("Expected unpacked binding in declaration");
+  }
+  if (check_operator(":=")) {
+    advance();
+    entry.default_value = parse_expression_prec(1);
+  }
+  entry.is_weak = parse_optional_weak_modifier("declaration");
+  return entry;
+}
+
+// for := "for" "(" [("let" | "const") NAME "in"] expression ")" block ["else" block]
+ast::For Parser::parse_for_statement() {
+  ast::For loop;
+  loop.line = current_line();
+  loop.source_file = source_file_;
+  advance();
+  expect_punct('(', "Expected '(' after for");
+  if (check_keyword("const") || check_keyword("let")) {
+    loop.binding_kind = std::string(current().text);
+    advance();
+    loop.variable = expect_identifier("Expected loop variable");
+    expect_keyword("in");
+  } else {
+    loop.variable = "^^";
+    loop.binding_kind = "const";
+  }
+  loop.iterable = parse_expression_prec(1);
+  expect_punct(')', "Expected ')' after for header");
+  loop.body = parse_block_statement();
+  if (match_keyword()) loop.else_block = parse_block_statement();
+  return loop;
+}
+
+// import := "from" PATH-TOKENS ["try"] "import" ("*" | spec { "," spec }) [condition]
+ast::Import Parser::parse_import_statement() {
+  ast::Import import;
+  import.line = current_line();
+  import.source_file = source_file_;
+  advance();
+  while (!check_keyword("try") && !check_keyword("import")) {
+    if (at_eof()) fail("Expected keyword 'import' after module path");
+    import.module_path += token_text(current());
+    advance();
+  }
+  if (check_keyword("try")) {
+    advance();
+    import.is_try = true;
+  }
+  expect_keyword("import");
+  if (check_operator("*")) {
+    advance();
+    import.imports_all = true;
+  } else {
+    for (;;) {
+      ast::ImportSpecifier specifier;
+      specifier.line = current_line();
+      specifier.source_file = source_file_;
+      specifier.name = expect_identifier("Expected imported name");
+      if (check_keyword("as")) {
+        advance();
+        specifier.local_name = expect_identifier("Expected alias name after as");
+      } else {
+        specifier.local_name = specifier.name;
+      }
+      import.specifiers.push_back(std::move(specifier));
+      if (!check_punct(',')) break;
+      advance();
+    }
+  }
+  const Line condition_line = current_line();
+  if (auto keyword = match_postfix_condition_keyword()) {
+    import.condition = ast::PostfixCondition{std::move(*keyword), parse_expression_prec(1),
+                                             source_file_, condition_line};
+  }
+  return import;
+}
+
+// function := ["async"] "function" NAME (";" | params [return-type] block)
+ast::FunctionDeclaration Parser::parse_function_declaration() {
+  ast::FunctionDeclaration function;
+  function.line = current_line();
+  function.source_file = source_file_;
+  if (check_keyword("async")) {
+    advance();
+    function.is_async = true;
+  }
+  expect_keyword("function");
+  function.name = expect_name("Expected function name");
+  if (match_punct()) {
+    function.is_forward = true;
+    function.body = empty_body(function.line);
+    return function;
+  }
+  function.parameters = parse_parameter_list();
+  function.return_type = parse_optional_return_type();
+  function.body = parse_block_statement();
+  return function;
+}
+
+// output := ("say" | "print" | "warn" | "assert" | "debug") [expression { "," expression }]
+ast::Output Parser::parse_output_statement() {
+  ast::Output output;
+  output.line = current_line();
+  output.source_file = source_file_;
+  output.keyword = expect_keyword_any({"say", "print", "warn", "assert", "debug"});
+  if (check_punct(';') || check_punct('}') || at_eof()) return output;
+  output.arguments.push_back(parse_expression_prec(1));
+  while (check_punct(',')) {
+    advance();
+    output.arguments.push_back(parse_expression_prec(1));
+  }
+  return output;
+}
+
+ast::LoopControl Parser::parse_loop_control() {
+  const Line line = current_line();
+  std::string keyword = expect_keyword_any({"next", "continue", "last"});
+  return {std::move(keyword), source_file_, line};
+}
+
+}  // namespace tolu::parsing
