@@ -108,6 +108,9 @@ ast::CallArgument Parser::parse_call_argument() {
     advance();
     return {ast::Spread{}, parse_expression_prec(1), line, source_file_};
   }
+  // A key written in parentheses is computed, as in dict literals, even when the grouped
+  // expression is a bare name or string: f((k): 1) keys by the value of k.
+  const bool parenthesized = check_punct('(');
   ast::Expression first = parse_expression_prec(1);
   const Line line = first.line();
   ast::SourceFile source_file = first.source_file();
@@ -115,9 +118,9 @@ ast::CallArgument Parser::parse_call_argument() {
   advance();
   ast::Expression value = parse_expression_prec(1);
   ast::DictKey key{ast::NameKey{}, line, source_file};
-  if (auto* name = first.as<ast::Identifier>()) {
+  if (auto* name = first.as<ast::Identifier>(); name && !parenthesized) {
     key.node = ast::NameKey{std::move(name->name)};
-  } else if (auto* text = first.as<ast::StringLiteral>()) {
+  } else if (auto* text = first.as<ast::StringLiteral>(); text && !parenthesized) {
     key.node = ast::StringKey{std::move(text->value)};
   } else {
     key.node = ast::ExpressionKey{std::move(first)};

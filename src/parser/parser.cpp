@@ -11,7 +11,7 @@ Result<ast::Program> parse_program_tokens(TokenVector tokens, const std::optiona
   try {
     return parsing::Parser(std::move(tokens), source_file).parse_program();
   } catch (parsing::ParseFailure& failure) {
-    return std::move(failure.error);
+    return ToluError::with_source_file(std::move(failure.error), source_file);
   }
 }
 
@@ -22,7 +22,7 @@ Result<ast::Expression> parse_expression_text(std::string_view source,
   try {
     return parsing::Parser(std::move(tokens).value(), source_file).parse_expression_root();
   } catch (parsing::ParseFailure& failure) {
-    return std::move(failure.error);
+    return ToluError::with_source_file(std::move(failure.error), source_file);
   }
 }
 
