@@ -14,7 +14,8 @@ std::string_view source_line(std::string_view source, std::size_t line) {
     start = feed + 1;
   }
   const std::size_t end = source.find('\n', start);
-  std::string_view text = source.substr(start, end == std::string_view::npos ? source.size() - start : end - start);
+  std::string_view text =
+      source.substr(start, end == std::string_view::npos ? source.size() - start : end - start);
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   return text;
 }
@@ -37,7 +38,8 @@ std::string caret_indent(std::string_view text, std::size_t column) {
 
 }  // namespace
 
-std::string render_diagnostic(const ToluError& error, std::string_view name, std::string_view source) {
+std::string render_diagnostic(const ToluError& error, std::string_view name,
+                              std::string_view source) {
   const std::string message = to_valid_utf8(error.message());
   if (!error.is_located()) return std::string(name) + ": error: " + message + "\n";
   const std::size_t line = error.line();

@@ -9,6 +9,7 @@
 
 namespace tolu {
 
-std::string render_diagnostic(const ToluError& error, std::string_view name, std::string_view source);
+std::string render_diagnostic(const ToluError& error, std::string_view name,
+                              std::string_view source);
 
 }  // namespace tolu

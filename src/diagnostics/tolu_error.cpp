@@ -4,14 +4,22 @@ namespace tolu {
 
 std::string_view error_kind_name(ErrorKind kind) {
   switch (kind) {
-    case ErrorKind::Lexical: return "Lexical";
-    case ErrorKind::Syntax: return "Syntax";
-    case ErrorKind::UnexpectedEnd: return "UnexpectedEnd";
-    case ErrorKind::Semantic: return "Semantic";
-    case ErrorKind::Module: return "Module";
-    case ErrorKind::Runtime: return "Runtime";
-    case ErrorKind::Internal: return "Internal";
-    case ErrorKind::Io: return "Io";
+    case ErrorKind::Lexical:
+      return "Lexical";
+    case ErrorKind::Syntax:
+      return "Syntax";
+    case ErrorKind::UnexpectedEnd:
+      return "UnexpectedEnd";
+    case ErrorKind::Semantic:
+      return "Semantic";
+    case ErrorKind::Module:
+      return "Module";
+    case ErrorKind::Runtime:
+      return "Runtime";
+    case ErrorKind::Internal:
+      return "Internal";
+    case ErrorKind::Io:
+      return "Io";
   }
   return "Unknown";
 }
@@ -37,7 +45,9 @@ ToluError ToluError::internal(std::string message) {
   return ToluError(ErrorKind::Internal, MessageError{std::move(message)});
 }
 
-ToluError ToluError::io(std::error_code code) { return ToluError(ErrorKind::Io, IoError{code}); }
+ToluError ToluError::io(std::error_code code) {
+  return ToluError(ErrorKind::Io, IoError{code});
+}
 
 ToluError ToluError::with_source_file(ToluError error, const std::optional<std::string>& file) {
   if (!file) return error;

@@ -12,18 +12,18 @@ namespace {
 
 constexpr auto kKeywords = [] {
   std::array<std::string_view, 83> words = {
-      "let",     "const",       "function",  "async",        "await",      "spawn",    "class",
-      "trait",   "method",      "static",    "extends",      "with",       "but",      "from",
-      "import",  "as",          "try",       "catch",        "if",         "else",     "unless",
-      "while",   "for",         "in",        "switch",       "case",       "default",  "return",
-      "next",    "continue",    "last",      "throw",        "die",        "do",       "fn",
-      "new",     "super",       "null",      "true",         "false",      "and",      "or",
-      "xor",     "nand",        "not",       "mod",          "eq",         "ne",       "gt",
-      "ge",      "lt",          "le",        "cmp",          "eqi",        "nei",      "gti",
-      "gei",     "lti",         "lei",       "cmpi",         "say",        "print",    "warn",
-      "assert",  "debug",       "instanceof", "does",        "can",        "union",    "intersection",
-      "subsetof", "supersetof", "equivalentof", "abs",       "sqrt",       "floor",    "ceil",
-      "round",   "int",         "uc",        "lc",           "length",     "typeof"};
+      "let",      "const",      "function",     "async",   "await",  "spawn",   "class",
+      "trait",    "method",     "static",       "extends", "with",   "but",     "from",
+      "import",   "as",         "try",          "catch",   "if",     "else",    "unless",
+      "while",    "for",        "in",           "switch",  "case",   "default", "return",
+      "next",     "continue",   "last",         "throw",   "die",    "do",      "fn",
+      "new",      "super",      "null",         "true",    "false",  "and",     "or",
+      "xor",      "nand",       "not",          "mod",     "eq",     "ne",      "gt",
+      "ge",       "lt",         "le",           "cmp",     "eqi",    "nei",     "gti",
+      "gei",      "lti",        "lei",          "cmpi",    "say",    "print",   "warn",
+      "assert",   "debug",      "instanceof",   "does",    "can",    "union",   "intersection",
+      "subsetof", "supersetof", "equivalentof", "abs",     "sqrt",   "floor",   "ceil",
+      "round",    "int",        "uc",           "lc",      "length", "typeof"};
   std::sort(words.begin(), words.end());
   return words;
 }();
@@ -31,11 +31,10 @@ constexpr auto kKeywords = [] {
 // Operators of more than one character, in the order they are tried: the first match wins, so
 // a longer spelling comes before any of its prefixes.
 constexpr std::string_view kMultiCharOperators[] = {
-    "**=", "?:=", "<=>", ".(", "⊂⊃", "<<<", ">>>", "...", ":=", "+=", "-=", "*=", "/=", "_=",
-    "~=",  "**",  "==",  "!=", "<=", ">=", "++",  "--",  "->", "@?", "@@", "?:", "|>", "<|",
-    "×=",  "÷=",  "≤",   "≥",  "≠",  "≡",  "≢",   "≶",   "≷",  "⋀",  "⋁",  "⊻",  "⊼",  "∈",
-    "∉",   "⋃",   "⋂",   "∖",  "¬",  "√",  "⊂",   "⊃",   ">>", "<<", "⌊",  "⌋",  "⌈",  "⌉",
-    "«",   "»",   "→"};
+    "**=", "?:=", "<=>", ".(", "⊂⊃", "<<<", ">>>", "...", ":=", "+=", "-=", "*=", "/=", "_=", "~=",
+    "**",  "==",  "!=",  "<=", ">=", "++",  "--",  "->",  "@?", "@@", "?:", "|>", "<|", "×=", "÷=",
+    "≤",   "≥",   "≠",   "≡",  "≢",  "≶",   "≷",   "⋀",   "⋁",  "⊻",  "⊼",  "∈",  "∉",  "⋃",  "⋂",
+    "∖",   "¬",   "√",   "⊂",  "⊃",  ">>",  "<<",  "⌊",   "⌋",  "⌈",  "⌉",  "«",  "»",  "→"};
 
 // Characters that are an operator on their own.
 constexpr std::u32string_view kSingleCharOperators =
@@ -43,8 +42,12 @@ constexpr std::u32string_view kSingleCharOperators =
 
 constexpr std::string_view kPunctuation = "(),;[]{}";
 
-bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
-bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_ascii_digit(char32_t c) {
+  return c >= '0' && c <= '9';
+}
+bool is_ascii_letter(char32_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 bool is_word_start(char32_t c) {
   return is_ascii_letter(c) || (c > 0x7F && c != kEndOfInput && is_unicode_alphabetic(c));
@@ -62,20 +65,32 @@ std::string_view keyword_spelling(std::string_view word) {
 
 }  // namespace
 
-bool is_keyword(std::string_view word) { return !keyword_spelling(word).empty(); }
+bool is_keyword(std::string_view word) {
+  return !keyword_spelling(word).empty();
+}
 
 std::string_view token_kind_name(TokenKind kind) {
   switch (kind) {
-    case TokenKind::Keyword: return "Keyword";
-    case TokenKind::Identifier: return "Identifier";
-    case TokenKind::Number: return "Number";
-    case TokenKind::String: return "String";
-    case TokenKind::BinaryString: return "BinaryString";
-    case TokenKind::Regex: return "Regex";
-    case TokenKind::Template: return "Template";
-    case TokenKind::Operator: return "Operator";
-    case TokenKind::Punct: return "Punct";
-    case TokenKind::Eof: return "Eof";
+    case TokenKind::Keyword:
+      return "Keyword";
+    case TokenKind::Identifier:
+      return "Identifier";
+    case TokenKind::Number:
+      return "Number";
+    case TokenKind::String:
+      return "String";
+    case TokenKind::BinaryString:
+      return "BinaryString";
+    case TokenKind::Regex:
+      return "Regex";
+    case TokenKind::Template:
+      return "Template";
+    case TokenKind::Operator:
+      return "Operator";
+    case TokenKind::Punct:
+      return "Punct";
+    case TokenKind::Eof:
+      return "Eof";
   }
   return "Eof";
 }
@@ -140,7 +155,8 @@ void Lexer::fail(Position at, std::string message) const {
 }
 
 void Lexer::push(TokenKind kind, Position start, std::string_view text, std::uint32_t literal) {
-  out_.tokens.push_back(Token{kind, start.index, pos_.index, start.line, start.column, text, literal});
+  out_.tokens.push_back(
+      Token{kind, start.index, pos_.index, start.line, start.column, text, literal});
 }
 
 std::uint32_t Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {
@@ -169,15 +185,19 @@ bool Lexer::regex_may_start() const {
   switch (previous.kind) {
     case TokenKind::Keyword:
     case TokenKind::Regex:
-    case TokenKind::Operator: return true;
-    case TokenKind::Punct: return std::string_view("(,;[{").find(previous.text[0]) != std::string_view::npos;
-    default: return false;
+    case TokenKind::Operator:
+      return true;
+    case TokenKind::Punct:
+      return std::string_view("(,;[{").find(previous.text[0]) != std::string_view::npos;
+    default:
+      return false;
   }
 }
 
 void Lexer::lex_next() {
   const char32_t c = peek();
-  if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next())) return skip_documentation_block();
+  if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next()))
+    return skip_documentation_block();
   if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return advance();
   if (c == '/') {
     const char32_t next = peek_next();

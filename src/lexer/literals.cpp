@@ -12,9 +12,13 @@ int hex_value(char32_t c) {
   return -1;
 }
 
-bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_ascii_letter(char32_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-bool is_surrogate(std::uint32_t code) { return code >= 0xD800 && code <= 0xDFFF; }
+bool is_surrogate(std::uint32_t code) {
+  return code >= 0xD800 && code <= 0xDFFF;
+}
 
 // Collects text pieces of a template or regex, emitting a piece only when it is non-empty.
 class PieceBuilder {
@@ -77,17 +81,23 @@ char32_t Lexer::decode_text_escape(std::string_view context) {
     case '\'':
     case '/':
     case '\\':
-    case '`': return c;
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    case 'x': return read_hex_digits(2, "\\x", after);
+    case '`':
+      return c;
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    case 'x':
+      return read_hex_digits(2, "\\x", after);
     case 'u': {
       const std::uint32_t code = read_hex_digits(4, "\\u", after);
       if (is_surrogate(code)) fail(after, "invalid Unicode escape");
       return code;
     }
-    default: fail(after, "invalid " + std::string(context) + " escape");
+    default:
+      fail(after, "invalid " + std::string(context) + " escape");
   }
 }
 
@@ -104,13 +114,20 @@ std::uint8_t Lexer::decode_binary_escape() {
     case '\'':
     case '/':
     case '\\':
-    case '`': return static_cast<std::uint8_t>(c);
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    case 'x': return static_cast<std::uint8_t>(read_hex_digits(2, "\\x", after));
-    case 'u': fail(after, "Unicode escapes are not supported in binary strings");
-    default: fail(after, "invalid binary string escape");
+    case '`':
+      return static_cast<std::uint8_t>(c);
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    case 'x':
+      return static_cast<std::uint8_t>(read_hex_digits(2, "\\x", after));
+    case 'u':
+      fail(after, "Unicode escapes are not supported in binary strings");
+    default:
+      fail(after, "invalid binary string escape");
   }
 }
 
@@ -145,7 +162,8 @@ void Lexer::lex_binary_string() {
   LiteralPayload payload;
   if (looking_at("'''")) {
     advance_over("'''");
-    std::string_view text = take_until("'''", open, "unterminated triple-quoted binary string literal");
+    std::string_view text =
+        take_until("'''", open, "unterminated triple-quoted binary string literal");
     payload.bytes.assign(text.begin(), text.end());
     push_literal(TokenKind::BinaryString, open, std::move(payload));
     return;
@@ -153,7 +171,8 @@ void Lexer::lex_binary_string() {
   advance();
   for (;;) {
     const char32_t c = peek();
-    if (c == kEndOfInput || c == '\n') fail(c == '\n' ? here() : open, "unterminated binary string literal");
+    if (c == kEndOfInput || c == '\n')
+      fail(c == '\n' ? here() : open, "unterminated binary string literal");
     if (c == '\'') break;
     if (c == '\\') {
       payload.bytes.push_back(decode_binary_escape());

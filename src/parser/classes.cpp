@@ -106,7 +106,8 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
       const bool is_static = check_keyword("static");
       bool& flag = is_static ? method.is_static : method.is_async;
       advance();
-      if (flag) fail(is_static ? "Duplicate static method modifier" : "Duplicate async method modifier");
+      if (flag)
+        fail(is_static ? "Duplicate static method modifier" : "Duplicate async method modifier");
       flag = true;
     }
   } else {

@@ -13,7 +13,8 @@ ast::Expression Parser::parse_bag_literal() {
   return make(ast::BagLiteral{parse_expression_list_until_operator(">>>"), std::nullopt}, line);
 }
 
-// pair-list := "{" "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}" "}"
+// pair-list := "{" "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
+// "}"
 ast::Expression Parser::parse_pairlist_literal() {
   const Line line = current_line();
   advance();
@@ -62,8 +63,8 @@ ast::DictKey Parser::parse_dict_key_before_colon() {
 ast::DictKey Parser::parse_dict_key_until_rbrace() {
   const Token& t = current();
   const Line line = t.line;
-  const bool word_or_string =
-      t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier || t.kind == TokenKind::String;
+  const bool word_or_string = t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier ||
+                              t.kind == TokenKind::String;
   if (word_or_string && is_punct(peek_token(), '}')) return parse_dict_key_before_colon();
   if (word_or_string) return {ast::ExpressionKey{parse_expression_prec(1)}, line, source_file_};
   if (is_punct(t, '(')) return parse_dict_key_expression();
@@ -114,7 +115,8 @@ ast::CallArgument Parser::parse_call_argument() {
   ast::Expression first = parse_expression_prec(1);
   const Line line = first.line();
   ast::SourceFile source_file = first.source_file();
-  if (!check_operator(":")) return {ast::Positional{}, std::move(first), line, std::move(source_file)};
+  if (!check_operator(":"))
+    return {ast::Positional{}, std::move(first), line, std::move(source_file)};
   advance();
   ast::Expression value = parse_expression_prec(1);
   ast::DictKey key{ast::NameKey{}, line, source_file};
@@ -137,7 +139,8 @@ bool Parser::named_argument_follows() const {
 
 // Each interpolation is parsed as an expression of its own, behind enough line feeds that its
 // lines are those of the enclosing file. Any failure inside is reported as the interpolation's.
-std::vector<ast::TemplatePart> Parser::parse_template_parts(const std::vector<TokenTemplatePart>& parts) {
+std::vector<ast::TemplatePart> Parser::parse_template_parts(
+    const std::vector<TokenTemplatePart>& parts) {
   std::vector<ast::TemplatePart> result;
   result.reserve(parts.size());
   for (const TokenTemplatePart& part : parts) {

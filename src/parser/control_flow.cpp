@@ -9,9 +9,9 @@ namespace {
 
 // Keyword words accepted as a switch comparator, besides any operator.
 constexpr std::array<std::string_view, 24> kComparatorWords = {
-    "eq",  "ne",  "gt",  "ge",   "lt",   "le",  "or",   "cmp",   "eqi",        "nei",   "gti", "gei",
-    "lti", "lei", "can", "and",  "xor",  "mod", "cmpi", "does",  "nand",       "union", "instanceof",
-    "intersection"};
+    "eq",  "ne",  "gt",   "ge",   "lt",   "le",    "or",         "cmp",
+    "eqi", "nei", "gti",  "gei",  "lti",  "lei",   "can",        "and",
+    "xor", "mod", "cmpi", "does", "nand", "union", "instanceof", "intersection"};
 
 }  // namespace
 
@@ -28,7 +28,8 @@ ast::If Parser::parse_if_statement() {
     DepthGuard guard(*this);
     statement.else_branch = ast::Box<ast::Statement>(ast::Statement{parse_if_statement()});
   } else {
-    statement.else_branch = ast::Box<ast::Statement>(ast::Statement{ast::Block{parse_block_statement()}});
+    statement.else_branch =
+        ast::Box<ast::Statement>(ast::Statement{ast::Block{parse_block_statement()}});
   }
   return statement;
 }
@@ -89,8 +90,8 @@ std::optional<std::string> Parser::parse_switch_comparator() {
   const Token& t = current();
   const bool accepted =
       t.kind == TokenKind::Operator ||
-      (t.kind == TokenKind::Keyword &&
-       std::find(kComparatorWords.begin(), kComparatorWords.end(), t.text) != kComparatorWords.end());
+      (t.kind == TokenKind::Keyword && std::find(kComparatorWords.begin(), kComparatorWords.end(),
+                                                 t.text) != kComparatorWords.end());
   if (!accepted) fail("Expected switch comparator operator");
   std::string comparator(t.text);
   advance();
@@ -162,7 +163,8 @@ ast::Return Parser::parse_return_statement() {
   statement.line = current_line();
   statement.source_file = source_file_;
   expect_keyword("return");
-  if (check_punct(';') || check_punct('}') || at_eof() || check_keyword("if") || check_keyword("unless")) {
+  if (check_punct(';') || check_punct('}') || at_eof() || check_keyword("if") ||
+      check_keyword("unless")) {
     return statement;
   }
   statement.value = parse_expression_prec(1);

@@ -48,15 +48,18 @@ ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
     std::string spelling(t.text);
     advance();
     chain.deepen();
-    ast::Expression right = parse_expression_prec(op->right_associative ? op->level : op->level + 1);
+    ast::Expression right =
+        parse_expression_prec(op->right_associative ? op->level : op->level + 1);
     if (const int direction = chain_direction(spelling);
-        direction != 0 && (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
+        direction != 0 &&
+        (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
       fail("Mixed chain directions require parentheses");
     }
     const Line line = left.line();
     ast::SourceFile source_file = left.source_file();
-    left = ast::Expression{ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)},
-                           line, std::move(source_file), std::nullopt};
+    left = ast::Expression{
+        ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)}, line,
+        std::move(source_file), std::nullopt};
   }
 }
 
@@ -74,9 +77,10 @@ ast::Expression Parser::parse_assignment(ast::Expression target) {
   }
   const Line line = target.line();
   ast::SourceFile source_file = target.source_file();
-  return ast::Expression{ast::AssignmentExpression{std::move(op), std::move(target), std::move(value),
-                                                   is_weak, ast::TypeCheck::Unknown},
-                         line, std::move(source_file), std::nullopt};
+  return ast::Expression{
+      ast::AssignmentExpression{std::move(op), std::move(target), std::move(value), is_weak,
+                                ast::TypeCheck::Unknown},
+      line, std::move(source_file), std::nullopt};
 }
 
 // ternary := condition "?" expression ":" expression(3)
@@ -88,9 +92,9 @@ ast::Expression Parser::parse_ternary(ast::Expression condition) {
   ast::Expression else_branch = parse_expression_prec(3);
   const Line line = condition.line();
   ast::SourceFile source_file = condition.source_file();
-  return ast::Expression{ast::TernaryExpression{std::move(condition), std::move(then_branch),
-                                                std::move(else_branch)},
-                         line, std::move(source_file), std::nullopt};
+  return ast::Expression{
+      ast::TernaryExpression{std::move(condition), std::move(then_branch), std::move(else_branch)},
+      line, std::move(source_file), std::nullopt};
 }
 
 // fallback := left "?:" expression(3)

@@ -11,7 +11,8 @@ ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
   std::vector<ast::Parameter> parameters = parse_parameter_list();
   std::optional<std::string> return_type = parse_optional_return_type();
   ast::BlockStatement body = parse_block_statement();
-  return make(ast::FunctionExpression{std::move(parameters), std::move(return_type), std::move(body), is_async},
+  return make(ast::FunctionExpression{std::move(parameters), std::move(return_type),
+                                      std::move(body), is_async},
               line);
 }
 
@@ -28,7 +29,8 @@ ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
   }
   if (!check_operator("->")) fail("Expected '->' after lambda parameters");
   advance();
-  return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), is_async}, line);
+  return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), is_async},
+              line);
 }
 
 // async-expression := "async" (function-expression | lambda)

@@ -7,7 +7,8 @@
 
 namespace tolu {
 
-Result<ast::Program> parse_program_tokens(TokenVector tokens, const std::optional<std::string>& source_file) {
+Result<ast::Program> parse_program_tokens(TokenVector tokens,
+                                          const std::optional<std::string>& source_file) {
   try {
     return parsing::Parser(std::move(tokens), source_file).parse_program();
   } catch (parsing::ParseFailure& failure) {
@@ -116,7 +117,9 @@ ToluError Parser::error_current(std::string message) const {
                                      source_file_);
 }
 
-void Parser::fail(std::string message) const { throw ParseFailure{error_current(std::move(message))}; }
+void Parser::fail(std::string message) const {
+  throw ParseFailure{error_current(std::move(message))};
+}
 
 std::string Parser::token_text(const Token& t) const {
   switch (t.kind) {
@@ -124,15 +127,21 @@ std::string Parser::token_text(const Token& t) const {
     case TokenKind::Identifier:
     case TokenKind::Number:
     case TokenKind::Operator:
-    case TokenKind::Punct: return std::string(t.text);
-    case TokenKind::String: return literal(t).value;
+    case TokenKind::Punct:
+      return std::string(t.text);
+    case TokenKind::String:
+      return literal(t).value;
     case TokenKind::BinaryString: {
       const auto& bytes = literal(t).bytes;
-      return to_valid_utf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+      return to_valid_utf8(
+          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
-    case TokenKind::Regex: return "/" + literal(t).value + "/" + literal(t).flags;
-    case TokenKind::Template: return "<template>";
-    case TokenKind::Eof: return "<eof>";
+    case TokenKind::Regex:
+      return "/" + literal(t).value + "/" + literal(t).flags;
+    case TokenKind::Template:
+      return "<template>";
+    case TokenKind::Eof:
+      return "<eof>";
   }
   return "<eof>";
 }

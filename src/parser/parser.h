@@ -12,7 +12,8 @@
 namespace tolu {
 
 // Parses a whole program. Every node carries a copy of `source_file`.
-Result<ast::Program> parse_program_tokens(TokenVector tokens, const std::optional<std::string>& source_file);
+Result<ast::Program> parse_program_tokens(TokenVector tokens,
+                                          const std::optional<std::string>& source_file);
 
 // Lexes and parses `source` as one expression that must use the whole text.
 Result<ast::Expression> parse_expression_text(std::string_view source,

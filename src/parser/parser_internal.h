@@ -79,7 +79,8 @@ class Parser {
 
   template <class T>
   ast::Expression make(T payload, Line line) const {
-    return ast::Expression{ast::ExpressionNode(std::move(payload)), line, source_file_, std::nullopt};
+    return ast::Expression{ast::ExpressionNode(std::move(payload)), line, source_file_,
+                           std::nullopt};
   }
 
   // ---- Blocks and statements (statements.cpp) ----

@@ -10,7 +10,7 @@ namespace {
 constexpr std::array<std::string_view, 11> kNamedUnaryOperators = {
     "not", "abs", "int", "sqrt", "ceil", "floor", "round", "uc", "lc", "length", "typeof"};
 
-constexpr std::array<std::string_view, 9> kSymbolUnaryOperators = {"!", "+", "-", "~", "¬",
+constexpr std::array<std::string_view, 9> kSymbolUnaryOperators = {"!", "+",  "-",  "~", "¬",
                                                                    "√", "\\", "++", "--"};
 
 template <std::size_t N>
@@ -106,15 +106,17 @@ ast::Expression Parser::parse_new_expression() {
       advance();
       std::string name = expect_name("Expected member name after '.'");
       chain.deepen();
-      class_expression = ast::Expression{ast::MemberExpression{std::move(class_expression), std::move(name)},
-                                         object_line, std::move(object_file), std::nullopt};
+      class_expression =
+          ast::Expression{ast::MemberExpression{std::move(class_expression), std::move(name)},
+                          object_line, std::move(object_file), std::nullopt};
     } else if (check_punct('{')) {
       advance();
       ast::DictKey key = parse_dict_key_until_rbrace();
       expect_punct('}', "Expected '}' after dict access");
       chain.deepen();
-      class_expression = ast::Expression{ast::DictAccessExpression{std::move(class_expression), std::move(key)},
-                                         object_line, std::move(object_file), std::nullopt};
+      class_expression =
+          ast::Expression{ast::DictAccessExpression{std::move(class_expression), std::move(key)},
+                          object_line, std::move(object_file), std::nullopt};
     } else {
       break;
     }
@@ -124,9 +126,10 @@ ast::Expression Parser::parse_new_expression() {
   std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
   const Line call_line = class_expression.line();
   ast::SourceFile call_file = class_expression.source_file();
-  ast::Expression call{ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_line,
-                       std::move(call_file), std::nullopt};
-  return parse_postfix_suffixes(make(ast::UnaryExpression{"new", std::move(traits), std::move(call)}, line));
+  ast::Expression call{ast::CallExpression{std::move(class_expression), std::move(arguments)},
+                       call_line, std::move(call_file), std::nullopt};
+  return parse_postfix_suffixes(
+      make(ast::UnaryExpression{"new", std::move(traits), std::move(call)}, line));
 }
 
 ast::Expression Parser::parse_primary_expression() {
@@ -157,7 +160,8 @@ ast::Expression Parser::parse_primary_expression() {
     case TokenKind::Regex: {
       const LiteralPayload& payload = literal(t);
       advance();
-      return make(ast::RegexLiteral{payload.value, parse_template_parts(payload.parts), payload.flags, std::nullopt},
+      return make(ast::RegexLiteral{payload.value, parse_template_parts(payload.parts),
+                                    payload.flags, std::nullopt},
                   line);
     }
     case TokenKind::Template: {
@@ -193,9 +197,11 @@ ast::Expression Parser::parse_primary_expression() {
         return inner;
       }
       if (t.text[0] == '[') return parse_array_literal();
-      if (t.text[0] == '{') return is_punct(peek_token(), '{') ? parse_pairlist_literal() : parse_dict_literal();
+      if (t.text[0] == '{')
+        return is_punct(peek_token(), '{') ? parse_pairlist_literal() : parse_dict_literal();
       break;
-    case TokenKind::Eof: break;
+    case TokenKind::Eof:
+      break;
   }
   fail("Expected expression");
 }
@@ -341,8 +347,8 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   std::optional<ast::Box<ast::Expression>> end;
   if (!check_punct(']')) end = ast::Box<ast::Expression>(parse_expression_prec(1));
   expect_punct(']', "Expected ']' after slice");
-  return ast::Expression{ast::SliceExpression{std::move(object), std::move(start), std::move(end)}, line,
-                         std::move(source_file), std::nullopt};
+  return ast::Expression{ast::SliceExpression{std::move(object), std::move(start), std::move(end)},
+                         line, std::move(source_file), std::nullopt};
 }
 
 std::optional<std::string> Parser::match_postfix_condition_keyword() {

@@ -10,7 +10,8 @@ namespace {
 enum class Ending { Compound, Declaration, Simple };
 
 Ending ending_of(const ast::Statement& s) {
-  if (s.is<ast::VariableDeclaration>() || s.is<ast::DestructuringDeclaration>() || s.is<ast::Import>()) {
+  if (s.is<ast::VariableDeclaration>() || s.is<ast::DestructuringDeclaration>() ||
+      s.is<ast::Import>()) {
     return Ending::Declaration;
   }
   if (s.is<ast::Return>() || s.is<ast::LoopControl>() || s.is<ast::Throw>() || s.is<ast::Die>() ||
@@ -24,7 +25,9 @@ bool is_output_keyword(std::string_view w) {
   return w == "say" || w == "print" || w == "warn" || w == "assert" || w == "debug";
 }
 
-bool is_loop_control_keyword(std::string_view w) { return w == "next" || w == "continue" || w == "last"; }
+bool is_loop_control_keyword(std::string_view w) {
+  return w == "next" || w == "continue" || w == "last";
+}
 
 }  // namespace
 
@@ -33,9 +36,13 @@ ast::Statement Parser::parse_statement() {
   DepthGuard guard(*this);
   ast::Statement statement = parse_statement_proper();
   switch (ending_of(statement)) {
-    case Ending::Compound: return statement;
-    case Ending::Simple: statement = apply_statement_modifier(std::move(statement)); break;
-    case Ending::Declaration: break;
+    case Ending::Compound:
+      return statement;
+    case Ending::Simple:
+      statement = apply_statement_modifier(std::move(statement));
+      break;
+    case Ending::Declaration:
+      break;
   }
   expect_statement_terminator();
   return statement;
@@ -100,7 +107,8 @@ void Parser::expect_statement_terminator() {
   fail("Expected ; after simple statement");
 }
 
-// declaration := ("let" | "const") (pattern ":=" expression | typed-name [weak] [":=" expression [weak]])
+// declaration := ("let" | "const") (pattern ":=" expression | typed-name [weak] [":=" expression
+// [weak]])
 ast::Statement Parser::parse_declaration() {
   const Line line = current_line();
   std::string kind = expect_keyword_any({"let", "const"});

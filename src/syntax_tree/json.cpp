@@ -7,7 +7,9 @@ namespace tolu::ast {
 namespace {
 
 template <class T>
-concept Record = requires { T::kName; };
+concept Record = requires {
+  T::kName;
+};
 
 Json json_of(const std::string& text);
 Json json_of(bool value);
@@ -51,11 +53,21 @@ Json tagged(const Variant& node) {
   return object;
 }
 
-Json json_of(const std::string& text) { return text; }
-Json json_of(bool value) { return value; }
-Json json_of(std::uint64_t number) { return number; }
-Json json_of(std::uint8_t byte) { return byte; }
-Json json_of(TypeCheck check) { return static_cast<int>(check); }
+Json json_of(const std::string& text) {
+  return text;
+}
+Json json_of(bool value) {
+  return value;
+}
+Json json_of(std::uint64_t number) {
+  return number;
+}
+Json json_of(std::uint8_t byte) {
+  return byte;
+}
+Json json_of(TypeCheck check) {
+  return static_cast<int>(check);
+}
 
 template <class T>
 Json json_of(const std::optional<T>& optional) {
@@ -82,7 +94,9 @@ Json json_of(const Expression& expression) {
   return object;
 }
 
-Json json_of(const Statement& statement) { return tagged(statement.node); }
+Json json_of(const Statement& statement) {
+  return tagged(statement.node);
+}
 
 Json json_of(const DictKey& key) {
   Json object = tagged(key.node);
@@ -106,7 +120,9 @@ Json json_of(const TemplatePart& part) {
   return object;
 }
 
-Json json_of(const ClassMember& member) { return tagged(member.node); }
+Json json_of(const ClassMember& member) {
+  return tagged(member.node);
+}
 
 template <Record T>
 Json json_of(const T& record) {
@@ -118,7 +134,11 @@ Json json_of(const T& record) {
 
 }  // namespace
 
-Json to_json(const Program& program) { return json_of(program); }
-Json to_json(const Expression& expression) { return json_of(expression); }
+Json to_json(const Program& program) {
+  return json_of(program);
+}
+Json to_json(const Expression& expression) {
+  return json_of(expression);
+}
 
 }  // namespace tolu::ast

@@ -8,7 +8,9 @@ namespace tolu::ast {
 namespace {
 
 template <class T>
-concept Record = requires { T::kName; };
+concept Record = requires {
+  T::kName;
+};
 
 template <class T>
 struct IsScalar : std::false_type {};
@@ -34,11 +36,13 @@ class Outline {
   template <class T>
   void node(const std::string& label, const T& value) {
     if constexpr (std::is_same_v<T, Expression>) {
-      std::visit([&](const auto& alternative) { expression_line(label, alternative, value); }, value.node);
+      std::visit([&](const auto& alternative) { expression_line(label, alternative, value); },
+                 value.node);
     } else if constexpr (std::is_same_v<T, Statement> || std::is_same_v<T, ClassMember>) {
       std::visit([&](const auto& alternative) { record(label, alternative, ""); }, value.node);
     } else if constexpr (std::is_same_v<T, DictKey> || std::is_same_v<T, TemplatePart>) {
-      std::visit([&](const auto& alternative) { record(label, alternative, positions(value)); }, value.node);
+      std::visit([&](const auto& alternative) { record(label, alternative, positions(value)); },
+                 value.node);
     } else if constexpr (std::is_same_v<T, CallArgument>) {
       std::visit(
           [&](const auto& alternative) {
@@ -117,7 +121,8 @@ class Outline {
     } else if constexpr (requires { value.has_value(); }) {
       if (value) child(name, *value);
     } else if constexpr (requires { value.begin(); }) {
-      for (std::size_t i = 0; i < value.size(); ++i) child(name + "[" + std::to_string(i) + "]", value[i]);
+      for (std::size_t i = 0; i < value.size(); ++i)
+        child(name + "[" + std::to_string(i) + "]", value[i]);
     } else if constexpr (requires { value.get(); }) {
       node(name, value.get());
     } else {

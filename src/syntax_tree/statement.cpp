@@ -24,8 +24,8 @@ Line Statement::line() const {
 }
 
 const SourceFile& Statement::source_file() const {
-  return std::visit([](const auto& s) -> const SourceFile& { return position_holder(s).source_file; },
-                    node);
+  return std::visit(
+      [](const auto& s) -> const SourceFile& { return position_holder(s).source_file; }, node);
 }
 
 }  // namespace tolu::ast

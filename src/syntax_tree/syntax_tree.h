@@ -344,11 +344,17 @@ struct Expression {
   std::optional<std::string>& inferred_type() { return inferred_type_; }
 
   template <class T>
-  T* as() { return std::get_if<T>(&node); }
+  T* as() {
+    return std::get_if<T>(&node);
+  }
   template <class T>
-  const T* as() const { return std::get_if<T>(&node); }
+  const T* as() const {
+    return std::get_if<T>(&node);
+  }
   template <class T>
-  bool is() const { return std::holds_alternative<T>(node); }
+  bool is() const {
+    return std::holds_alternative<T>(node);
+  }
 
   bool operator==(const Expression&) const = default;
 };
@@ -700,11 +706,17 @@ struct Statement {
   const SourceFile& source_file() const;
 
   template <class T>
-  T* as() { return std::get_if<T>(&node); }
+  T* as() {
+    return std::get_if<T>(&node);
+  }
   template <class T>
-  const T* as() const { return std::get_if<T>(&node); }
+  const T* as() const {
+    return std::get_if<T>(&node);
+  }
   template <class T>
-  bool is() const { return std::holds_alternative<T>(node); }
+  bool is() const {
+    return std::holds_alternative<T>(node);
+  }
 
   bool operator==(const Statement&) const = default;
 };

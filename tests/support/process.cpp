@@ -23,7 +23,9 @@ std::string slurp(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string tool_path(const std::string& name) { return std::string(TOLU_BINARY_DIR) + "/" + name; }
+std::string tool_path(const std::string& name) {
+  return std::string(TOLU_BINARY_DIR) + "/" + name;
+}
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::string& input, const std::string& cwd) {

@@ -12,7 +12,8 @@ std::string shape(const Statement& statement);
 
 std::string join(const std::vector<std::string>& items, std::string_view separator) {
   std::string out;
-  for (std::size_t i = 0; i < items.size(); ++i) out += (i ? std::string(separator) : "") + items[i];
+  for (std::size_t i = 0; i < items.size(); ++i)
+    out += (i ? std::string(separator) : "") + items[i];
   return out;
 }
 
@@ -63,7 +64,8 @@ std::string shape(const std::vector<TemplatePart>& parts) {
 std::string shape(const std::vector<Parameter>& parameters) {
   std::vector<std::string> items;
   for (const auto& p : parameters) {
-    std::string item = (p.is_variadic ? "..." : "") + (p.type_annotation ? *p.type_annotation + " " : "") + p.name +
+    std::string item = (p.is_variadic ? "..." : "") +
+                       (p.type_annotation ? *p.type_annotation + " " : "") + p.name +
                        (p.is_optional ? "?" : "");
     if (p.default_value) item += " := " + shape(**p.default_value);
     items.push_back(item);
@@ -81,7 +83,9 @@ struct ExpressionShape {
   std::string operator()(const Identifier& n) const { return n.name; }
   std::string operator()(const NumberLiteral& n) const { return n.text; }
   std::string operator()(const StringLiteral& n) const { return "\"" + n.value + "\""; }
-  std::string operator()(const BinaryStringLiteral& n) const { return "'" + std::string(n.bytes.begin(), n.bytes.end()) + "'"; }
+  std::string operator()(const BinaryStringLiteral& n) const {
+    return "'" + std::string(n.bytes.begin(), n.bytes.end()) + "'";
+  }
   std::string operator()(const RegexLiteral& n) const { return "/" + n.pattern + "/" + n.flags; }
   std::string operator()(const BooleanLiteral& n) const { return n.value ? "true" : "false"; }
   std::string operator()(const NullLiteral&) const { return "null"; }
@@ -99,27 +103,41 @@ struct ExpressionShape {
     return "(" + shape(*n.left) + " " + n.op + " " + shape(*n.right) + ")";
   }
   std::string operator()(const TernaryExpression& n) const {
-    return "(" + shape(*n.condition) + " ? " + shape(*n.then_branch) + " : " + shape(*n.else_branch) + ")";
+    return "(" + shape(*n.condition) + " ? " + shape(*n.then_branch) + " : " +
+           shape(*n.else_branch) + ")";
   }
   std::string operator()(const FallbackExpression& n) const {
     return "(" + shape(*n.left) + " ?: " + shape(*n.right) + ")";
   }
   std::string operator()(const AssignmentExpression& n) const {
-    return "(" + shape(*n.target) + " " + n.op + " " + shape(*n.value) + (n.is_weak ? " but weak" : "") + ")";
+    return "(" + shape(*n.target) + " " + n.op + " " + shape(*n.value) +
+           (n.is_weak ? " but weak" : "") + ")";
   }
-  std::string operator()(const CallExpression& n) const { return shape(*n.callee) + shape(n.arguments); }
-  std::string operator()(const MemberExpression& n) const { return shape(*n.object) + "." + n.name; }
+  std::string operator()(const CallExpression& n) const {
+    return shape(*n.callee) + shape(n.arguments);
+  }
+  std::string operator()(const MemberExpression& n) const {
+    return shape(*n.object) + "." + n.name;
+  }
   std::string operator()(const DynamicMemberCall& n) const {
     return shape(*n.object) + ".(" + shape(*n.member) + ")" + shape(n.arguments);
   }
-  std::string operator()(const IndexExpression& n) const { return shape(*n.object) + "[" + shape(*n.index) + "]"; }
-  std::string operator()(const SliceExpression& n) const {
-    return shape(*n.object) + "[" + (n.start ? shape(**n.start) : "") + ":" + (n.end ? shape(**n.end) : "") + "]";
+  std::string operator()(const IndexExpression& n) const {
+    return shape(*n.object) + "[" + shape(*n.index) + "]";
   }
-  std::string operator()(const DictAccessExpression& n) const { return shape(*n.object) + "{" + shape(*n.key) + "}"; }
-  std::string operator()(const PostfixExpression& n) const { return "(" + shape(*n.operand) + n.op + ")"; }
+  std::string operator()(const SliceExpression& n) const {
+    return shape(*n.object) + "[" + (n.start ? shape(**n.start) : "") + ":" +
+           (n.end ? shape(**n.end) : "") + "]";
+  }
+  std::string operator()(const DictAccessExpression& n) const {
+    return shape(*n.object) + "{" + shape(*n.key) + "}";
+  }
+  std::string operator()(const PostfixExpression& n) const {
+    return "(" + shape(*n.operand) + n.op + ")";
+  }
   std::string operator()(const LambdaExpression& n) const {
-    return std::string(n.is_async ? "async " : "") + "fn" + shape(n.parameters) + " -> " + shape(*n.body);
+    return std::string(n.is_async ? "async " : "") + "fn" + shape(n.parameters) + " -> " +
+           shape(*n.body);
   }
   std::string operator()(const FunctionExpression& n) const {
     return std::string(n.is_async ? "async " : "") + "function" + shape(n.parameters) +
@@ -127,7 +145,8 @@ struct ExpressionShape {
   }
   std::string operator()(const DeclarationExpression& n) const {
     return "(" + n.kind + " " + (n.type_annotation ? *n.type_annotation + " " : "") + n.name +
-           (n.initializer ? " := " + shape(**n.initializer) : "") + (n.is_weak ? " but weak" : "") + ")";
+           (n.initializer ? " := " + shape(**n.initializer) : "") + (n.is_weak ? " but weak" : "") +
+           ")";
   }
   std::string operator()(const TryExpression& n) const {
     return "try " + shape(n.body) + " catch*" + std::to_string(n.catches.size());
@@ -135,10 +154,14 @@ struct ExpressionShape {
   std::string operator()(const DoExpression& n) const { return "do " + shape(n.body); }
   std::string operator()(const AwaitExpression& n) const { return "await " + shape(n.body); }
   std::string operator()(const SpawnExpression& n) const { return "spawn " + shape(n.body); }
-  std::string operator()(const SuperCallExpression& n) const { return "super" + shape(n.arguments); }
+  std::string operator()(const SuperCallExpression& n) const {
+    return "super" + shape(n.arguments);
+  }
 };
 
-std::string optional_shape(const std::optional<Expression>& e) { return e ? " " + shape(*e) : ""; }
+std::string optional_shape(const std::optional<Expression>& e) {
+  return e ? " " + shape(*e) : "";
+}
 
 struct StatementShape {
   std::string operator()(const Block& n) const { return shape(n.block); }
@@ -149,8 +172,9 @@ struct StatementShape {
   std::string operator()(const DestructuringDeclaration& n) const {
     std::vector<std::string> items;
     for (const auto& e : n.pattern.entries) {
-      items.push_back(shape(e.key) + ":" + (e.type_annotation ? *e.type_annotation + " " : "") + e.name +
-                      (e.default_value ? " := " + shape(*e.default_value) : "") + (e.is_weak ? " but weak" : ""));
+      items.push_back(shape(e.key) + ":" + (e.type_annotation ? *e.type_annotation + " " : "") +
+                      e.name + (e.default_value ? " := " + shape(*e.default_value) : "") +
+                      (e.is_weak ? " but weak" : ""));
     }
     return n.kind + " {" + join(items, ", ") + "} := " + shape(n.initializer);
   }
@@ -163,21 +187,26 @@ struct StatementShape {
   std::string operator()(const Trait& n) const { return "trait " + n.declaration.name; }
   std::string operator()(const Import& n) const {
     std::vector<std::string> items;
-    for (const auto& s : n.specifiers) items.push_back(s.name == s.local_name ? s.name : s.name + " as " + s.local_name);
-    return "from " + n.module_path + (n.is_try ? " try" : "") + " import " + (n.imports_all ? "*" : join(items, ", ")) +
+    for (const auto& s : n.specifiers)
+      items.push_back(s.name == s.local_name ? s.name : s.name + " as " + s.local_name);
+    return "from " + n.module_path + (n.is_try ? " try" : "") + " import " +
+           (n.imports_all ? "*" : join(items, ", ")) +
            (n.condition ? " " + n.condition->keyword + " " + shape(n.condition->condition) : "");
   }
   std::string operator()(const If& n) const {
     return "if " + shape(n.condition) + " " + shape(n.then_block) +
            (n.else_branch ? " else " + shape(**n.else_branch) : "");
   }
-  std::string operator()(const While& n) const { return "while " + shape(n.condition) + " " + shape(n.body); }
+  std::string operator()(const While& n) const {
+    return "while " + shape(n.condition) + " " + shape(n.body);
+  }
   std::string operator()(const For& n) const {
-    return "for " + n.binding_kind.value_or("?") + " " + n.variable + " in " + shape(n.iterable) + " " +
-           shape(n.body) + (n.else_block ? " else " + shape(*n.else_block) : "");
+    return "for " + n.binding_kind.value_or("?") + " " + n.variable + " in " + shape(n.iterable) +
+           " " + shape(n.body) + (n.else_block ? " else " + shape(*n.else_block) : "");
   }
   std::string operator()(const Switch& n) const {
-    std::string out = "switch " + shape(n.discriminant) + (n.comparator ? " : " + *n.comparator : "") + " {";
+    std::string out =
+        "switch " + shape(n.discriminant) + (n.comparator ? " : " + *n.comparator : "") + " {";
     for (const auto& c : n.cases) {
       std::vector<std::string> body;
       for (const auto& s : c.body) body.push_back(shape(s));
@@ -194,7 +223,9 @@ struct StatementShape {
     std::string out = "try " + shape(n.body);
     for (const auto& c : n.catches) {
       out += " catch";
-      if (c.binding) out += "(" + (c.binding->type_name ? *c.binding->type_name + " " : "") + c.binding->name + ")";
+      if (c.binding)
+        out +=
+            "(" + (c.binding->type_name ? *c.binding->type_name + " " : "") + c.binding->name + ")";
       out += " " + shape(c.body);
     }
     return out;
@@ -204,7 +235,8 @@ struct StatementShape {
   std::string operator()(const Throw& n) const { return "throw " + shape(n.value); }
   std::string operator()(const Die& n) const { return "die " + shape(n.value); }
   std::string operator()(const PostfixConditional& n) const {
-    return shape(*n.statement.statement) + " " + n.statement.keyword + " " + shape(n.statement.condition);
+    return shape(*n.statement.statement) + " " + n.statement.keyword + " " +
+           shape(n.statement.condition);
   }
   std::string operator()(const Output& n) const {
     return n.keyword + (n.arguments.empty() ? "" : " " + shape(n.arguments));
@@ -212,11 +244,15 @@ struct StatementShape {
   std::string operator()(const ExpressionStatement& n) const { return shape(n.expression); }
 };
 
-std::string shape(const Statement& statement) { return std::visit(StatementShape{}, statement.node); }
+std::string shape(const Statement& statement) {
+  return std::visit(StatementShape{}, statement.node);
+}
 
 }  // namespace
 
-std::string shape(const ast::Expression& expression) { return std::visit(ExpressionShape{}, expression.node); }
+std::string shape(const ast::Expression& expression) {
+  return std::visit(ExpressionShape{}, expression.node);
+}
 
 std::string describe_error(const ToluError& error) {
   return std::string(error_kind_name(error.kind())) + " " + std::to_string(error.line()) + ":" +

@@ -23,12 +23,24 @@ std::string render_tokens(const TokenVector& tokens) {
     if (t.kind == TokenKind::Eof) break;
     if (!out.empty()) out += ' ';
     switch (t.kind) {
-      case TokenKind::Keyword: out += "K:" + std::string(t.text); break;
-      case TokenKind::Identifier: out += "I:" + std::string(t.text); break;
-      case TokenKind::Number: out += "N:" + std::string(t.text); break;
-      case TokenKind::Operator: out += "O:" + std::string(t.text); break;
-      case TokenKind::Punct: out += "P:" + std::string(t.text); break;
-      case TokenKind::String: out += "S:\"" + tokens.literal(t).value + "\""; break;
+      case TokenKind::Keyword:
+        out += "K:" + std::string(t.text);
+        break;
+      case TokenKind::Identifier:
+        out += "I:" + std::string(t.text);
+        break;
+      case TokenKind::Number:
+        out += "N:" + std::string(t.text);
+        break;
+      case TokenKind::Operator:
+        out += "O:" + std::string(t.text);
+        break;
+      case TokenKind::Punct:
+        out += "P:" + std::string(t.text);
+        break;
+      case TokenKind::String:
+        out += "S:\"" + tokens.literal(t).value + "\"";
+        break;
       case TokenKind::BinaryString: {
         out += "B:";
         for (auto byte : tokens.literal(t).bytes) {
@@ -42,8 +54,11 @@ std::string render_tokens(const TokenVector& tokens) {
         out += "R:/" + tokens.literal(t).value + "/" + tokens.literal(t).flags +
                render_parts(tokens.literal(t).parts);
         break;
-      case TokenKind::Template: out += "T:" + render_parts(tokens.literal(t).parts); break;
-      case TokenKind::Eof: break;
+      case TokenKind::Template:
+        out += "T:" + render_parts(tokens.literal(t).parts);
+        break;
+      case TokenKind::Eof:
+        break;
     }
   }
   return out;
@@ -53,7 +68,8 @@ std::string lex_to_string(std::string_view source) {
   auto result = lex(source);
   if (!result) {
     const ToluError& e = result.error();
-    return "error " + std::to_string(e.line()) + ":" + std::to_string(e.column()) + " " + e.message();
+    return "error " + std::to_string(e.line()) + ":" + std::to_string(e.column()) + " " +
+           e.message();
   }
   return render_tokens(result.value());
 }

@@ -38,7 +38,8 @@ struct UsageError {
 std::optional<std::uint32_t> parse_debug_level(std::string_view text) {
   if (text.empty()) return 1;
   if (text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
   std::uint32_t level = 0;
@@ -48,12 +49,14 @@ std::optional<std::uint32_t> parse_debug_level(std::string_view text) {
 }
 
 bool all_digits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Reads the options; returns the paths, or the usage error. Option values are checked for form
 // and otherwise ignored: they exist so that the checker takes the runner's command lines.
-std::variant<std::vector<std::string>, UsageError> parse_arguments(const std::vector<std::string>& args) {
+std::variant<std::vector<std::string>, UsageError> parse_arguments(
+    const std::vector<std::string>& args) {
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -70,14 +73,17 @@ std::variant<std::vector<std::string>, UsageError> parse_arguments(const std::ve
     if (arg.starts_with("-I")) continue;
     if (arg.starts_with("-d=") || (arg.starts_with("-d") && all_digits(arg.substr(2)))) {
       const std::string_view value = arg[2] == '=' ? arg.substr(3) : arg.substr(2);
-      if (!parse_debug_level(value)) return UsageError{"debug level must be a non-negative integer"};
+      if (!parse_debug_level(value))
+        return UsageError{"debug level must be a non-negative integer"};
       continue;
     }
     if (arg.starts_with("--deny=") || arg.starts_with("--denymodule=")) continue;
-    if (!arg.empty() && arg.front() == '-') return UsageError{"unsupported option: " + std::string(arg)};
+    if (!arg.empty() && arg.front() == '-')
+      return UsageError{"unsupported option: " + std::string(arg)};
     paths.emplace_back(arg);
   }
-  if (paths.empty()) return UsageError{"usage: tolu-parse-files [options] <file-or-directory> [...]"};
+  if (paths.empty())
+    return UsageError{"usage: tolu-parse-files [options] <file-or-directory> [...]"};
   return paths;
 }
 
@@ -90,7 +96,9 @@ bool has_source_extension(const fs::path& path) {
   return extension == "tos" || extension == "tom";
 }
 
-std::string display(const fs::path& path) { return to_valid_utf8(path.string()); }
+std::string display(const fs::path& path) {
+  return to_valid_utf8(path.string());
+}
 
 UsageError stat_error(const std::string& shown, const std::error_code& ec) {
   return UsageError{"failed to stat " + shown + ": " + ec.message()};
@@ -113,7 +121,9 @@ std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs:
       if (auto error = collect_dir(entry, files)) return error;
     }
   }
-  if (ec) return UsageError{"failed to read directory entry in " + display(directory) + ": " + ec.message()};
+  if (ec)
+    return UsageError{"failed to read directory entry in " + display(directory) + ": " +
+                      ec.message()};
   return std::nullopt;
 }
 
@@ -154,7 +164,8 @@ std::vector<std::string_view> components(std::string_view path) {
 void sort_and_deduplicate(std::vector<fs::path>& files) {
   std::vector<std::pair<std::vector<std::string_view>, std::size_t>> keyed;
   keyed.reserve(files.size());
-  for (std::size_t i = 0; i < files.size(); ++i) keyed.emplace_back(components(files[i].native()), i);
+  for (std::size_t i = 0; i < files.size(); ++i)
+    keyed.emplace_back(components(files[i].native()), i);
   std::stable_sort(keyed.begin(), keyed.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   keyed.erase(std::unique(keyed.begin(), keyed.end(),
@@ -184,7 +195,8 @@ bool check_file(const fs::path& path) {
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "-h" || a == "--help"; })) {
+  if (std::any_of(args.begin(), args.end(),
+                  [](const std::string& a) { return a == "-h" || a == "--help"; })) {
     out << kUsageText;
     return 0;
   }

@@ -88,7 +88,8 @@ std::variant<Options, UsageError> parse_arguments(const std::vector<std::string>
   return options;
 }
 
-std::optional<std::string> read_input(const Options& options, std::istream& in, std::string& problem) {
+std::optional<std::string> read_input(const Options& options, std::istream& in,
+                                      std::string& problem) {
   if (!options.file || *options.file == "-") {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return text;
@@ -105,7 +106,8 @@ std::optional<std::string> read_input(const Options& options, std::istream& in, 
 Json json_of_parts(const std::vector<TokenTemplatePart>& parts) {
   Json array = Json::array();
   for (const auto& part : parts) {
-    array.push_back({{"kind", static_cast<int>(part.kind)}, {"line", part.line}, {"text", part.text}});
+    array.push_back(
+        {{"kind", static_cast<int>(part.kind)}, {"line", part.line}, {"text", part.text}});
   }
   return array;
 }
@@ -113,23 +115,35 @@ Json json_of_parts(const std::vector<TokenTemplatePart>& parts) {
 Json tokens_json(const TokenVector& tokens) {
   Json array = Json::array();
   for (const Token& t : tokens.tokens) {
-    Json object = {{"kind", token_kind_name(t.kind)}, {"start", t.start}, {"end", t.end}, {"line", t.line},
+    Json object = {{"kind", token_kind_name(t.kind)},
+                   {"start", t.start},
+                   {"end", t.end},
+                   {"line", t.line},
                    {"column", t.column}};
     switch (t.kind) {
       case TokenKind::Keyword:
       case TokenKind::Identifier:
       case TokenKind::Number:
       case TokenKind::Operator:
-      case TokenKind::Punct: object["text"] = std::string(t.text); break;
-      case TokenKind::String: object["value"] = tokens.literal(t).value; break;
-      case TokenKind::BinaryString: object["bytes"] = tokens.literal(t).bytes; break;
+      case TokenKind::Punct:
+        object["text"] = std::string(t.text);
+        break;
+      case TokenKind::String:
+        object["value"] = tokens.literal(t).value;
+        break;
+      case TokenKind::BinaryString:
+        object["bytes"] = tokens.literal(t).bytes;
+        break;
       case TokenKind::Regex:
         object["pattern"] = tokens.literal(t).value;
         object["flags"] = tokens.literal(t).flags;
         object["parts"] = json_of_parts(tokens.literal(t).parts);
         break;
-      case TokenKind::Template: object["parts"] = json_of_parts(tokens.literal(t).parts); break;
-      case TokenKind::Eof: break;
+      case TokenKind::Template:
+        object["parts"] = json_of_parts(tokens.literal(t).parts);
+        break;
+      case TokenKind::Eof:
+        break;
     }
     array.push_back(std::move(object));
   }
@@ -139,7 +153,8 @@ Json tokens_json(const TokenVector& tokens) {
 std::string tokens_outline(const TokenVector& tokens) {
   std::string out;
   for (const Token& t : tokens.tokens) {
-    out += std::to_string(t.line) + ":" + std::to_string(t.column) + " " + std::string(token_kind_name(t.kind));
+    out += std::to_string(t.line) + ":" + std::to_string(t.column) + " " +
+           std::string(token_kind_name(t.kind));
     Json payload = tokens_json(TokenVector{{t}, tokens.literals})[0];
     for (const char* key : {"text", "value", "bytes", "pattern", "flags", "parts"}) {
       if (payload.contains(key)) out += std::string(" ") + key + "=" + payload[key].dump();
@@ -165,21 +180,24 @@ void print_json(std::ostream& out, const Json& json) {
 // Prints a front-end result: the product on success, else the error (JSON on standard output
 // with --json) and always the caret diagnostic on standard error.
 template <class T, class Print>
-int report(const Result<T>& result, const Options& options, std::string_view source, std::ostream& out,
-           std::ostream& err, Print print) {
+int report(const Result<T>& result, const Options& options, std::string_view source,
+           std::ostream& out, std::ostream& err, Print print) {
   if (result) {
     print(result.value());
     return 0;
   }
   if (options.json) print_json(out, error_json(result.error()));
-  const std::string name = options.source_file ? *options.source_file : options.file ? *options.file : "<stdin>";
+  const std::string name = options.source_file ? *options.source_file
+                           : options.file      ? *options.file
+                                               : "<stdin>";
   err << render_diagnostic(result.error(), name, source);
   return 1;
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err) {
   for (const std::string& arg : args) {
     if (arg == "-h" || arg == "--help") {
       out << kUsage;
@@ -223,7 +241,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
       }
     });
   }
-  auto program = parse_program_with_compile_options_and_source_file(*source, options.compile, options.source_file);
+  auto program = parse_program_with_compile_options_and_source_file(*source, options.compile,
+                                                                    options.source_file);
   return report(program, options, *source, out, err, [&](const ast::Program& p) {
     if (options.json) {
       print_json(out, ast::to_json(p));

@@ -11,6 +11,7 @@ namespace tolu::inspect {
 // Runs the tool over `args` (without the program name); `in` is read when no FILE is named.
 // Returns the exit status: 0 for a tree or tokens, 1 for a front-end error, 2 for a usage error
 // or unreadable input.
-int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err);
 
 }  // namespace tolu::inspect

@@ -53,8 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--", "--help"}, 0, kUsage, ""},
         ArgumentCase{{"-d=abc", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
         ArgumentCase{{"-d=+", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
-        ArgumentCase{{"-d=4294967296", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
-        ArgumentCase{{"-d=4294967295", "-d=+7", "-d=", "-d", "-d7", "ok.tos"}, 0, "✅  ok.tos\n", ""},
+        ArgumentCase{
+            {"-d=4294967296", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
+        ArgumentCase{
+            {"-d=4294967295", "-d=+7", "-d=", "-d", "-d7", "ok.tos"}, 0, "✅  ok.tos\n", ""},
         ArgumentCase{{"-dx", "ok.tos"}, 2, "", "unsupported option: -dx\n"},
         ArgumentCase{{"-", "ok.tos"}, 2, "", "unsupported option: -\n"},
         ArgumentCase{{"--deny"}, 2, "", "expected value after --deny\n"},
@@ -62,10 +64,16 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"--denymodule"}, 2, "", "expected value after --denymodule\n"},
         ArgumentCase{{"-I", "-x", "--deny", "-y", "--denymodule", "a,b", "-Ilib", "--deny=net,fs",
                       "--denymodule=", "ok.tos"},
-                     0, "✅  ok.tos\n", ""},
+                     0,
+                     "✅  ok.tos\n",
+                     ""},
         ArgumentCase{{"--", "-weird.tos"}, 0, "✅  -weird.tos\n", ""},
-        ArgumentCase{{"missing.tos"}, 2, "", "failed to stat missing.tos: No such file or directory\n"},
-        ArgumentCase{{"ok.tos", "ok.tos", "./ok.tos"}, 0, "✅  ./ok.tos\n✅  ok.tos\n✅  total: 2 passed, 0 failed\n", ""}));
+        ArgumentCase{
+            {"missing.tos"}, 2, "", "failed to stat missing.tos: No such file or directory\n"},
+        ArgumentCase{{"ok.tos", "ok.tos", "./ok.tos"},
+                     0,
+                     "✅  ./ok.tos\n✅  ok.tos\n✅  total: 2 passed, 0 failed\n",
+                     ""}));
 
 TEST(Checker, WalksDirectoriesInComponentOrderAndSkipsOtherFiles) {
   TempDir dir;
@@ -94,7 +102,8 @@ TEST(Checker, FailuresAreCountedAndTheRunGoesOn) {
 TEST(Checker, OtherFilesNamedDirectlyAreIgnoredSilently) {
   TempDir dir;
   dir.write("notes.txt", "#");
-  const auto result = run_process(tool_path("tolu-parse-files"), {"notes.txt"}, "", dir.path().string());
+  const auto result =
+      run_process(tool_path("tolu-parse-files"), {"notes.txt"}, "", dir.path().string());
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
 }
@@ -105,7 +114,8 @@ TEST(Checker, FollowsNamedLinksButNotLinksInsideDirectories) {
   std::filesystem::create_directory_symlink("real", dir.path() / "linked");
   std::filesystem::create_directory(dir.path() / "top");
   std::filesystem::create_directory_symlink("../real", dir.path() / "top/inner");
-  const auto result = run_process(tool_path("tolu-parse-files"), {"linked", "top"}, "", dir.path().string());
+  const auto result =
+      run_process(tool_path("tolu-parse-files"), {"linked", "top"}, "", dir.path().string());
   EXPECT_EQ(result.out, "✅  linked/x.tos\n");
   EXPECT_EQ(result.status, 0);
 }
@@ -115,7 +125,8 @@ TEST(Checker, UnreadableDirectoryIsADiscoveryError) {
   TempDir dir;
   dir.write("locked/x.tos", "");
   chmod((dir.path() / "locked").c_str(), 0);
-  const auto result = run_process(tool_path("tolu-parse-files"), {"locked"}, "", dir.path().string());
+  const auto result =
+      run_process(tool_path("tolu-parse-files"), {"locked"}, "", dir.path().string());
   chmod((dir.path() / "locked").c_str(), 0755);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, "failed to read directory locked: Permission denied\n");

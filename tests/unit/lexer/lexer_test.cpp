@@ -15,7 +15,9 @@ struct LexCase {
 
 class LexCore : public ::testing::TestWithParam<LexCase> {};
 
-TEST_P(LexCore, Tokens) { EXPECT_EQ(lex_to_string(GetParam().source), GetParam().tokens); }
+TEST_P(LexCore, Tokens) {
+  EXPECT_EQ(lex_to_string(GetParam().source), GetParam().tokens);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, LexCore,
@@ -28,15 +30,16 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"a ?:= b ?: c", "I:a O:?:= I:b O:?: I:c"}, LexCase{"o.(m)", "I:o O:.( I:m P:)"},
         LexCase{"...xs", "O:... I:xs"}, LexCase{"a ⊂⊃ b ⊂ c", "I:a O:⊂⊃ I:b O:⊂ I:c"},
         LexCase{"a>>b<<c", "I:a O:>> I:b O:<< I:c"}, LexCase{"a -> b → c", "I:a O:-> I:b O:-> I:c"},
-        LexCase{"a ▷ f ◁ g", "I:a O:▷ I:f O:◁ I:g"}, LexCase{"¬a × b ÷ c", "O:¬ I:a O:× I:b O:÷ I:c"},
+        LexCase{"a ▷ f ◁ g", "I:a O:▷ I:f O:◁ I:g"},
+        LexCase{"¬a × b ÷ c", "O:¬ I:a O:× I:b O:÷ I:c"},
         LexCase{"a ≤ b ≠ c", "I:a O:≤ I:b O:≠ I:c"}, LexCase{"x\\y", "I:x O:\\ I:y"},
         LexCase{"⊤ ⊥", "K:true K:false"}, LexCase{"^^ + 1", "I:^^ O:+ N:1"},
         LexCase{"^ ^", "O:^ O:^"},
         // Underscores.
         LexCase{"_x __ _ _1", "I:_x I:__ O:_ I:_1"}, LexCase{"a_b", "I:a_b"},
         // Numbers: one optional fraction, nothing else.
-        LexCase{"1.5 1. 1..2", "N:1.5 N:1 O:. N:1 O:. O:. N:2"},
-        LexCase{"1.2.3", "N:1.2 O:. N:3"}, LexCase{"007 12abc", "N:007 N:12 I:abc"},
+        LexCase{"1.5 1. 1..2", "N:1.5 N:1 O:. N:1 O:. O:. N:2"}, LexCase{"1.2.3", "N:1.2 O:. N:3"},
+        LexCase{"007 12abc", "N:007 N:12 I:abc"},
         // Words: Unicode letters and numbers continue an identifier; keywords are exact.
         LexCase{"héllo naïve x²", "I:héllo I:naïve I:x²"}, LexCase{"Let let", "I:Let K:let"},
         LexCase{"typeof equivalentof", "K:typeof K:equivalentof"},
@@ -46,13 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"a // c\nb", "I:a I:b"}, LexCase{"a /* x\ny */ b", "I:a I:b"},
         LexCase{"a /* never closed", "I:a"}, LexCase{"#!/bin/tolu\nx", "I:x"},
         LexCase{"=head1 Name\ntext\n=cut more\nx", "I:x"}, LexCase{"=pod\nnever cut", ""},
-        LexCase{"=cut\nx", "I:x"}, LexCase{"x =y", "I:x O:= I:y"},
-        LexCase{"x\n=y", "I:x"}, LexCase{"x\n= y", "I:x O:= I:y"},
+        LexCase{"=cut\nx", "I:x"}, LexCase{"x =y", "I:x O:= I:y"}, LexCase{"x\n=y", "I:x"},
+        LexCase{"x\n= y", "I:x O:= I:y"},
         // A regex may start only where an operand is expected.
         LexCase{"a/b", "I:a O:/ I:b"}, LexCase{"(/b/)", "P:( R:/b/[] P:)"},
         LexCase{"x = /ab/", "I:x O:= R:/ab/[]"}, LexCase{"if /x/", "K:if R:/x/[]"},
-        LexCase{"a) / b", "I:a P:) O:/ I:b"}, LexCase{"1 /2", "N:1 O:/ N:2"},
-        LexCase{"", ""},
+        LexCase{"a) / b", "I:a P:) O:/ I:b"}, LexCase{"1 /2", "N:1 O:/ N:2"}, LexCase{"", ""},
         // Errors.
         LexCase{"#x", "error 1:1 unexpected character '#'"},
         LexCase{"x\n  #", "error 2:3 unexpected character '#'"},

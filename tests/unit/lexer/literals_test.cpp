@@ -14,7 +14,9 @@ struct LiteralCase {
 
 class LexLiteral : public ::testing::TestWithParam<LiteralCase> {};
 
-TEST_P(LexLiteral, Tokens) { EXPECT_EQ(lex_to_string(GetParam().source), GetParam().tokens); }
+TEST_P(LexLiteral, Tokens) {
+  EXPECT_EQ(lex_to_string(GetParam().source), GetParam().tokens);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, LexLiteral,
@@ -75,13 +77,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Regexes, LexLiteral,
-    ::testing::Values(
-        LiteralCase{"/a[/]b/i", "R:/a[/]b/i[]"}, LiteralCase{R"(/a\/b/gx)", R"(R:/a\/b/gx[])"},
-        LiteralCase{"/a${x}b/", "R:/a${x}b/[t1:a|i1:x|t1:b]"},
-        LiteralCase{"/${x}/", "R:/${x}/[i1:x]"}, LiteralCase{"/a\nb/ y", "R:/a\nb/[] I:y"},
-        LiteralCase{"x = /ab", "error 1:5 unterminated regex literal"},
-        LiteralCase{"/", "error 1:1 unterminated regex literal"},
-        LiteralCase{"/a\\", "error 1:1 unterminated regex literal"}));
+    ::testing::Values(LiteralCase{"/a[/]b/i", "R:/a[/]b/i[]"},
+                      LiteralCase{R"(/a\/b/gx)", R"(R:/a\/b/gx[])"},
+                      LiteralCase{"/a${x}b/", "R:/a${x}b/[t1:a|i1:x|t1:b]"},
+                      LiteralCase{"/${x}/", "R:/${x}/[i1:x]"},
+                      LiteralCase{"/a\nb/ y", "R:/a\nb/[] I:y"},
+                      LiteralCase{"x = /ab", "error 1:5 unterminated regex literal"},
+                      LiteralCase{"/", "error 1:1 unterminated regex literal"},
+                      LiteralCase{"/a\\", "error 1:1 unterminated regex literal"}));
 
 TEST(LexLiteralPositions, TokensAfterMultiLineLiteralsKeepTheirPositions) {
   auto result = lex("\"\"\"a\nbc\"\"\" x `\n${\ny}` z");

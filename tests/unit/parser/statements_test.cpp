@@ -13,16 +13,21 @@ struct ProgramCase {
   const char* shape;
 };
 
-void PrintTo(const ProgramCase& c, std::ostream* os) { *os << c.source; }
+void PrintTo(const ProgramCase& c, std::ostream* os) {
+  *os << c.source;
+}
 
 class ProgramShape : public ::testing::TestWithParam<ProgramCase> {};
 
-TEST_P(ProgramShape, ParsesTo) { EXPECT_EQ(program_shape(GetParam().source), GetParam().shape); }
+TEST_P(ProgramShape, ParsesTo) {
+  EXPECT_EQ(program_shape(GetParam().source), GetParam().shape);
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Core, ProgramShape,
-    ::testing::Values(ProgramCase{"", ""}, ProgramCase{";;", ""}, ProgramCase{"{}", "{}"},
-                      ProgramCase{"{ ; }", "{}"}, ProgramCase{";;x;;", "x"}, ProgramCase{"{ {} x }", "{{}; x}"}));
+INSTANTIATE_TEST_SUITE_P(Core, ProgramShape,
+                         ::testing::Values(ProgramCase{"", ""}, ProgramCase{";;", ""},
+                                           ProgramCase{"{}", "{}"}, ProgramCase{"{ ; }", "{}"},
+                                           ProgramCase{";;x;;", "x"},
+                                           ProgramCase{"{ {} x }", "{{}; x}"}));
 
 INSTANTIATE_TEST_SUITE_P(
     SimpleStatements, ProgramShape,
@@ -30,10 +35,13 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"x := 1; say x", "(x := 1); say x"}, ProgramCase{"{ say x }", "{say x}"},
         ProgramCase{"say; print 1, 2; warn", "say; print 1, 2; warn"},
         ProgramCase{"say x for xs;", "for const ^^ in xs {say x}"},
-        ProgramCase{"return if done;", "return if done"}, ProgramCase{"return unless x;", "return unless x"},
-        ProgramCase{"{ return }", "{return}"}, ProgramCase{"throw e unless ok", "throw e unless ok"},
-        ProgramCase{"die \"x\"", "die \"x\""}, ProgramCase{"next; last; continue", "next; last; continue"},
-        ProgramCase{"f(x) if y", "f(x) if y"}, ProgramCase{"unless", "Syntax 1:1 Expected expression"},
+        ProgramCase{"return if done;", "return if done"},
+        ProgramCase{"return unless x;", "return unless x"}, ProgramCase{"{ return }", "{return}"},
+        ProgramCase{"throw e unless ok", "throw e unless ok"},
+        ProgramCase{"die \"x\"", "die \"x\""},
+        ProgramCase{"next; last; continue", "next; last; continue"},
+        ProgramCase{"f(x) if y", "f(x) if y"},
+        ProgramCase{"unless", "Syntax 1:1 Expected expression"},
         ProgramCase{"let x := 1 if c;", "Syntax 1:12 Expected ; after simple statement"},
         ProgramCase{"say x y", "Syntax 1:7 Expected ; after simple statement"},
         ProgramCase{"say x for xs if c;", "Syntax 1:14 Expected ; after simple statement"}));
@@ -44,32 +52,36 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"let x; const Number y := 1 but weak", "let x; const Number y := 1 but weak"},
         ProgramCase{"let x but weak := 1", "let x := 1 but weak"},
         ProgramCase{"let class := 1", "let class := 1"},
-        ProgramCase{"let {a, b: c, Number d := 0 but weak} := v;", "let {a:a, b:c, d:Number d := 0 but weak} := v"},
-        ProgramCase{"let {a a} := v;", "let {a:a a} := v"}, ProgramCase{"let {} := v;", "let {} := v"},
+        ProgramCase{"let {a, b: c, Number d := 0 but weak} := v;",
+                    "let {a:a, b:c, d:Number d := 0 but weak} := v"},
+        ProgramCase{"let {a a} := v;", "let {a:a a} := v"},
+        ProgramCase{"let {} := v;", "let {} := v"},
         ProgramCase{"let {\"a\": x \"b\": y} := v;", "let {\"a\":x, \"b\":y} := v"},
-        ProgramCase{"const {(k): T x, if: y, `t${1}`: z} := v", "const {(k):T x, if:y, (`t${1}`):z} := v"},
+        ProgramCase{"const {(k): T x, if: y, `t${1}`: z} := v",
+                    "const {(k):T x, if:y, (`t${1}`):z} := v"},
         ProgramCase{"let {a, a} := v;", "Syntax 1:9 Duplicate unpacked binding 'a' in declaration"},
         ProgramCase{"let {a b: c} := v;", "Syntax 1:9 Expected unpacked binding in declaration"},
         ProgramCase{"let {a ; } := v;", "Syntax 1:8 Expected unpacked binding in declaration"},
         ProgramCase{"let {a", "UnexpectedEnd 1:7 Expected unpacked binding in declaration"},
         ProgramCase{"let {\"a\" x} := v", "Syntax 1:10 Expected ':' after declaration binding key"},
         ProgramCase{"let {a} = v", "Syntax 1:9 Expected ':=' after declaration binding pattern"},
-        ProgramCase{"let x but strong", "Syntax 1:11 Unknown but modifier 'strong' in declaration; expected 'but weak'"},
+        ProgramCase{
+            "let x but strong",
+            "Syntax 1:11 Unknown but modifier 'strong' in declaration; expected 'but weak'"},
         ProgramCase{"let ^^ := 1", "Syntax 1:5 '^^' is reserved for the chain placeholder"},
         ProgramCase{"let", "UnexpectedEnd 1:4 Expected name"},
         ProgramCase{"let 1", "Syntax 1:5 Expected name"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Loops, ProgramShape,
-    ::testing::Values(
-        ProgramCase{"for (xs) {}", "for const ^^ in xs {}"},
-        ProgramCase{"for (let x in xs) {} else {}", "for let x in xs {} else {}"},
-        ProgramCase{"while (a < b) { a++ }", "while (a < b) {(a++)}"},
-        ProgramCase{"for x in xs {}", "Syntax 1:5 Expected '(' after for"},
-        ProgramCase{"for (let 1 in xs) {}", "Syntax 1:10 Expected loop variable"},
-        ProgramCase{"for (let x of xs) {}", "Syntax 1:12 Expected keyword 'in'"},
-        ProgramCase{"for (xs; {}", "Syntax 1:8 Expected ')' after for header"},
-        ProgramCase{"while x {}", "Syntax 1:7 Expected '('"}));
+    ::testing::Values(ProgramCase{"for (xs) {}", "for const ^^ in xs {}"},
+                      ProgramCase{"for (let x in xs) {} else {}", "for let x in xs {} else {}"},
+                      ProgramCase{"while (a < b) { a++ }", "while (a < b) {(a++)}"},
+                      ProgramCase{"for x in xs {}", "Syntax 1:5 Expected '(' after for"},
+                      ProgramCase{"for (let 1 in xs) {}", "Syntax 1:10 Expected loop variable"},
+                      ProgramCase{"for (let x of xs) {}", "Syntax 1:12 Expected keyword 'in'"},
+                      ProgramCase{"for (xs; {}", "Syntax 1:8 Expected ')' after for header"},
+                      ProgramCase{"while x {}", "Syntax 1:7 Expected '('"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Imports, ProgramShape,
@@ -133,20 +145,27 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"class {}", "Syntax 1:7 Expected class name"},
         ProgramCase{"trait T { let x }", "Syntax 1:11 Unsupported trait member"},
         ProgramCase{"trait T { static method m() {} }", "Syntax 1:11 Unsupported trait member"},
-        ProgramCase{"trait T { async static method m() {} }", "Syntax 1:17 static methods are not allowed here"},
-        ProgramCase{"trait T { async async method m() {} }", "Syntax 1:23 Duplicate async method modifier"},
+        ProgramCase{"trait T { async static method m() {} }",
+                    "Syntax 1:17 static methods are not allowed here"},
+        ProgramCase{"trait T { async async method m() {} }",
+                    "Syntax 1:23 Duplicate async method modifier"},
         ProgramCase{"trait T x", "Syntax 1:9 Expected '{' to start trait body"},
-        ProgramCase{"class A { static static method m() {} }", "Syntax 1:25 Duplicate static method modifier"},
-        ProgramCase{"class A { async static async method m() {} }", "Syntax 1:30 Duplicate async method modifier"},
+        ProgramCase{"class A { static static method m() {} }",
+                    "Syntax 1:25 Duplicate static method modifier"},
+        ProgramCase{"class A { async static async method m() {} }",
+                    "Syntax 1:30 Duplicate async method modifier"},
         ProgramCase{"class A { method 1 }", "Syntax 1:18 Expected method name"},
         ProgramCase{"class A { let x with 1 }", "Syntax 1:22 Expected accessor name"},
-        ProgramCase{"class A { let x but bad }", "Syntax 1:21 Unknown but modifier 'bad' in field declaration; expected 'but weak'"}));
+        ProgramCase{
+            "class A { let x but bad }",
+            "Syntax 1:21 Unknown but modifier 'bad' in field declaration; expected 'but weak'"}));
 
 ast::Program parse_raw(std::string_view source) {
   CompileOptions options;
   options.validate = false;
   options.infer_types = false;
-  auto result = parse_program_with_compile_options_and_source_file(source, options, std::string("c.tos"));
+  auto result =
+      parse_program_with_compile_options_and_source_file(source, options, std::string("c.tos"));
   EXPECT_TRUE(result) << testing::describe_error(result.error());
   return std::move(result).value();
 }
@@ -187,7 +206,8 @@ TEST(ClassDeclarations, CarryEveryPart) {
 }
 
 TEST(StatementLines, ComeFromTheDocumentedTokens) {
-  const ast::Program program = parse_raw("\n\nsay 1\n  for xs;\nx\n:= 2 if\ny;\nfunction f;\nlet {\na} := v;");
+  const ast::Program program =
+      parse_raw("\n\nsay 1\n  for xs;\nx\n:= 2 if\ny;\nfunction f;\nlet {\na} := v;");
   EXPECT_EQ(program.line, 3u);
   ASSERT_EQ(program.statements.size(), 4u);
   const auto& loop = *program.statements[0].as<ast::For>();
@@ -206,7 +226,8 @@ TEST(StatementLines, ComeFromTheDocumentedTokens) {
 }
 
 TEST(StatementErrors, DuplicateBindingIsReportedAtTheRepeatedEntry) {
-  EXPECT_EQ(program_shape("let {a,\n  b,\n  a := 1} := v"), "Syntax 3:3 Duplicate unpacked binding 'a' in declaration");
+  EXPECT_EQ(program_shape("let {a,\n  b,\n  a := 1} := v"),
+            "Syntax 3:3 Duplicate unpacked binding 'a' in declaration");
 }
 
 TEST(TreeCopies, AreDeepAndIndependent) {
