@@ -2,6 +2,7 @@
 
 #include "lexer/lexer.h"
 #include "parser/parser.h"
+#include "sema/validator.h"
 
 namespace tolu {
 
@@ -12,11 +13,14 @@ Result<ast::Program> parse_program(std::string_view source) {
 Result<ast::Program> parse_program_with_compile_options_and_source_file(
     std::string_view source, const CompileOptions& options,
     const std::optional<std::string>& source_file) {
-  (void)options;
   auto tokens = lex(source);
   if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
   auto program = parse_program_tokens(std::move(tokens).value(), source_file);
   if (!program) return program;
+  if (options.validate) {
+    if (auto error = validate_program(program.value()))
+      return ToluError::with_source_file(std::move(*error), source_file);
+  }
   return program;
 }
 

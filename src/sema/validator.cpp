@@ -1,0 +1,559 @@
+// The validator walks the tree once in source order. Scopes follow the blocks, functions and
+// constructs that open them; four context flags, passed by value, say where return, await and
+// the loop-control keywords are allowed. The first broken rule ends the walk.
+#include "sema/validator.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_set>
+
+#include "sema/scope_stack.h"
+
+namespace tolu {
+namespace {
+
+using namespace ast;
+using sema::Binding;
+using sema::Lookup;
+using sema::ScopeGuard;
+using sema::ScopeStack;
+
+constexpr std::array<std::string_view, 26> kPredeclaredNames = {"Any",
+                                                                "Class",
+                                                                "Null",
+                                                                "Object",
+                                                                "Collection",
+                                                                "Exception",
+                                                                "AssertionException",
+                                                                "TypeException",
+                                                                "CancelledException",
+                                                                "TimeoutException",
+                                                                "ChannelClosedException",
+                                                                "Array",
+                                                                "Dict",
+                                                                "PairList",
+                                                                "Set",
+                                                                "Bag",
+                                                                "Pair",
+                                                                "String",
+                                                                "BinaryString",
+                                                                "Number",
+                                                                "Boolean",
+                                                                "Regexp",
+                                                                "Function",
+                                                                "__file__",
+                                                                "__global__",
+                                                                "__system__"};
+
+constexpr std::array<std::string_view, 10> kAlwaysKnownNames = {
+    "ref_id",    "setprop",   "getprop",    "__argc__",     "ansi_esc",
+    "to_binary", "to_string", "class_name", "object_slots", "make_instance"};
+
+struct Context {
+  bool in_function = false;
+  bool in_async = false;
+  bool in_loop = false;
+  bool in_switch = false;
+};
+
+Context function_context(bool is_async) {
+  return {true, is_async, false, false};
+}
+
+// Thrown by fail() and caught once in validate_program.
+struct ValidationFailure {
+  ToluError error;
+};
+
+[[noreturn]] void fail(std::string message, Line line) {
+  throw ValidationFailure{ToluError::semantic(std::move(message), line)};
+}
+
+bool is_assignable(const Expression& e) {
+  if (e.is<Identifier>() || e.is<IndexExpression>() || e.is<SliceExpression>() ||
+      e.is<DictAccessExpression>()) {
+    return true;
+  }
+  const auto* binary = e.as<BinaryExpression>();
+  return binary && (binary->op == "@" || binary->op == "@@" || binary->op == "@?");
+}
+
+template <class Key>
+const Expression* key_expression(const Key& key) {
+  const auto* expression_key = std::get_if<ExpressionKey>(&key.node);
+  return expression_key ? &*expression_key->expression : nullptr;
+}
+
+class Validator {
+ public:
+  Validator() {
+    scopes_.push();
+    for (std::string_view name : kPredeclaredNames)
+      scopes_.innermost().names.emplace(name, Binding{false, false});
+  }
+
+  void validate_program(const Program& program) {
+    const Context top_level{false, true, false, false};
+    for (const Statement& s : program.statements) validate_statement(s, top_level);
+  }
+
+ private:
+  // ---- Names ----
+
+  void declare_name(std::string_view name, Line line, bool is_mutable, bool forward = false) {
+    if (!scopes_.innermost().names.emplace(name, Binding{is_mutable, forward}).second) {
+      fail("Redeclaration of '" + std::string(name) + "' in the same scope", line);
+    }
+  }
+
+  void lookup(std::string_view name, Line line) const {
+    if (std::find(kAlwaysKnownNames.begin(), kAlwaysKnownNames.end(), name) !=
+        kAlwaysKnownNames.end())
+      return;
+    const Binding* binding = nullptr;
+    if (scopes_.find(name, &binding) == Lookup::Missing) {
+      fail("Use of undeclared identifier '" + std::string(name) + "' (compile-time)", line);
+    }
+  }
+
+  // Only a name can be a constant; a name found nowhere is left to the lookup.
+  void require_mutable_target(const Expression& target, Line line) const {
+    const auto* identifier = target.as<Identifier>();
+    if (!identifier) return;
+    const Binding* binding = nullptr;
+    if (scopes_.find(identifier->name, &binding) == Lookup::Found && !binding->is_mutable) {
+      fail("cannot modify const binding '" + identifier->name + "'", line);
+    }
+  }
+
+  void declare_parameters(const std::vector<Parameter>& parameters, Context context) {
+    for (const Parameter& p : parameters) {
+      if (p.default_value) validate_expression(**p.default_value, context);
+      declare_name(p.name, p.line, false);
+    }
+  }
+
+  // ---- Statements ----
+
+  void validate_statements(const std::vector<Statement>& statements, Context context) {
+    for (const Statement& s : statements) validate_statement(s, context);
+  }
+
+  void validate_block(const BlockStatement& block, Context context) {
+    ScopeGuard scope(scopes_);
+    validate_statements(block.statements, context);
+  }
+
+  void validate_statement(const Statement& statement, Context context) {
+    std::visit([&](const auto& s) { visit(s, context); }, statement.node);
+  }
+
+  void visit(const Block& s, Context c) { validate_block(s.block, c); }
+
+  void visit(const VariableDeclaration& s, Context c) {
+    if (s.initializer) validate_expression(*s.initializer, c);
+    declare_name(s.name, s.line, s.kind != "const");
+  }
+
+  void visit(const DestructuringDeclaration& s, Context c) {
+    validate_expression(s.initializer, c);
+    std::unordered_set<std::string_view> seen;
+    for (const auto& entry : s.pattern.entries) {
+      if (!seen.insert(entry.name).second) {
+        fail("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line);
+      }
+    }
+    for (const auto& entry : s.pattern.entries) {
+      if (const Expression* key = key_expression(entry.key)) validate_expression(*key, c);
+      if (entry.default_value) validate_expression(*entry.default_value, c);
+    }
+    for (const auto& entry : s.pattern.entries)
+      declare_name(entry.name, entry.line, s.kind != "const");
+  }
+
+  void visit(const FunctionDeclaration& s, Context) {
+    auto& names = scopes_.innermost().names;
+    if (auto it = names.find(s.name); it != names.end()) {
+      if (!it->second.forward || s.is_forward)
+        fail("Redeclaration of '" + s.name + "' in the same scope", s.line);
+      it->second.forward = false;
+    } else {
+      declare_name(s.name, s.line, false, s.is_forward);
+    }
+    if (s.is_forward) return;
+    ScopeGuard scope(scopes_);
+    const Context inner = function_context(s.is_async);
+    declare_parameters(s.parameters, inner);
+    validate_statements(s.body.statements, inner);
+  }
+
+  void visit(const Class& s, Context) {
+    declare_name(s.declaration.name, s.declaration.line, false);
+    validate_class_body(s.declaration);
+  }
+
+  void visit(const Trait& s, Context) {
+    declare_name(s.declaration.name, s.declaration.line, false);
+    validate_trait_body(s.declaration);
+  }
+
+  void visit(const Import& s, Context) {
+    if (s.imports_all) scopes_.innermost().has_wildcard_import = true;
+    for (const auto& specifier : s.specifiers)
+      declare_name(specifier.local_name, specifier.line, true);
+    if (s.condition) validate_expression(s.condition->condition, Context{});
+  }
+
+  void visit(const If& s, Context c) {
+    validate_expression(s.condition, c);
+    validate_block(s.then_block, c);
+    if (s.else_branch) validate_statement(**s.else_branch, c);
+  }
+
+  void visit(const While& s, Context c) {
+    validate_expression(s.condition, c);
+    Context loop = c;
+    loop.in_loop = true;
+    validate_block(s.body, loop);
+  }
+
+  void visit(const For& s, Context c) {
+    validate_expression(s.iterable, c);
+    {
+      ScopeGuard scope(scopes_);
+      declare_name(s.variable, s.line, !s.binding_kind || *s.binding_kind != "const");
+      Context loop = c;
+      loop.in_loop = true;
+      validate_statements(s.body.statements, loop);
+    }
+    if (s.else_block) validate_block(*s.else_block, c);
+  }
+
+  void visit(const Switch& s, Context c) {
+    validate_expression(s.discriminant, c);
+    Context inner = c;
+    inner.in_switch = true;
+    for (const SwitchCase& clause : s.cases) {
+      for (const Expression& value : clause.values) validate_expression(value, c);
+      ScopeGuard scope(scopes_);
+      validate_statements(clause.body, inner);
+    }
+    if (s.default_body) {
+      ScopeGuard scope(scopes_);
+      validate_statements(*s.default_body, inner);
+    }
+  }
+
+  void visit(const Try& s, Context c) {
+    validate_block(s.body, c);
+    validate_catch_clauses(s.catches, c);
+  }
+
+  void validate_catch_clauses(const std::vector<CatchClause>& catches, Context c) {
+    for (const CatchClause& clause : catches) {
+      ScopeGuard scope(scopes_);
+      if (clause.binding) declare_name(clause.binding->name, clause.line, true);
+      validate_statements(clause.body.statements, c);
+    }
+  }
+
+  void visit(const Return& s, Context c) {
+    if (!c.in_function) fail("return is not valid outside function scope", s.line);
+    if (s.value) validate_expression(*s.value, c);
+  }
+
+  void visit(const LoopControl& s, Context c) {
+    const bool allowed = s.keyword == "continue" ? c.in_loop || c.in_switch : c.in_loop;
+    if (!allowed) fail(s.keyword + " is not valid outside loop scope", s.line);
+  }
+
+  void visit(const Throw& s, Context c) { validate_expression(s.value, c); }
+  void visit(const Die& s, Context c) { validate_expression(s.value, c); }
+  void visit(const ExpressionStatement& s, Context c) { validate_expression(s.expression, c); }
+
+  void visit(const PostfixConditional& s, Context c) {
+    validate_statement(*s.statement.statement, c);
+    validate_expression(s.statement.condition, c);
+  }
+
+  void visit(const Output& s, Context c) {
+    for (const Expression& argument : s.arguments) validate_expression(argument, c);
+  }
+
+  // ---- Class and trait bodies ----
+
+  // Methods are tracked by name within one body; a forward method may be completed once.
+  void validate_method_member(const MethodDeclaration& method,
+                              std::unordered_map<std::string_view, bool>& forward_by_name) {
+    if (auto it = forward_by_name.find(method.name); it != forward_by_name.end()) {
+      if (!it->second || method.is_forward)
+        fail("Redeclaration of '" + method.name + "' in the same scope", method.line);
+      it->second = false;
+    } else {
+      forward_by_name.emplace(method.name, method.is_forward);
+    }
+    if (!method.is_forward) validate_method(method);
+  }
+
+  void validate_class_body(const ClassDeclaration& declaration) {
+    ScopeGuard scope(scopes_);
+    std::unordered_map<std::string_view, bool> methods;
+    std::unordered_set<std::string_view> nested;
+    auto declare_nested = [&](const std::string& name, Line line) {
+      if (!nested.insert(name).second)
+        fail("Redeclaration of '" + name + "' in the same scope", line);
+    };
+    for (const ClassMember& member : declaration.members) {
+      if (const auto* method = std::get_if<Method>(&member.node)) {
+        validate_method_member(method->declaration, methods);
+      } else if (const auto* field = std::get_if<Field>(&member.node)) {
+        const FieldDeclaration& f = field->declaration;
+        if (f.initializer) validate_expression(*f.initializer, Context{});
+        declare_name(f.name, f.line, f.kind != "const");
+      } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
+        declare_nested(nested_class->declaration.name, nested_class->declaration.line);
+        validate_class_body(nested_class->declaration);
+      } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
+        declare_nested(nested_trait->declaration.name, nested_trait->declaration.line);
+        validate_trait_body(nested_trait->declaration);
+      }
+    }
+  }
+
+  void validate_trait_body(const TraitDeclaration& declaration) {
+    ScopeGuard scope(scopes_);
+    std::unordered_map<std::string_view, bool> methods;
+    for (const ClassMember& member : declaration.members) {
+      if (const auto* method = std::get_if<Method>(&member.node)) {
+        validate_method_member(method->declaration, methods);
+      } else if (const auto* field = std::get_if<Field>(&member.node)) {
+        fail("field '" + field->declaration.name + "' is not valid inside trait body",
+             field->declaration.line);
+      } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
+        declare_name(nested_class->declaration.name, nested_class->declaration.line, false);
+        validate_class_body(nested_class->declaration);
+      } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
+        declare_name(nested_trait->declaration.name, nested_trait->declaration.line, false);
+        validate_trait_body(nested_trait->declaration);
+      }
+    }
+  }
+
+  void validate_method(const MethodDeclaration& method) {
+    ScopeGuard scope(scopes_);
+    declare_name("self", method.line, true);
+    declare_name("this", method.line, true);
+    const Context inner = function_context(method.is_async);
+    declare_parameters(method.parameters, inner);
+    validate_statements(method.body.statements, inner);
+  }
+
+  // ---- Expressions ----
+
+  void validate_expression(const Expression& expression, Context context) {
+    std::visit([&](const auto& e) { visit(e, expression, context); }, expression.node);
+  }
+
+  void validate_arguments(const std::vector<CallArgument>& arguments, Context c) {
+    for (const CallArgument& argument : arguments) {
+      if (const auto* named = std::get_if<Named>(&argument.node)) {
+        if (const Expression* key = key_expression(named->key)) validate_expression(*key, c);
+      }
+      validate_expression(argument.value, c);
+    }
+  }
+
+  void validate_parts(const std::vector<TemplatePart>& parts, Context c) {
+    for (const TemplatePart& part : parts) {
+      if (const auto* interpolation = std::get_if<Interpolation>(&part.node)) {
+        validate_expression(*interpolation->expression, c);
+      }
+    }
+  }
+
+  void validate_entries(const std::vector<DictEntry>& entries, Context c) {
+    for (const DictEntry& entry : entries) {
+      if (const Expression* key = key_expression(entry.key)) validate_expression(*key, c);
+      validate_expression(entry.value, c);
+    }
+  }
+
+  void validate_elements(const std::vector<Expression>& elements, Context c) {
+    for (const Expression& element : elements) validate_expression(element, c);
+  }
+
+  // Declares "^^" around the receiving side of a pipeline.
+  void validate_with_placeholder(const Expression& operand, Context c) {
+    ScopeGuard scope(scopes_);
+    declare_name("^^", operand.line(), false);
+    validate_expression(operand, c);
+  }
+
+  // In `s ~= pattern -> replacement`, the replacement sees the match as "m".
+  void validate_regex_replacement_expression(const Expression& value, Context c) {
+    const auto* binary = value.as<BinaryExpression>();
+    if (!binary || binary->op != "->") return validate_expression(value, c);
+    validate_expression(*binary->left, c);
+    ScopeGuard scope(scopes_);
+    declare_name("m", binary->right->line(), true);
+    validate_expression(*binary->right, c);
+  }
+
+  void visit(const Identifier& e, const Expression& node, Context) { lookup(e.name, node.line()); }
+  void visit(const NumberLiteral&, const Expression&, Context) {}
+  void visit(const StringLiteral&, const Expression&, Context) {}
+  void visit(const BinaryStringLiteral&, const Expression&, Context) {}
+  void visit(const BooleanLiteral&, const Expression&, Context) {}
+  void visit(const NullLiteral&, const Expression&, Context) {}
+  void visit(const RegexLiteral& e, const Expression&, Context c) { validate_parts(e.parts, c); }
+  void visit(const TemplateLiteral& e, const Expression&, Context c) { validate_parts(e.parts, c); }
+  void visit(const ArrayLiteral& e, const Expression&, Context c) {
+    validate_elements(e.elements, c);
+  }
+  void visit(const SetLiteral& e, const Expression&, Context c) {
+    validate_elements(e.elements, c);
+  }
+  void visit(const BagLiteral& e, const Expression&, Context c) {
+    validate_elements(e.elements, c);
+  }
+  void visit(const DictLiteral& e, const Expression&, Context c) { validate_entries(e.entries, c); }
+  void visit(const PairListLiteral& e, const Expression&, Context c) {
+    validate_entries(e.entries, c);
+  }
+
+  void visit(const UnaryExpression& e, const Expression& node, Context c) {
+    if (e.op == "\\" || e.op == "++" || e.op == "--") {
+      if (!is_assignable(*e.operand))
+        fail("invalid target for unary operator '" + e.op + "'", node.line());
+      require_mutable_target(*e.operand, node.line());
+    }
+    validate_expression(*e.operand, c);
+  }
+
+  void visit(const BinaryExpression& e, const Expression&, Context c) {
+    if (e.op == "|>" || e.op == "▷") {
+      validate_expression(*e.left, c);
+      return validate_with_placeholder(*e.right, c);
+    }
+    if (e.op == "<|" || e.op == "◁") {
+      validate_expression(*e.right, c);
+      return validate_with_placeholder(*e.left, c);
+    }
+    validate_expression(*e.left, c);
+    if (e.op == "can" && (e.right->is<Identifier>() || e.right->is<StringLiteral>())) return;
+    validate_expression(*e.right, c);
+  }
+
+  void visit(const TernaryExpression& e, const Expression&, Context c) {
+    validate_expression(*e.condition, c);
+    validate_expression(*e.then_branch, c);
+    validate_expression(*e.else_branch, c);
+  }
+
+  void visit(const FallbackExpression& e, const Expression&, Context c) {
+    validate_expression(*e.left, c);
+    validate_expression(*e.right, c);
+  }
+
+  void visit(const AssignmentExpression& e, const Expression& node, Context c) {
+    if (!is_assignable(*e.target)) fail("invalid assignment target", node.line());
+    require_mutable_target(*e.target, node.line());
+    validate_expression(*e.target, c);
+    if (e.op == "~=") return validate_regex_replacement_expression(*e.value, c);
+    validate_expression(*e.value, c);
+  }
+
+  void visit(const CallExpression& e, const Expression&, Context c) {
+    validate_expression(*e.callee, c);
+    validate_arguments(e.arguments, c);
+  }
+
+  void visit(const SuperCallExpression& e, const Expression&, Context c) {
+    validate_arguments(e.arguments, c);
+  }
+  void visit(const MemberExpression& e, const Expression&, Context c) {
+    validate_expression(*e.object, c);
+  }
+
+  void visit(const DynamicMemberCall& e, const Expression&, Context c) {
+    validate_expression(*e.object, c);
+    validate_expression(*e.member, c);
+    validate_arguments(e.arguments, c);
+  }
+
+  void visit(const IndexExpression& e, const Expression&, Context c) {
+    validate_expression(*e.object, c);
+    validate_expression(*e.index, c);
+  }
+
+  void visit(const SliceExpression& e, const Expression&, Context c) {
+    validate_expression(*e.object, c);
+    if (e.start) validate_expression(**e.start, c);
+    if (e.end) validate_expression(**e.end, c);
+  }
+
+  void visit(const DictAccessExpression& e, const Expression&, Context c) {
+    validate_expression(*e.object, c);
+    if (const Expression* key = key_expression(*e.key)) validate_expression(*key, c);
+  }
+
+  void visit(const PostfixExpression& e, const Expression& node, Context c) {
+    if (!is_assignable(*e.operand))
+      fail("invalid target for postfix operator '" + e.op + "'", node.line());
+    require_mutable_target(*e.operand, node.line());
+    validate_expression(*e.operand, c);
+  }
+
+  void visit(const LambdaExpression& e, const Expression&, Context) {
+    ScopeGuard scope(scopes_);
+    const Context inner = function_context(e.is_async);
+    declare_parameters(e.parameters, inner);
+    validate_expression(*e.body, inner);
+  }
+
+  void visit(const FunctionExpression& e, const Expression&, Context) {
+    ScopeGuard scope(scopes_);
+    const Context inner = function_context(e.is_async);
+    declare_parameters(e.parameters, inner);
+    validate_statements(e.body.statements, inner);
+  }
+
+  void visit(const DeclarationExpression& e, const Expression& node, Context c) {
+    ScopeGuard scope(scopes_);
+    if (e.initializer) validate_expression(**e.initializer, c);
+    declare_name(e.name, node.line(), e.kind != "const");
+  }
+
+  void visit(const TryExpression& e, const Expression&, Context c) {
+    validate_statements(e.body.statements, c);
+    validate_catch_clauses(e.catches, c);
+  }
+
+  void visit(const DoExpression& e, const Expression&, Context c) { validate_block(e.body, c); }
+
+  void visit(const AwaitExpression& e, const Expression& node, Context c) {
+    if (!c.in_async) fail("await may only be used inside async code", node.line());
+    validate_block(e.body, c);
+  }
+
+  void visit(const SpawnExpression& e, const Expression&, Context c) {
+    Context inner = c;
+    inner.in_async = true;
+    validate_block(e.body, inner);
+  }
+
+  ScopeStack scopes_;
+};
+
+}  // namespace
+
+std::optional<ToluError> validate_program(const ast::Program& program) {
+  try {
+    Validator().validate_program(program);
+    return std::nullopt;
+  } catch (ValidationFailure& failure) {
+    return std::move(failure.error);
+  }
+}
+
+}  // namespace tolu
