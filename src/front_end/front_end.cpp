@@ -1,5 +1,6 @@
 #include "front_end/front_end.h"
 
+#include "infer/inferencer.h"
 #include "lexer/lexer.h"
 #include "parser/parser.h"
 #include "sema/validator.h"
@@ -21,6 +22,7 @@ Result<ast::Program> parse_program_with_compile_options_and_source_file(
     if (auto error = validate_program(program.value()))
       return ToluError::with_source_file(std::move(*error), source_file);
   }
+  if (options.infer_types) annotate_program(program.value());
   return program;
 }
 
