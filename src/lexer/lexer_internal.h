@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/limits.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
 #include "lexer/unicode.h"
@@ -70,6 +71,7 @@ class Lexer {
 
   std::string_view src_;
   std::size_t byte_ = 0;
+  unsigned template_depth_ = 0;  // templates being read inside template interpolations
   Position pos_;
   TokenVector out_;
 };

@@ -198,6 +198,7 @@ void Lexer::lex_template() {
 // a line feed with an error; triple-backtick ones take their text unchanged.
 std::vector<TokenTemplatePart> Lexer::read_template() {
   const Position open = here();
+  if (++template_depth_ > kMaxNesting) fail(open, kNestingTooDeep);
   const bool triple = looking_at("```");
   advance_over(triple ? "```" : "`");
   std::vector<TokenTemplatePart> parts;
@@ -227,6 +228,7 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
   }
   advance_over(triple ? "```" : "`");
   text.flush(parts);
+  --template_depth_;
   return parts;
 }
 

@@ -159,7 +159,7 @@ std::vector<ast::TemplatePart> Parser::parse_template_parts(
     try {
       expression = Parser(std::move(tokens).value(), source_file_, depth_).parse_expression_root();
     } catch (ParseFailure& inner) {
-      if (inner.error.message() == "nesting too deep") throw;
+      if (inner.error.message() == kNestingTooDeep) throw;
       fail_interpolation();
     }
     const Line line = expression.line();

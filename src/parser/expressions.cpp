@@ -31,36 +31,34 @@ ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
     const Token& t = current();
     if (min_prec <= 1 && t.kind == TokenKind::Operator && is_assignment_operator(t.text)) {
       left = parse_assignment(std::move(left));
-      continue;
-    }
-    if (min_prec <= 3 && is_operator(t, "?")) {
-      chain.deepen();
+    } else if (min_prec <= 3 && is_operator(t, "?")) {
       left = parse_ternary(std::move(left));
-      continue;
-    }
-    if (min_prec <= 3 && is_operator(t, "?:")) {
-      chain.deepen();
+    } else if (min_prec <= 3 && is_operator(t, "?:")) {
       left = parse_fallback(std::move(left));
-      continue;
+    } else {
+      const auto op = binary_operator_at(t);
+      if (!op || op->level < min_prec) return left;
+      left = parse_binary(std::move(left), *op);
     }
-    const auto op = binary_operator_at(t);
-    if (!op || op->level < min_prec) return left;
-    std::string spelling(t.text);
-    advance();
-    chain.deepen();
-    ast::Expression right =
-        parse_expression_prec(op->right_associative ? op->level : op->level + 1);
-    if (const int direction = chain_direction(spelling);
-        direction != 0 &&
-        (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
-      fail("Mixed chain directions require parentheses");
-    }
-    const Line line = left.line();
-    ast::SourceFile source_file = left.source_file();
-    left = ast::Expression{
-        ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)}, line,
-        std::move(source_file), std::nullopt};
+    chain.deepen();  // the tree built so far is now one level deeper
   }
+}
+
+// binary := left OP expression(level + 1), or expression(level) when OP is right-associative
+ast::Expression Parser::parse_binary(ast::Expression left, BinaryOperator op) {
+  std::string spelling(current().text);
+  advance();
+  ast::Expression right = parse_expression_prec(op.right_associative ? op.level : op.level + 1);
+  if (const int direction = chain_direction(spelling);
+      direction != 0 &&
+      (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
+    fail("Mixed chain directions require parentheses");
+  }
+  const Line line = left.line();
+  ast::SourceFile source_file = left.source_file();
+  return ast::Expression{
+      ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)}, line,
+      std::move(source_file), std::nullopt};
 }
 
 // assignment := target ASSIGN-OP expression [weak]

@@ -5,7 +5,6 @@ namespace tolu::parsing {
 
 // function-expression := "function" params ["->" TYPE] block
 ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
-  DepthGuard guard(*this);
   const Line line = current_line();
   expect_keyword("function");
   std::vector<ast::Parameter> parameters = parse_parameter_list();
@@ -18,7 +17,6 @@ ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
 
 // lambda := "fn" (params | param) "->" expression
 ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
-  DepthGuard guard(*this);
   const Line line = current_line();
   expect_keyword("fn");
   std::vector<ast::Parameter> parameters;

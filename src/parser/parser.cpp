@@ -30,12 +30,12 @@ Result<ast::Expression> parse_expression_text(std::string_view source,
 namespace parsing {
 
 DepthGuard::DepthGuard(Parser& parser) : parser_(parser) {
-  if (++parser_.depth_ > kMaxNesting) parser_.fail("nesting too deep");
+  if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
 }
 
 void ChainDepth::deepen() {
   ++levels_;
-  if (++parser_.depth_ > kMaxNesting) parser_.fail("nesting too deep");
+  if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
 }
 
 bool is_assignable_target(const ast::Expression& e) {
@@ -169,7 +169,6 @@ ast::Expression Parser::parse_expression_root() {
 
 // block := "{" { ";" | statement } "}"
 ast::BlockStatement Parser::parse_block_statement() {
-  DepthGuard guard(*this);
   if (!check_punct('{')) fail("Expected '{'");
   ast::BlockStatement block;
   block.line = current_line();

@@ -13,8 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "diagnostics/limits.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
+#include "parser/operators.h"
 #include "syntax_tree/syntax_tree.h"
 
 namespace tolu::parsing {
@@ -24,10 +26,6 @@ using ast::Line;
 struct ParseFailure {
   ToluError error;
 };
-
-// Nesting beyond this many levels (recursion, or operator and suffix chains that build a tree as
-// deep as they are long) is refused, so that no later stage can run out of stack.
-inline constexpr unsigned kMaxNesting = 1000;
 
 class Parser {
  public:
@@ -87,6 +85,14 @@ class Parser {
   ast::BlockStatement parse_block_statement();
   ast::Statement parse_statement();
   ast::Statement parse_statement_proper();
+  using StatementParser = ast::Statement (Parser::*)();
+  static StatementParser statement_parser_for(const Token& t);
+  template <auto Parse>
+  ast::Statement statement_of();
+  ast::Block parse_block_as_statement();
+  ast::Class parse_class_statement();
+  ast::Trait parse_trait_statement();
+  ast::ExpressionStatement parse_expression_statement();
   ast::Statement apply_statement_modifier(ast::Statement statement);
   void expect_statement_terminator();
   ast::Statement parse_declaration();
@@ -126,6 +132,7 @@ class Parser {
 
   // ---- Expressions (expressions.cpp) ----
   ast::Expression parse_expression_prec(std::uint8_t min_prec);
+  ast::Expression parse_binary(ast::Expression left, BinaryOperator op);
   ast::Expression parse_assignment(ast::Expression target);
   ast::Expression parse_ternary(ast::Expression condition);
   ast::Expression parse_fallback(ast::Expression left);
@@ -146,7 +153,12 @@ class Parser {
   ast::Expression parse_super_call_expression();
   ast::Expression parse_parenthesized_expression();
   ast::Expression parse_postfix_suffixes(ast::Expression expr);
+  ast::Expression parse_call_suffix(ast::Expression callee);
   ast::Expression parse_index_or_slice(ast::Expression object);
+  ast::Expression parse_dict_access_suffix(ast::Expression object);
+  ast::Expression parse_member_suffix(ast::Expression object);
+  ast::Expression parse_dynamic_member_suffix(ast::Expression object);
+  ast::Expression parse_postfix_operator_suffix(ast::Expression operand);
   std::optional<std::string> match_postfix_condition_keyword();
 
   // ---- Collections, keys, arguments and templates (collections.cpp) ----

@@ -105,7 +105,6 @@ ast::Expression Parser::parse_new_expression() {
     if (check_operator(".")) {
       advance();
       std::string name = expect_name("Expected member name after '.'");
-      chain.deepen();
       class_expression =
           ast::Expression{ast::MemberExpression{std::move(class_expression), std::move(name)},
                           object_line, std::move(object_file), std::nullopt};
@@ -113,13 +112,13 @@ ast::Expression Parser::parse_new_expression() {
       advance();
       ast::DictKey key = parse_dict_key_until_rbrace();
       expect_punct('}', "Expected '}' after dict access");
-      chain.deepen();
       class_expression =
           ast::Expression{ast::DictAccessExpression{std::move(class_expression), std::move(key)},
                           object_line, std::move(object_file), std::nullopt};
     } else {
       break;
     }
+    chain.deepen();
   }
   std::vector<std::string> traits = parse_trait_composition_list();
   expect_punct('(', "Expected '(' after class name in new expression");
@@ -133,7 +132,6 @@ ast::Expression Parser::parse_new_expression() {
 }
 
 ast::Expression Parser::parse_primary_expression() {
-  DepthGuard guard(*this);
   const Token& t = current();
   const Line line = t.line;
   switch (t.kind) {
@@ -277,61 +275,86 @@ ast::Expression Parser::parse_parenthesized_expression() {
 
 // suffix := "(" arguments | "[" index-or-slice | "{" key "}" | "." NAME
 //         | ".(" expression ")" "(" arguments | "++" | "--"
+// Each suffix node takes the position of the expression it wraps.
 ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
   ChainDepth chain(*this);
   for (;;) {
     const Token& t = current();
-    // A suffix node takes the position of the expression it wraps; read it before the
-    // expression moves into the new node.
-    const Line line = expr.line();
-    ast::SourceFile source_file = expr.source_file();
-    auto wrap = [&](auto payload) {
-      return ast::Expression{std::move(payload), line, std::move(source_file), std::nullopt};
-    };
     if (is_punct(t, '(')) {
-      advance();
-      chain.deepen();
-      std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
-      expr = wrap(ast::CallExpression{std::move(expr), std::move(arguments)});
+      expr = parse_call_suffix(std::move(expr));
     } else if (is_punct(t, '[')) {
-      advance();
-      chain.deepen();
       expr = parse_index_or_slice(std::move(expr));
     } else if (is_punct(t, '{')) {
-      advance();
-      chain.deepen();
-      ast::DictKey key = parse_dict_key_until_rbrace();
-      expect_punct('}', "Expected '}' after dict access");
-      expr = wrap(ast::DictAccessExpression{std::move(expr), std::move(key)});
+      expr = parse_dict_access_suffix(std::move(expr));
     } else if (is_operator(t, ".")) {
-      advance();
-      chain.deepen();
-      std::string name = expect_name("Expected member name after '.'");
-      expr = wrap(ast::MemberExpression{std::move(expr), std::move(name)});
+      expr = parse_member_suffix(std::move(expr));
     } else if (is_operator(t, ".(")) {
-      advance();
-      chain.deepen();
-      ast::Expression member = parse_expression_prec(1);
-      expect_punct(')', "Expected ')' after dynamic member expression");
-      expect_punct('(', "Expected '(' after dynamic member");
-      std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
-      expr = wrap(ast::DynamicMemberCall{std::move(expr), std::move(member), std::move(arguments)});
+      expr = parse_dynamic_member_suffix(std::move(expr));
     } else if (is_operator(t, "++") || is_operator(t, "--")) {
-      std::string op(t.text);
-      advance();
-      if (!is_assignable_target(expr)) fail("invalid target for unary operator '" + op + "'");
-      chain.deepen();
-      expr = wrap(ast::PostfixExpression{std::move(op), std::move(expr)});
+      expr = parse_postfix_operator_suffix(std::move(expr));
     } else {
       return expr;
     }
+    chain.deepen();  // the suffix wraps the expression one level deeper
   }
 }
 
-// index-or-slice := expression "]" | [expression] ":" [expression] "]", after "["
+ast::Expression Parser::parse_call_suffix(ast::Expression callee) {
+  const Line line = callee.line();
+  ast::SourceFile source_file = callee.source_file();
+  advance();
+  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  return {ast::CallExpression{std::move(callee), std::move(arguments)}, line, std::move(source_file),
+          std::nullopt};
+}
+
+ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
+  const Line line = object.line();
+  ast::SourceFile source_file = object.source_file();
+  advance();
+  ast::DictKey key = parse_dict_key_until_rbrace();
+  expect_punct('}', "Expected '}' after dict access");
+  return {ast::DictAccessExpression{std::move(object), std::move(key)}, line, std::move(source_file),
+          std::nullopt};
+}
+
+ast::Expression Parser::parse_member_suffix(ast::Expression object) {
+  const Line line = object.line();
+  ast::SourceFile source_file = object.source_file();
+  advance();
+  std::string name = expect_name("Expected member name after '.'");
+  return {ast::MemberExpression{std::move(object), std::move(name)}, line, std::move(source_file),
+          std::nullopt};
+}
+
+ast::Expression Parser::parse_dynamic_member_suffix(ast::Expression object) {
+  const Line line = object.line();
+  ast::SourceFile source_file = object.source_file();
+  advance();
+  ast::Expression member = parse_expression_prec(1);
+  expect_punct(')', "Expected ')' after dynamic member expression");
+  expect_punct('(', "Expected '(' after dynamic member");
+  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  return {ast::DynamicMemberCall{std::move(object), std::move(member), std::move(arguments)}, line,
+          std::move(source_file), std::nullopt};
+}
+
+// The target error is reported at the token after the operator.
+ast::Expression Parser::parse_postfix_operator_suffix(ast::Expression operand) {
+  std::string op(current().text);
+  advance();
+  if (!is_assignable_target(operand)) fail("invalid target for unary operator '" + op + "'");
+  const Line line = operand.line();
+  ast::SourceFile source_file = operand.source_file();
+  return {ast::PostfixExpression{std::move(op), std::move(operand)}, line, std::move(source_file),
+          std::nullopt};
+}
+
+// index-or-slice := "[" (expression "]" | [expression] ":" [expression] "]")
 ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   const Line line = object.line();
   ast::SourceFile source_file = object.source_file();
+  advance();
   std::optional<ast::Box<ast::Expression>> start;
   if (!check_operator(":")) {
     ast::Expression first = parse_expression_prec(1);

@@ -21,14 +21,6 @@ Ending ending_of(const ast::Statement& s) {
   return Ending::Compound;
 }
 
-bool is_output_keyword(std::string_view w) {
-  return w == "say" || w == "print" || w == "warn" || w == "assert" || w == "debug";
-}
-
-bool is_loop_control_keyword(std::string_view w) {
-  return w == "next" || w == "continue" || w == "last";
-}
-
 }  // namespace
 
 // statement := compound | declaration terminator | simple [modifier] terminator
@@ -48,31 +40,62 @@ ast::Statement Parser::parse_statement() {
   return statement;
 }
 
-ast::Statement Parser::parse_statement_proper() {
-  const Token& t = current();
+// Each statement production builds its Statement in place through statement_of, so that the
+// dispatch keeps no temporaries of its own: deeply nested statements stay cheap on the stack.
+template <auto Parse>
+ast::Statement Parser::statement_of() {
+  return ast::Statement{ast::StatementNode{(this->*Parse)()}};
+}
+
+Parser::StatementParser Parser::statement_parser_for(const Token& t) {
+  using Entry = std::pair<std::string_view, StatementParser>;
+  static constexpr Entry kByKeyword[] = {
+      {"if", &Parser::statement_of<&Parser::parse_if_statement>},
+      {"let", &Parser::parse_declaration},
+      {"const", &Parser::parse_declaration},
+      {"for", &Parser::statement_of<&Parser::parse_for_statement>},
+      {"try", &Parser::statement_of<&Parser::parse_try_statement>},
+      {"die", &Parser::statement_of<&Parser::parse_die_statement>},
+      {"say", &Parser::statement_of<&Parser::parse_output_statement>},
+      {"print", &Parser::statement_of<&Parser::parse_output_statement>},
+      {"warn", &Parser::statement_of<&Parser::parse_output_statement>},
+      {"assert", &Parser::statement_of<&Parser::parse_output_statement>},
+      {"debug", &Parser::statement_of<&Parser::parse_output_statement>},
+      {"from", &Parser::statement_of<&Parser::parse_import_statement>},
+      {"next", &Parser::statement_of<&Parser::parse_loop_control>},
+      {"continue", &Parser::statement_of<&Parser::parse_loop_control>},
+      {"last", &Parser::statement_of<&Parser::parse_loop_control>},
+      {"async", &Parser::statement_of<&Parser::parse_function_declaration>},
+      {"function", &Parser::statement_of<&Parser::parse_function_declaration>},
+      {"class", &Parser::statement_of<&Parser::parse_class_statement>},
+      {"trait", &Parser::statement_of<&Parser::parse_trait_statement>},
+      {"while", &Parser::statement_of<&Parser::parse_while_statement>},
+      {"throw", &Parser::statement_of<&Parser::parse_throw_statement>},
+      {"switch", &Parser::statement_of<&Parser::parse_switch_statement>},
+      {"return", &Parser::statement_of<&Parser::parse_return_statement>},
+  };
   if (t.kind == TokenKind::Keyword) {
-    const std::string_view word = t.text;
-    if (word == "if") return {parse_if_statement()};
-    if (word == "let" || word == "const") return parse_declaration();
-    if (word == "for") return {parse_for_statement()};
-    if (word == "try") return {parse_try_statement()};
-    if (word == "die") return {parse_die_statement()};
-    if (is_output_keyword(word)) return {parse_output_statement()};
-    if (word == "from") return {parse_import_statement()};
-    if (is_loop_control_keyword(word)) return {parse_loop_control()};
-    if (word == "async" || word == "function") return {parse_function_declaration()};
-    if (word == "class") return {ast::Class{parse_class_declaration()}};
-    if (word == "trait") return {ast::Trait{parse_trait_declaration()}};
-    if (word == "while") return {parse_while_statement()};
-    if (word == "throw") return {parse_throw_statement()};
-    if (word == "switch") return {parse_switch_statement()};
-    if (word == "return") return {parse_return_statement()};
+    for (const auto& [word, parse] : kByKeyword) {
+      if (word == t.text) return parse;
+    }
   }
-  if (check_punct('{')) return {ast::Block{parse_block_statement()}};
+  if (is_punct(t, '{')) return &Parser::statement_of<&Parser::parse_block_as_statement>;
+  return &Parser::statement_of<&Parser::parse_expression_statement>;
+}
+
+// The kind of statement is decided by its first token alone.
+ast::Statement Parser::parse_statement_proper() { return (this->*statement_parser_for(current()))(); }
+
+ast::Block Parser::parse_block_as_statement() { return {parse_block_statement()}; }
+ast::Class Parser::parse_class_statement() { return {parse_class_declaration()}; }
+ast::Trait Parser::parse_trait_statement() { return {parse_trait_declaration()}; }
+
+// An expression statement takes its position from the expression.
+ast::ExpressionStatement Parser::parse_expression_statement() {
   ast::Expression expression = parse_expression_prec(1);
   const Line line = expression.line();
   ast::SourceFile source_file = expression.source_file();
-  return {ast::ExpressionStatement{std::move(expression), std::move(source_file), line}};
+  return {std::move(expression), std::move(source_file), line};
 }
 
 // modifier := "for" expression | ("if" | "unless") expression
