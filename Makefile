@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build release demo test sanitize format clean
+.PHONY: all deps build release demo test sanitize fuzz format clean
 
 all: build
 
@@ -28,8 +28,24 @@ sanitize: deps
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && ctest --output-on-failure -j $(JOBS)
 
+# Runs each fuzz target for FUZZ_SECONDS, seeded from examples/ and the saved regressions.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@WITH_CLANG=1 scripts/install-deps
+	@CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTOLU_FUZZ=ON -DTOLU_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@for target in lex pipeline; do \
+	  mkdir -p build-fuzz/corpus-$$target; \
+	  cp examples/*.tos examples/lib/*.tom tests/fuzz/regressions/* build-fuzz/corpus-$$target/ 2>/dev/null; \
+	  build-fuzz/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	    -print_final_stats=1 -artifact_prefix=build-fuzz/$$target- build-fuzz/corpus-$$target \
+	    > build-fuzz/$$target.log 2>&1; status=$$?; \
+	  echo "$$target: $$(grep -E 'stat::number_of_executed_units' build-fuzz/$$target.log)"; \
+	  if [ $$status -ne 0 ]; then tail -n 40 build-fuzz/$$target.log; exit 1; fi; \
+	done
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-sanitize
+	@rm -rf build build-release build-sanitize build-fuzz

@@ -34,7 +34,7 @@ Type same_type(const Expression& a, const Expression& b) {
 Type infer_new_type(const Expression& e) {
   if (const auto* identifier = e.as<Identifier>()) return identifier->name;
   if (const auto* call = e.as<CallExpression>()) {
-    if (const auto* callee = call->callee->as<Identifier>()) return callee->name;
+    if (const auto* callee = call->callee.as<Identifier>()) return callee->name;
   }
   return std::nullopt;
 }
@@ -42,7 +42,7 @@ Type infer_new_type(const Expression& e) {
 template <class Key>
 Expression* key_expression(Key& key) {
   auto* expression_key = std::get_if<ExpressionKey>(&key.node);
-  return expression_key ? &*expression_key->expression : nullptr;
+  return expression_key ? &expression_key->expression : nullptr;
 }
 
 bool one_of(std::string_view op, std::initializer_list<std::string_view> spellings) {
@@ -61,7 +61,7 @@ Type unary_type(const UnaryExpression& e) {
     return "Number";
   }
   if (one_of(op, {"uc", "lc", "typeof"})) return "String";
-  if (op == "new") return infer_new_type(*e.operand);
+  if (op == "new") return infer_new_type(e.operand);
   return std::nullopt;
 }
 
@@ -80,10 +80,9 @@ Type binary_type(const BinaryExpression& e) {
   if (one_of(op, {"+", "-", "*", "/", "×", "÷", "**", "mod", "<=>", "≶", "≷", "cmp", "cmpi"}))
     return "Number";
   if (one_of(op, {"_", "~=", "->"})) return "String";
-  if (one_of(op, {"\\", "⋃", "⋂", "∖", "union", "intersection"}))
-    return same_type(*e.left, *e.right);
+  if (one_of(op, {"\\", "⋃", "⋂", "∖", "union", "intersection"})) return same_type(e.left, e.right);
   if (op == "default") {
-    const Type& left = e.left->inferred_type();
+    const Type& left = e.left.inferred_type();
     if (left == "Dict") return "Dict";
     if (left == "PairList" || left == "Null") return "PairList";
   }
@@ -93,10 +92,10 @@ Type binary_type(const BinaryExpression& e) {
 // The result type of an assignment, by operator.
 Type assignment_result_type(const AssignmentExpression& e) {
   const std::string_view op = e.op;
-  if (op == ":=" || op == "?:=") return e.value->inferred_type();
+  if (op == ":=" || op == "?:=") return e.value.inferred_type();
   if (one_of(op, {"+=", "-=", "*=", "/=", "×=", "÷=", "**="})) return "Number";
   if (op == "_=" || op == "~=") return "String";
-  return e.target->inferred_type() ? e.target->inferred_type() : e.value->inferred_type();
+  return e.target.inferred_type() ? e.target.inferred_type() : e.value.inferred_type();
 }
 
 class Inferencer {
@@ -189,8 +188,8 @@ class Inferencer {
 
   void infer_parameters(std::vector<Parameter>& parameters) {
     for (Parameter& p : parameters) {
-      if (p.default_value) infer_expression(**p.default_value);
-      const Type inferred = p.default_value ? (*p.default_value)->inferred_type() : std::nullopt;
+      if (p.default_value) infer_expression(*p.default_value);
+      const Type inferred = p.default_value ? p.default_value->inferred_type() : std::nullopt;
       bind(p.name, binding_type(p.type_annotation, inferred));
     }
   }
@@ -207,7 +206,7 @@ class Inferencer {
   // ---- Statements ----
 
   void infer_statement(Statement& statement) {
-    std::visit([&](auto& s) { visit(s); }, statement.node);
+    std::visit([&](auto& s) { visit(s); }, statement.node());
   }
 
   void visit(Block& s) { infer_scoped(s.block.statements); }
@@ -260,7 +259,7 @@ class Inferencer {
     infer_scoped(s.then_block.statements);
     if (s.else_branch) {
       ScopeGuard scope(*this);
-      infer_statement(**s.else_branch);
+      infer_statement(*s.else_branch);
     }
   }
 
@@ -317,7 +316,7 @@ class Inferencer {
   void visit(ExpressionStatement& s) { infer_expression(s.expression); }
 
   void visit(PostfixConditional& s) {
-    infer_statement(*s.statement.statement);
+    infer_statement(s.statement.statement);
     infer_expression(s.statement.condition);
   }
 
@@ -354,13 +353,13 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() = std::visit([&](auto& node) { return visit(node); }, e.node);
+    e.inferred_type() = std::visit([&](auto& node) { return visit(node); }, e.node());
   }
 
   void infer_parts(std::vector<TemplatePart>& parts) {
     for (TemplatePart& part : parts) {
       if (auto* interpolation = std::get_if<Interpolation>(&part.node))
-        infer_expression(*interpolation->expression);
+        infer_expression(interpolation->expression);
     }
   }
 
@@ -427,35 +426,35 @@ class Inferencer {
   }
 
   Type visit(UnaryExpression& e) {
-    infer_expression(*e.operand);
+    infer_expression(e.operand);
     return unary_type(e);
   }
 
   Type visit(BinaryExpression& e) {
-    infer_expression(*e.left);
-    infer_expression(*e.right);
+    infer_expression(e.left);
+    infer_expression(e.right);
     return binary_type(e);
   }
 
   Type visit(TernaryExpression& e) {
-    infer_expression(*e.condition);
-    infer_expression(*e.then_branch);
-    infer_expression(*e.else_branch);
-    return same_type(*e.then_branch, *e.else_branch);
+    infer_expression(e.condition);
+    infer_expression(e.then_branch);
+    infer_expression(e.else_branch);
+    return same_type(e.then_branch, e.else_branch);
   }
 
   Type visit(FallbackExpression& e) {
-    infer_expression(*e.left);
-    infer_expression(*e.right);
-    return same_type(*e.left, *e.right);
+    infer_expression(e.left);
+    infer_expression(e.right);
+    return same_type(e.left, e.right);
   }
 
   Type visit(AssignmentExpression& e) {
-    infer_expression(*e.target);
-    infer_expression(*e.value);
+    infer_expression(e.target);
+    infer_expression(e.value);
     Type result = assignment_result_type(e);
-    e.needs_type_check = type_check(result, infer_lvalue_type(*e.target));
-    if (const auto* identifier = e.target->as<Identifier>()) {
+    e.needs_type_check = type_check(result, infer_lvalue_type(e.target));
+    if (const auto* identifier = e.target.as<Identifier>()) {
       const Type current = lookup(identifier->name);
       if (current) {
         bind(identifier->name, current);
@@ -467,14 +466,14 @@ class Inferencer {
   }
 
   Type visit(CallExpression& e) {
-    infer_expression(*e.callee);
+    infer_expression(e.callee);
     infer_arguments(e.arguments);
-    if (const auto* callee = e.callee->as<Identifier>()) {
+    if (const auto* callee = e.callee.as<Identifier>()) {
       auto it = function_signatures_.find(callee->name);
       return it == function_signatures_.end() ? Type() : Type(std::string(it->second));
     }
-    if (const auto* member = e.callee->as<MemberExpression>()) {
-      const Type& object_type = member->object->inferred_type();
+    if (const auto* member = e.callee.as<MemberExpression>()) {
+      const Type& object_type = member->object.inferred_type();
       if (!object_type) return std::nullopt;
       auto methods = class_method_signatures_.find(*object_type);
       if (methods == class_method_signatures_.end()) return std::nullopt;
@@ -485,45 +484,45 @@ class Inferencer {
   }
 
   Type visit(MemberExpression& e) {
-    infer_expression(*e.object);
+    infer_expression(e.object);
     return std::nullopt;
   }
 
   Type visit(DynamicMemberCall& e) {
-    infer_expression(*e.object);
-    infer_expression(*e.member);
+    infer_expression(e.object);
+    infer_expression(e.member);
     infer_arguments(e.arguments);
     return std::nullopt;
   }
 
   Type visit(IndexExpression& e) {
-    infer_expression(*e.object);
-    infer_expression(*e.index);
+    infer_expression(e.object);
+    infer_expression(e.index);
     return std::nullopt;
   }
 
   Type visit(SliceExpression& e) {
-    infer_expression(*e.object);
-    if (e.start) infer_expression(**e.start);
-    if (e.end) infer_expression(**e.end);
-    return e.object->inferred_type();
+    infer_expression(e.object);
+    if (e.start) infer_expression(*e.start);
+    if (e.end) infer_expression(*e.end);
+    return e.object.inferred_type();
   }
 
   Type visit(DictAccessExpression& e) {
-    infer_expression(*e.object);
-    if (Expression* key = key_expression(*e.key)) infer_expression(*key);
+    infer_expression(e.object);
+    if (Expression* key = key_expression(e.key)) infer_expression(*key);
     return std::nullopt;
   }
 
   Type visit(PostfixExpression& e) {
-    infer_expression(*e.operand);
+    infer_expression(e.operand);
     return "Number";
   }
 
   Type visit(LambdaExpression& e) {
     ScopeGuard scope(*this);
     infer_parameters(e.parameters);
-    infer_expression(*e.body);
+    infer_expression(e.body);
     return "Function";
   }
 
@@ -536,8 +535,8 @@ class Inferencer {
   }
 
   Type visit(DeclarationExpression& e) {
-    if (e.initializer) infer_expression(**e.initializer);
-    const Type inferred = e.initializer ? (*e.initializer)->inferred_type() : std::nullopt;
+    if (e.initializer) infer_expression(*e.initializer);
+    const Type inferred = e.initializer ? e.initializer->inferred_type() : std::nullopt;
     e.needs_type_check = type_check(e.type_annotation, inferred);
     Type bound = binding_type(e.type_annotation, inferred);
     bind(e.name, bound);

@@ -195,7 +195,7 @@ ast::Parameter Parser::parse_parameter() {
   }
   if (check_operator(":=")) {
     advance();
-    parameter.default_value = ast::Box<ast::Expression>(parse_expression_prec(1));
+    parameter.default_value = parse_expression_prec(1);
   }
   return parameter;
 }

@@ -26,10 +26,9 @@ ast::If Parser::parse_if_statement() {
   if (!match_keyword()) return statement;
   if (check_keyword("if")) {
     DepthGuard guard(*this);
-    statement.else_branch = ast::Box<ast::Statement>(ast::Statement{parse_if_statement()});
+    statement.else_branch = ast::Statement{parse_if_statement()};
   } else {
-    statement.else_branch =
-        ast::Box<ast::Statement>(ast::Statement{ast::Block{parse_block_statement()}});
+    statement.else_branch = ast::Statement{ast::Block{parse_block_statement()}};
   }
   return statement;
 }

@@ -79,7 +79,7 @@ ast::Expression Parser::parse_declaration_expression() {
   declaration.is_weak = parse_optional_weak_modifier("declaration");
   if (check_operator(":=")) {
     advance();
-    declaration.initializer = ast::Box<ast::Expression>(parse_expression_prec(1));
+    declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
   }
   return make(std::move(declaration), line);
@@ -304,8 +304,8 @@ ast::Expression Parser::parse_call_suffix(ast::Expression callee) {
   ast::SourceFile source_file = callee.source_file();
   advance();
   std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  return {ast::CallExpression{std::move(callee), std::move(arguments)}, line, std::move(source_file),
-          std::nullopt};
+  return {ast::CallExpression{std::move(callee), std::move(arguments)}, line,
+          std::move(source_file), std::nullopt};
 }
 
 ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
@@ -314,8 +314,8 @@ ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
   advance();
   ast::DictKey key = parse_dict_key_until_rbrace();
   expect_punct('}', "Expected '}' after dict access");
-  return {ast::DictAccessExpression{std::move(object), std::move(key)}, line, std::move(source_file),
-          std::nullopt};
+  return {ast::DictAccessExpression{std::move(object), std::move(key)}, line,
+          std::move(source_file), std::nullopt};
 }
 
 ast::Expression Parser::parse_member_suffix(ast::Expression object) {
@@ -355,7 +355,7 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   const Line line = object.line();
   ast::SourceFile source_file = object.source_file();
   advance();
-  std::optional<ast::Box<ast::Expression>> start;
+  std::optional<ast::Expression> start;
   if (!check_operator(":")) {
     ast::Expression first = parse_expression_prec(1);
     if (check_punct(']')) {
@@ -364,11 +364,11 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
                              std::move(source_file), std::nullopt};
     }
     if (!check_operator(":")) fail("Expected ']' after index");
-    start = ast::Box<ast::Expression>(std::move(first));
+    start = std::move(first);
   }
   advance();  // ":"
-  std::optional<ast::Box<ast::Expression>> end;
-  if (!check_punct(']')) end = ast::Box<ast::Expression>(parse_expression_prec(1));
+  std::optional<ast::Expression> end;
+  if (!check_punct(']')) end = parse_expression_prec(1);
   expect_punct(']', "Expected ']' after slice");
   return ast::Expression{ast::SliceExpression{std::move(object), std::move(start), std::move(end)},
                          line, std::move(source_file), std::nullopt};

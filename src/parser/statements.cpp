@@ -84,11 +84,19 @@ Parser::StatementParser Parser::statement_parser_for(const Token& t) {
 }
 
 // The kind of statement is decided by its first token alone.
-ast::Statement Parser::parse_statement_proper() { return (this->*statement_parser_for(current()))(); }
+ast::Statement Parser::parse_statement_proper() {
+  return (this->*statement_parser_for(current()))();
+}
 
-ast::Block Parser::parse_block_as_statement() { return {parse_block_statement()}; }
-ast::Class Parser::parse_class_statement() { return {parse_class_declaration()}; }
-ast::Trait Parser::parse_trait_statement() { return {parse_trait_declaration()}; }
+ast::Block Parser::parse_block_as_statement() {
+  return {parse_block_statement()};
+}
+ast::Class Parser::parse_class_statement() {
+  return {parse_class_declaration()};
+}
+ast::Trait Parser::parse_trait_statement() {
+  return {parse_trait_declaration()};
+}
 
 // An expression statement takes its position from the expression.
 ast::ExpressionStatement Parser::parse_expression_statement() {
@@ -117,9 +125,9 @@ ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
     ast::Expression condition = parse_expression_prec(1);
     const Line line = statement.line();
     ast::SourceFile source_file = statement.source_file();
-    return {ast::PostfixConditional{ast::PostfixConditionalStatement{
-        std::move(*keyword), std::move(condition), ast::Box<ast::Statement>(std::move(statement)),
-        std::move(source_file), line}}};
+    return {ast::PostfixConditional{
+        ast::PostfixConditionalStatement{std::move(*keyword), std::move(condition),
+                                         std::move(statement), std::move(source_file), line}}};
   }
   return statement;
 }

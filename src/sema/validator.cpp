@@ -81,7 +81,7 @@ bool is_assignable(const Expression& e) {
 template <class Key>
 const Expression* key_expression(const Key& key) {
   const auto* expression_key = std::get_if<ExpressionKey>(&key.node);
-  return expression_key ? &*expression_key->expression : nullptr;
+  return expression_key ? &expression_key->expression : nullptr;
 }
 
 class Validator {
@@ -128,7 +128,7 @@ class Validator {
 
   void declare_parameters(const std::vector<Parameter>& parameters, Context context) {
     for (const Parameter& p : parameters) {
-      if (p.default_value) validate_expression(**p.default_value, context);
+      if (p.default_value) validate_expression(*p.default_value, context);
       declare_name(p.name, p.line, false);
     }
   }
@@ -145,7 +145,7 @@ class Validator {
   }
 
   void validate_statement(const Statement& statement, Context context) {
-    std::visit([&](const auto& s) { visit(s, context); }, statement.node);
+    std::visit([&](const auto& s) { visit(s, context); }, statement.node());
   }
 
   void visit(const Block& s, Context c) { validate_block(s.block, c); }
@@ -207,7 +207,7 @@ class Validator {
   void visit(const If& s, Context c) {
     validate_expression(s.condition, c);
     validate_block(s.then_block, c);
-    if (s.else_branch) validate_statement(**s.else_branch, c);
+    if (s.else_branch) validate_statement(*s.else_branch, c);
   }
 
   void visit(const While& s, Context c) {
@@ -272,7 +272,7 @@ class Validator {
   void visit(const ExpressionStatement& s, Context c) { validate_expression(s.expression, c); }
 
   void visit(const PostfixConditional& s, Context c) {
-    validate_statement(*s.statement.statement, c);
+    validate_statement(s.statement.statement, c);
     validate_expression(s.statement.condition, c);
   }
 
@@ -351,7 +351,7 @@ class Validator {
   // ---- Expressions ----
 
   void validate_expression(const Expression& expression, Context context) {
-    std::visit([&](const auto& e) { visit(e, expression, context); }, expression.node);
+    std::visit([&](const auto& e) { visit(e, expression, context); }, expression.node());
   }
 
   void validate_arguments(const std::vector<CallArgument>& arguments, Context c) {
@@ -366,7 +366,7 @@ class Validator {
   void validate_parts(const std::vector<TemplatePart>& parts, Context c) {
     for (const TemplatePart& part : parts) {
       if (const auto* interpolation = std::get_if<Interpolation>(&part.node)) {
-        validate_expression(*interpolation->expression, c);
+        validate_expression(interpolation->expression, c);
       }
     }
   }
@@ -393,10 +393,10 @@ class Validator {
   void validate_regex_replacement_expression(const Expression& value, Context c) {
     const auto* binary = value.as<BinaryExpression>();
     if (!binary || binary->op != "->") return validate_expression(value, c);
-    validate_expression(*binary->left, c);
+    validate_expression(binary->left, c);
     ScopeGuard scope(scopes_);
-    declare_name("m", binary->right->line(), true);
-    validate_expression(*binary->right, c);
+    declare_name("m", binary->right.line(), true);
+    validate_expression(binary->right, c);
   }
 
   void visit(const Identifier& e, const Expression& node, Context) { lookup(e.name, node.line()); }
@@ -423,48 +423,48 @@ class Validator {
 
   void visit(const UnaryExpression& e, const Expression& node, Context c) {
     if (e.op == "\\" || e.op == "++" || e.op == "--") {
-      if (!is_assignable(*e.operand))
+      if (!is_assignable(e.operand))
         fail("invalid target for unary operator '" + e.op + "'", node.line());
-      require_mutable_target(*e.operand, node.line());
+      require_mutable_target(e.operand, node.line());
     }
-    validate_expression(*e.operand, c);
+    validate_expression(e.operand, c);
   }
 
   void visit(const BinaryExpression& e, const Expression&, Context c) {
     if (e.op == "|>" || e.op == "▷") {
-      validate_expression(*e.left, c);
-      return validate_with_placeholder(*e.right, c);
+      validate_expression(e.left, c);
+      return validate_with_placeholder(e.right, c);
     }
     if (e.op == "<|" || e.op == "◁") {
-      validate_expression(*e.right, c);
-      return validate_with_placeholder(*e.left, c);
+      validate_expression(e.right, c);
+      return validate_with_placeholder(e.left, c);
     }
-    validate_expression(*e.left, c);
-    if (e.op == "can" && (e.right->is<Identifier>() || e.right->is<StringLiteral>())) return;
-    validate_expression(*e.right, c);
+    validate_expression(e.left, c);
+    if (e.op == "can" && (e.right.is<Identifier>() || e.right.is<StringLiteral>())) return;
+    validate_expression(e.right, c);
   }
 
   void visit(const TernaryExpression& e, const Expression&, Context c) {
-    validate_expression(*e.condition, c);
-    validate_expression(*e.then_branch, c);
-    validate_expression(*e.else_branch, c);
+    validate_expression(e.condition, c);
+    validate_expression(e.then_branch, c);
+    validate_expression(e.else_branch, c);
   }
 
   void visit(const FallbackExpression& e, const Expression&, Context c) {
-    validate_expression(*e.left, c);
-    validate_expression(*e.right, c);
+    validate_expression(e.left, c);
+    validate_expression(e.right, c);
   }
 
   void visit(const AssignmentExpression& e, const Expression& node, Context c) {
-    if (!is_assignable(*e.target)) fail("invalid assignment target", node.line());
-    require_mutable_target(*e.target, node.line());
-    validate_expression(*e.target, c);
-    if (e.op == "~=") return validate_regex_replacement_expression(*e.value, c);
-    validate_expression(*e.value, c);
+    if (!is_assignable(e.target)) fail("invalid assignment target", node.line());
+    require_mutable_target(e.target, node.line());
+    validate_expression(e.target, c);
+    if (e.op == "~=") return validate_regex_replacement_expression(e.value, c);
+    validate_expression(e.value, c);
   }
 
   void visit(const CallExpression& e, const Expression&, Context c) {
-    validate_expression(*e.callee, c);
+    validate_expression(e.callee, c);
     validate_arguments(e.arguments, c);
   }
 
@@ -472,43 +472,43 @@ class Validator {
     validate_arguments(e.arguments, c);
   }
   void visit(const MemberExpression& e, const Expression&, Context c) {
-    validate_expression(*e.object, c);
+    validate_expression(e.object, c);
   }
 
   void visit(const DynamicMemberCall& e, const Expression&, Context c) {
-    validate_expression(*e.object, c);
-    validate_expression(*e.member, c);
+    validate_expression(e.object, c);
+    validate_expression(e.member, c);
     validate_arguments(e.arguments, c);
   }
 
   void visit(const IndexExpression& e, const Expression&, Context c) {
-    validate_expression(*e.object, c);
-    validate_expression(*e.index, c);
+    validate_expression(e.object, c);
+    validate_expression(e.index, c);
   }
 
   void visit(const SliceExpression& e, const Expression&, Context c) {
-    validate_expression(*e.object, c);
-    if (e.start) validate_expression(**e.start, c);
-    if (e.end) validate_expression(**e.end, c);
+    validate_expression(e.object, c);
+    if (e.start) validate_expression(*e.start, c);
+    if (e.end) validate_expression(*e.end, c);
   }
 
   void visit(const DictAccessExpression& e, const Expression&, Context c) {
-    validate_expression(*e.object, c);
-    if (const Expression* key = key_expression(*e.key)) validate_expression(*key, c);
+    validate_expression(e.object, c);
+    if (const Expression* key = key_expression(e.key)) validate_expression(*key, c);
   }
 
   void visit(const PostfixExpression& e, const Expression& node, Context c) {
-    if (!is_assignable(*e.operand))
+    if (!is_assignable(e.operand))
       fail("invalid target for postfix operator '" + e.op + "'", node.line());
-    require_mutable_target(*e.operand, node.line());
-    validate_expression(*e.operand, c);
+    require_mutable_target(e.operand, node.line());
+    validate_expression(e.operand, c);
   }
 
   void visit(const LambdaExpression& e, const Expression&, Context) {
     ScopeGuard scope(scopes_);
     const Context inner = function_context(e.is_async);
     declare_parameters(e.parameters, inner);
-    validate_expression(*e.body, inner);
+    validate_expression(e.body, inner);
   }
 
   void visit(const FunctionExpression& e, const Expression&, Context) {
@@ -520,7 +520,7 @@ class Validator {
 
   void visit(const DeclarationExpression& e, const Expression& node, Context c) {
     ScopeGuard scope(scopes_);
-    if (e.initializer) validate_expression(**e.initializer, c);
+    if (e.initializer) validate_expression(*e.initializer, c);
     declare_name(e.name, node.line(), e.kind != "const");
   }
 

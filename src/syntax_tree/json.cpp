@@ -20,8 +20,6 @@ template <class T>
 Json json_of(const std::optional<T>& optional);
 template <class T>
 Json json_of(const std::vector<T>& items);
-template <class T>
-Json json_of(const Box<T>& box);
 Json json_of(const Expression& expression);
 Json json_of(const Statement& statement);
 Json json_of(const DictKey& key);
@@ -81,13 +79,8 @@ Json json_of(const std::vector<T>& items) {
   return array;
 }
 
-template <class T>
-Json json_of(const Box<T>& box) {
-  return json_of(*box);
-}
-
 Json json_of(const Expression& expression) {
-  Json object = tagged(expression.node);
+  Json object = tagged(expression.node());
   object["line"] = expression.line();
   object["source_file"] = json_of(expression.source_file());
   object["inferred_type"] = json_of(expression.inferred_type());
@@ -95,7 +88,7 @@ Json json_of(const Expression& expression) {
 }
 
 Json json_of(const Statement& statement) {
-  return tagged(statement.node);
+  return tagged(statement.node());
 }
 
 Json json_of(const DictKey& key) {

@@ -33,13 +33,24 @@ class Outline {
  public:
   std::string take() { return std::move(out_); }
 
+  // The variant of a tagged union: Expression and Statement reach it through node().
+  template <class T>
+  static const auto& alternatives(const T& value) {
+    if constexpr (requires { value.node(); }) {
+      return value.node();
+    } else {
+      return value.node;
+    }
+  }
+
   template <class T>
   void node(const std::string& label, const T& value) {
     if constexpr (std::is_same_v<T, Expression>) {
       std::visit([&](const auto& alternative) { expression_line(label, alternative, value); },
-                 value.node);
+                 value.node());
     } else if constexpr (std::is_same_v<T, Statement> || std::is_same_v<T, ClassMember>) {
-      std::visit([&](const auto& alternative) { record(label, alternative, ""); }, value.node);
+      std::visit([&](const auto& alternative) { record(label, alternative, ""); },
+                 alternatives(value));
     } else if constexpr (std::is_same_v<T, DictKey> || std::is_same_v<T, TemplatePart>) {
       std::visit([&](const auto& alternative) { record(label, alternative, positions(value)); },
                  value.node);
@@ -123,8 +134,6 @@ class Outline {
     } else if constexpr (requires { value.begin(); }) {
       for (std::size_t i = 0; i < value.size(); ++i)
         child(name + "[" + std::to_string(i) + "]", value[i]);
-    } else if constexpr (requires { value.get(); }) {
-      node(name, value.get());
     } else {
       node(name, value);
     }

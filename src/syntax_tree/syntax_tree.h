@@ -1,9 +1,11 @@
 // The syntax tree: a plain owning tree (no sharing, no parent links) built by the parser,
 // checked by the validator and annotated in place by the inferencer and the optimizer.
 //
-// Tagged unions are std::variant. A recursive child is a Box (deep-copying owner); lists are
-// vectors held by value. Every node type has a static kName, the variant or record name used by
-// the printers; describe() in fields.h lists each type's fields for them.
+// Tagged unions are std::variant. Expression and Statement are handles that own their node on
+// the heap (copying one copies the subtree), so a node holds its children directly, lists of them
+// are plain vectors, and moving a subtree moves one pointer. Every node type has a static kName,
+// the variant or record name used by the printers; describe() in fields.h lists each type's fields
+// for them.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "syntax_tree/box.h"
+#include <memory>
 
 namespace tolu::ast {
 
@@ -24,8 +26,76 @@ using OptionalType = std::optional<std::string>;
 // The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
 enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 
-struct Expression;
-struct Statement;
+struct ExpressionData;
+struct StatementData;
+
+// An expression: owns its node on the heap. Copying copies the whole subtree; moving moves a
+// pointer. Only a default-constructed or moved-from expression is empty, and the parser never
+// leaves one in a tree. The three accessors are total over the variants.
+class Expression {
+ public:
+  Expression() = default;
+  template <class Node>
+  Expression(Node&& node, Line line, SourceFile source_file,
+             std::optional<std::string> inferred_type = std::nullopt);
+  Expression(const Expression& other);
+  Expression(Expression&& other) noexcept;
+  Expression& operator=(const Expression& other);
+  Expression& operator=(Expression&& other) noexcept;
+  ~Expression();
+
+  bool empty() const { return p_ == nullptr; }
+  auto& node();
+  const auto& node() const;
+  Line line() const;
+  const SourceFile& source_file() const;
+  const std::optional<std::string>& inferred_type() const;
+  std::optional<std::string>& inferred_type();
+
+  template <class T>
+  T* as();
+  template <class T>
+  const T* as() const;
+  template <class T>
+  bool is() const;
+
+  friend bool operator==(const Expression& a, const Expression& b);
+
+ private:
+  std::unique_ptr<ExpressionData> p_;
+};
+
+// A statement: owns its node on the heap, like Expression.
+class Statement {
+ public:
+  Statement() = default;
+  template <class Node>
+  requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement(Node&& node);
+  Statement(const Statement& other);
+  Statement(Statement&& other) noexcept;
+  Statement& operator=(const Statement& other);
+  Statement& operator=(Statement&& other) noexcept;
+  ~Statement();
+
+  bool empty() const { return p_ == nullptr; }
+  auto& node();
+  const auto& node() const;
+  // The position of the variant, or of the declaration or statement record it wraps.
+  Line line() const;
+  const SourceFile& source_file() const;
+
+  template <class T>
+  T* as();
+  template <class T>
+  const T* as() const;
+  template <class T>
+  bool is() const;
+
+  friend bool operator==(const Statement& a, const Statement& b);
+
+ private:
+  std::unique_ptr<StatementData> p_;
+};
 
 // ---- Blocks and the records that expressions and statements share ------------------------
 
@@ -42,7 +112,7 @@ struct Parameter {
   static constexpr std::string_view kName = "Parameter";
   std::string name;
   OptionalType type_annotation;
-  std::optional<Box<Expression>> default_value;
+  std::optional<Expression> default_value;
   bool is_optional = false;
   bool is_variadic = false;
   SourceFile source_file;
@@ -81,7 +151,7 @@ struct StringKey {
 };
 struct ExpressionKey {
   static constexpr std::string_view kName = "ExpressionKey";
-  Box<Expression> expression;
+  Expression expression;
   bool operator==(const ExpressionKey&) const = default;
 };
 
@@ -99,7 +169,7 @@ struct Text {
 };
 struct Interpolation {
   static constexpr std::string_view kName = "Interpolation";
-  Box<Expression> expression;
+  Expression expression;
   bool operator==(const Interpolation&) const = default;
 };
 
@@ -192,86 +262,86 @@ struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
   std::string op;
   std::vector<std::string> traits;  // only for "new"
-  Box<Expression> operand;
+  Expression operand;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
   static constexpr std::string_view kName = "BinaryExpression";
   std::string op;  // as written
-  Box<Expression> left;
-  Box<Expression> right;
+  Expression left;
+  Expression right;
   bool operator==(const BinaryExpression&) const = default;
 };
 struct TernaryExpression {
   static constexpr std::string_view kName = "TernaryExpression";
-  Box<Expression> condition;
-  Box<Expression> then_branch;
-  Box<Expression> else_branch;
+  Expression condition;
+  Expression then_branch;
+  Expression else_branch;
   bool operator==(const TernaryExpression&) const = default;
 };
 struct FallbackExpression {
   static constexpr std::string_view kName = "FallbackExpression";
-  Box<Expression> left;
-  Box<Expression> right;
+  Expression left;
+  Expression right;
   bool operator==(const FallbackExpression&) const = default;
 };
 struct AssignmentExpression {
   static constexpr std::string_view kName = "AssignmentExpression";
   std::string op;
-  Box<Expression> target;
-  Box<Expression> value;
+  Expression target;
+  Expression value;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const AssignmentExpression&) const = default;
 };
 struct CallExpression {
   static constexpr std::string_view kName = "CallExpression";
-  Box<Expression> callee;
+  Expression callee;
   std::vector<CallArgument> arguments;
   bool operator==(const CallExpression&) const = default;
 };
 struct MemberExpression {
   static constexpr std::string_view kName = "MemberExpression";
-  Box<Expression> object;
+  Expression object;
   std::string name;
   bool operator==(const MemberExpression&) const = default;
 };
 struct DynamicMemberCall {
   static constexpr std::string_view kName = "DynamicMemberCall";
-  Box<Expression> object;
-  Box<Expression> member;
+  Expression object;
+  Expression member;
   std::vector<CallArgument> arguments;
   bool operator==(const DynamicMemberCall&) const = default;
 };
 struct IndexExpression {
   static constexpr std::string_view kName = "IndexExpression";
-  Box<Expression> object;
-  Box<Expression> index;
+  Expression object;
+  Expression index;
   bool operator==(const IndexExpression&) const = default;
 };
 struct SliceExpression {
   static constexpr std::string_view kName = "SliceExpression";
-  Box<Expression> object;
-  std::optional<Box<Expression>> start;
-  std::optional<Box<Expression>> end;
+  Expression object;
+  std::optional<Expression> start;
+  std::optional<Expression> end;
   bool operator==(const SliceExpression&) const = default;
 };
 struct DictAccessExpression {
   static constexpr std::string_view kName = "DictAccessExpression";
-  Box<Expression> object;
-  Box<DictKey> key;
+  Expression object;
+  DictKey key;
   bool operator==(const DictAccessExpression&) const = default;
 };
 struct PostfixExpression {
   static constexpr std::string_view kName = "PostfixExpression";
   std::string op;  // "++" or "--"
-  Box<Expression> operand;
+  Expression operand;
   bool operator==(const PostfixExpression&) const = default;
 };
 struct LambdaExpression {
   static constexpr std::string_view kName = "LambdaExpression";
   std::vector<Parameter> parameters;
-  Box<Expression> body;
+  Expression body;
   bool is_async = false;
   bool operator==(const LambdaExpression&) const = default;
 };
@@ -288,7 +358,7 @@ struct DeclarationExpression {
   std::string kind;  // "let" or "const"
   std::string name;
   OptionalType type_annotation;
-  std::optional<Box<Expression>> initializer;
+  std::optional<Expression> initializer;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const DeclarationExpression&) const = default;
@@ -331,32 +401,13 @@ using ExpressionNode =
                  SpawnExpression, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
-struct Expression {
+// An expression node: its variant and the three fields every variant carries.
+struct ExpressionData {
   ExpressionNode node;
-  Line line_ = 1;
-  SourceFile source_file_;
-  std::optional<std::string> inferred_type_;
-
-  // Total accessors: every variant has all three.
-  Line line() const { return line_; }
-  const SourceFile& source_file() const { return source_file_; }
-  const std::optional<std::string>& inferred_type() const { return inferred_type_; }
-  std::optional<std::string>& inferred_type() { return inferred_type_; }
-
-  template <class T>
-  T* as() {
-    return std::get_if<T>(&node);
-  }
-  template <class T>
-  const T* as() const {
-    return std::get_if<T>(&node);
-  }
-  template <class T>
-  bool is() const {
-    return std::holds_alternative<T>(node);
-  }
-
-  bool operator==(const Expression&) const = default;
+  Line line = 1;
+  SourceFile source_file;
+  std::optional<std::string> inferred_type;
+  bool operator==(const ExpressionData&) const = default;
 };
 
 struct DictEntry {
@@ -529,7 +580,7 @@ struct PostfixConditionalStatement {
   static constexpr std::string_view kName = "PostfixConditionalStatement";
   std::string keyword;  // "if" or "unless"
   Expression condition;
-  Box<Statement> statement;
+  Statement statement;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const PostfixConditionalStatement&) const = default;
@@ -600,7 +651,7 @@ struct If {
   static constexpr std::string_view kName = "If";
   Expression condition;
   BlockStatement then_block;
-  std::optional<Box<Statement>> else_branch;  // an If or a Block
+  std::optional<Statement> else_branch;  // an If or a Block
   SourceFile source_file;
   Line line = 1;
   bool operator==(const If&) const = default;
@@ -699,27 +750,95 @@ using StatementNode =
                  PostfixConditional, Output, ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
-struct Statement {
+struct StatementData {
   StatementNode node;
-
-  Line line() const;
-  const SourceFile& source_file() const;
-
-  template <class T>
-  T* as() {
-    return std::get_if<T>(&node);
-  }
-  template <class T>
-  const T* as() const {
-    return std::get_if<T>(&node);
-  }
-  template <class T>
-  bool is() const {
-    return std::holds_alternative<T>(node);
-  }
-
-  bool operator==(const Statement&) const = default;
+  bool operator==(const StatementData&) const = default;
 };
+
+// ---- Expression and Statement members, now that their nodes are complete ------------------
+
+template <class Node>
+Expression::Expression(Node&& node, Line line, SourceFile source_file,
+                       std::optional<std::string> inferred_type)
+    : p_(std::make_unique<ExpressionData>(ExpressionData{ExpressionNode(std::forward<Node>(node)),
+                                                         line, std::move(source_file),
+                                                         std::move(inferred_type)})) {}
+inline Expression::Expression(const Expression& other)
+    : p_(other.p_ ? std::make_unique<ExpressionData>(*other.p_) : nullptr) {}
+inline Expression::Expression(Expression&& other) noexcept = default;
+inline Expression& Expression::operator=(const Expression& other) {
+  if (this != &other) p_ = other.p_ ? std::make_unique<ExpressionData>(*other.p_) : nullptr;
+  return *this;
+}
+inline Expression& Expression::operator=(Expression&& other) noexcept = default;
+inline Expression::~Expression() = default;
+inline auto& Expression::node() {
+  return p_->node;
+}
+inline const auto& Expression::node() const {
+  return p_->node;
+}
+inline Line Expression::line() const {
+  return p_->line;
+}
+inline const SourceFile& Expression::source_file() const {
+  return p_->source_file;
+}
+inline const std::optional<std::string>& Expression::inferred_type() const {
+  return p_->inferred_type;
+}
+inline std::optional<std::string>& Expression::inferred_type() {
+  return p_->inferred_type;
+}
+template <class T>
+T* Expression::as() {
+  return std::get_if<T>(&p_->node);
+}
+template <class T>
+const T* Expression::as() const {
+  return std::get_if<T>(&p_->node);
+}
+template <class T>
+bool Expression::is() const {
+  return std::holds_alternative<T>(p_->node);
+}
+inline bool operator==(const Expression& a, const Expression& b) {
+  return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+}
+
+template <class Node>
+requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement::Statement(Node&& node)
+    : p_(std::make_unique<StatementData>(StatementData{StatementNode(std::forward<Node>(node))})) {}
+inline Statement::Statement(const Statement& other)
+    : p_(other.p_ ? std::make_unique<StatementData>(*other.p_) : nullptr) {}
+inline Statement::Statement(Statement&& other) noexcept = default;
+inline Statement& Statement::operator=(const Statement& other) {
+  if (this != &other) p_ = other.p_ ? std::make_unique<StatementData>(*other.p_) : nullptr;
+  return *this;
+}
+inline Statement& Statement::operator=(Statement&& other) noexcept = default;
+inline Statement::~Statement() = default;
+inline auto& Statement::node() {
+  return p_->node;
+}
+inline const auto& Statement::node() const {
+  return p_->node;
+}
+template <class T>
+T* Statement::as() {
+  return std::get_if<T>(&p_->node);
+}
+template <class T>
+const T* Statement::as() const {
+  return std::get_if<T>(&p_->node);
+}
+template <class T>
+bool Statement::is() const {
+  return std::holds_alternative<T>(p_->node);
+}
+inline bool operator==(const Statement& a, const Statement& b) {
+  return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+}
 
 struct Program {
   static constexpr std::string_view kName = "Program";

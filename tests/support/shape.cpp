@@ -20,7 +20,7 @@ std::string join(const std::vector<std::string>& items, std::string_view separat
 std::string shape(const DictKey& key) {
   if (auto* n = std::get_if<NameKey>(&key.node)) return n->name;
   if (auto* s = std::get_if<StringKey>(&key.node)) return "\"" + s->value + "\"";
-  return "(" + shape(*std::get<ExpressionKey>(key.node).expression) + ")";
+  return "(" + shape(std::get<ExpressionKey>(key.node).expression) + ")";
 }
 
 std::string shape(const std::vector<CallArgument>& arguments) {
@@ -55,7 +55,7 @@ std::string shape(const std::vector<TemplatePart>& parts) {
     if (auto* t = std::get_if<Text>(&p.node)) {
       out += t->text;
     } else {
-      out += "${" + shape(*std::get<Interpolation>(p.node).expression) + "}";
+      out += "${" + shape(std::get<Interpolation>(p.node).expression) + "}";
     }
   }
   return out;
@@ -67,7 +67,7 @@ std::string shape(const std::vector<Parameter>& parameters) {
     std::string item = (p.is_variadic ? "..." : "") +
                        (p.type_annotation ? *p.type_annotation + " " : "") + p.name +
                        (p.is_optional ? "?" : "");
-    if (p.default_value) item += " := " + shape(**p.default_value);
+    if (p.default_value) item += " := " + shape(*p.default_value);
     items.push_back(item);
   }
   return "(" + join(items, ", ") + ")";
@@ -97,47 +97,45 @@ struct ExpressionShape {
   std::string operator()(const TemplateLiteral& n) const { return "`" + shape(n.parts) + "`"; }
   std::string operator()(const UnaryExpression& n) const {
     std::string traits = n.traits.empty() ? "" : " with " + join(n.traits, ",");
-    return "(" + n.op + traits + " " + shape(*n.operand) + ")";
+    return "(" + n.op + traits + " " + shape(n.operand) + ")";
   }
   std::string operator()(const BinaryExpression& n) const {
-    return "(" + shape(*n.left) + " " + n.op + " " + shape(*n.right) + ")";
+    return "(" + shape(n.left) + " " + n.op + " " + shape(n.right) + ")";
   }
   std::string operator()(const TernaryExpression& n) const {
-    return "(" + shape(*n.condition) + " ? " + shape(*n.then_branch) + " : " +
-           shape(*n.else_branch) + ")";
+    return "(" + shape(n.condition) + " ? " + shape(n.then_branch) + " : " + shape(n.else_branch) +
+           ")";
   }
   std::string operator()(const FallbackExpression& n) const {
-    return "(" + shape(*n.left) + " ?: " + shape(*n.right) + ")";
+    return "(" + shape(n.left) + " ?: " + shape(n.right) + ")";
   }
   std::string operator()(const AssignmentExpression& n) const {
-    return "(" + shape(*n.target) + " " + n.op + " " + shape(*n.value) +
+    return "(" + shape(n.target) + " " + n.op + " " + shape(n.value) +
            (n.is_weak ? " but weak" : "") + ")";
   }
   std::string operator()(const CallExpression& n) const {
-    return shape(*n.callee) + shape(n.arguments);
+    return shape(n.callee) + shape(n.arguments);
   }
-  std::string operator()(const MemberExpression& n) const {
-    return shape(*n.object) + "." + n.name;
-  }
+  std::string operator()(const MemberExpression& n) const { return shape(n.object) + "." + n.name; }
   std::string operator()(const DynamicMemberCall& n) const {
-    return shape(*n.object) + ".(" + shape(*n.member) + ")" + shape(n.arguments);
+    return shape(n.object) + ".(" + shape(n.member) + ")" + shape(n.arguments);
   }
   std::string operator()(const IndexExpression& n) const {
-    return shape(*n.object) + "[" + shape(*n.index) + "]";
+    return shape(n.object) + "[" + shape(n.index) + "]";
   }
   std::string operator()(const SliceExpression& n) const {
-    return shape(*n.object) + "[" + (n.start ? shape(**n.start) : "") + ":" +
-           (n.end ? shape(**n.end) : "") + "]";
+    return shape(n.object) + "[" + (n.start ? shape(*n.start) : "") + ":" +
+           (n.end ? shape(*n.end) : "") + "]";
   }
   std::string operator()(const DictAccessExpression& n) const {
-    return shape(*n.object) + "{" + shape(*n.key) + "}";
+    return shape(n.object) + "{" + shape(n.key) + "}";
   }
   std::string operator()(const PostfixExpression& n) const {
-    return "(" + shape(*n.operand) + n.op + ")";
+    return "(" + shape(n.operand) + n.op + ")";
   }
   std::string operator()(const LambdaExpression& n) const {
     return std::string(n.is_async ? "async " : "") + "fn" + shape(n.parameters) + " -> " +
-           shape(*n.body);
+           shape(n.body);
   }
   std::string operator()(const FunctionExpression& n) const {
     return std::string(n.is_async ? "async " : "") + "function" + shape(n.parameters) +
@@ -145,7 +143,7 @@ struct ExpressionShape {
   }
   std::string operator()(const DeclarationExpression& n) const {
     return "(" + n.kind + " " + (n.type_annotation ? *n.type_annotation + " " : "") + n.name +
-           (n.initializer ? " := " + shape(**n.initializer) : "") + (n.is_weak ? " but weak" : "") +
+           (n.initializer ? " := " + shape(*n.initializer) : "") + (n.is_weak ? " but weak" : "") +
            ")";
   }
   std::string operator()(const TryExpression& n) const {
@@ -195,7 +193,7 @@ struct StatementShape {
   }
   std::string operator()(const If& n) const {
     return "if " + shape(n.condition) + " " + shape(n.then_block) +
-           (n.else_branch ? " else " + shape(**n.else_branch) : "");
+           (n.else_branch ? " else " + shape(*n.else_branch) : "");
   }
   std::string operator()(const While& n) const {
     return "while " + shape(n.condition) + " " + shape(n.body);
@@ -235,7 +233,7 @@ struct StatementShape {
   std::string operator()(const Throw& n) const { return "throw " + shape(n.value); }
   std::string operator()(const Die& n) const { return "die " + shape(n.value); }
   std::string operator()(const PostfixConditional& n) const {
-    return shape(*n.statement.statement) + " " + n.statement.keyword + " " +
+    return shape(n.statement.statement) + " " + n.statement.keyword + " " +
            shape(n.statement.condition);
   }
   std::string operator()(const Output& n) const {
@@ -245,13 +243,13 @@ struct StatementShape {
 };
 
 std::string shape(const Statement& statement) {
-  return std::visit(StatementShape{}, statement.node);
+  return std::visit(StatementShape{}, statement.node());
 }
 
 }  // namespace
 
 std::string shape(const ast::Expression& expression) {
-  return std::visit(ExpressionShape{}, expression.node);
+  return std::visit(ExpressionShape{}, expression.node());
 }
 
 std::string describe_error(const ToluError& error) {

@@ -22,10 +22,12 @@ std::string repeat(std::string_view piece, int times) {
 struct NestingCase {
   const char* name;
   std::function<std::string(int)> program;  // the construct nested n levels deep
-  int accepted = 1000;                       // a depth that must be accepted
+  int accepted = 1000;                      // a depth that must be accepted
 };
 
-void PrintTo(const NestingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NestingCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const char* const kPrelude = "let x := 1; let o := {}; function f() {}\n";
 
@@ -71,13 +73,15 @@ TEST_P(Nesting, AcceptedUpToTheLimitAndRefusedPastIt) {
   const auto past = run_pipeline(deepest + 1, c);
   EXPECT_TRUE(nests_too_deep(past)) << (past ? "accepted" : testing::describe_error(past.error()));
   const auto far_past = run_pipeline(100000, c);
-  EXPECT_TRUE(nests_too_deep(far_past)) << (far_past ? "accepted" : testing::describe_error(far_past.error()));
+  EXPECT_TRUE(nests_too_deep(far_past))
+      << (far_past ? "accepted" : testing::describe_error(far_past.error()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Constructs, Nesting,
     ::testing::Values(
-        NestingCase{"parentheses", [](int n) { return "say " + repeat("(", n) + "1" + repeat(")", n); }},
+        NestingCase{"parentheses",
+                    [](int n) { return "say " + repeat("(", n) + "1" + repeat(")", n); }},
         NestingCase{"unary", [](int n) { return "say " + repeat("!", n) + "1"; }},
         NestingCase{"left_binary", [](int n) { return "say 1" + repeat(" + 1", n); }},
         NestingCase{"right_binary", [](int n) { return "say 1" + repeat(" ** 1", n); }},
@@ -89,21 +93,26 @@ INSTANTIATE_TEST_SUITE_P(
         NestingCase{"blocks", [](int n) { return repeat("{", n) + repeat("}", n); }},
         NestingCase{"ifs", [](int n) { return repeat("if (x) {", n) + repeat("}", n); }},
         NestingCase{"else_ifs", [](int n) { return "if (x) {}" + repeat(" else if (x) {}", n); }},
-        NestingCase{"functions", [](int n) { return repeat("function g() {", n) + repeat("}", n); }},
+        NestingCase{"functions",
+                    [](int n) { return repeat("function g() {", n) + repeat("}", n); }},
         NestingCase{"lambdas", [](int n) { return "say " + repeat("fn y -> ", n) + "y"; }},
         // Each level is an expression holding a statement: two levels of the tree.
-        NestingCase{"do_blocks", [](int n) { return "say " + repeat("do {", n) + repeat("}", n); }, 500},
+        NestingCase{"do_blocks", [](int n) { return "say " + repeat("do {", n) + repeat("}", n); },
+                    500},
         NestingCase{"classes", [](int n) { return repeat("class A {", n) + repeat("}", n); }},
         NestingCase{"arrays", [](int n) { return "say " + repeat("[", n) + repeat("]", n); }},
-        NestingCase{"dicts", [](int n) { return "say " + repeat("{a: ", n) + "1" + repeat("}", n); }},
+        NestingCase{"dicts",
+                    [](int n) { return "say " + repeat("{a: ", n) + "1" + repeat("}", n); }},
         NestingCase{"sets", [](int n) { return "say " + repeat("<< ", n) + repeat(" >>", n); }},
         NestingCase{"calls", [](int n) { return "say " + repeat("f(", n) + repeat(")", n); }},
         NestingCase{"call_chains", [](int n) { return "say f" + repeat("()", n); }},
         NestingCase{"member_chains", [](int n) { return "say o" + repeat(".m", n); }},
         NestingCase{"index_chains", [](int n) { return "say o" + repeat("[0]", n); }},
-        NestingCase{"templates", [](int n) { return "say " + repeat("`${", n) + "1" + repeat("}`", n); }},
-        NestingCase{"regex_in_templates",
-                    [](int n) { return "say /" + repeat("${`", n) + "1" + repeat("`}", n) + "/"; }}));
+        NestingCase{"templates",
+                    [](int n) { return "say " + repeat("`${", n) + "1" + repeat("}`", n); }},
+        NestingCase{"regex_in_templates", [](int n) {
+                      return "say /" + repeat("${`", n) + "1" + repeat("`}", n) + "/";
+                    }}));
 
 TEST(NestingErrors, ReportTheKindAndPosition) {
   // In the parser: at the token where the limit was passed; at the end of input it is

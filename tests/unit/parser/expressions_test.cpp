@@ -176,7 +176,7 @@ TEST(ExpressionLines, NodesTakeTheDocumentedLines) {
   const auto& e = result.value();
   EXPECT_EQ(e.line(), 1u);
   EXPECT_EQ(e.source_file(), "f.tos");
-  EXPECT_EQ(e.as<ast::BinaryExpression>()->right->line(), 3u);
+  EXPECT_EQ(e.as<ast::BinaryExpression>()->right.line(), 3u);
   // A unary node takes the line of its operand's last token.
   auto unary = parse_expression_with_source_file("-\nf(\n1)", std::nullopt);
   ASSERT_TRUE(unary);
@@ -188,7 +188,7 @@ TEST(ExpressionLines, NodesTakeTheDocumentedLines) {
   ASSERT_EQ(parts.size(), 2u);
   EXPECT_EQ(parts[1].line, 4u);
   EXPECT_EQ(parts[1].source_file, "t.tos");
-  EXPECT_EQ(std::get<ast::Interpolation>(parts[1].node).expression->source_file(), "t.tos");
+  EXPECT_EQ(std::get<ast::Interpolation>(parts[1].node).expression.source_file(), "t.tos");
 }
 
 TEST(ExpressionOperators, OnlyOperatorAndKeywordTokensAreOperators) {
