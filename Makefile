@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build release demo test sanitize fuzz format clean
+.PHONY: all deps build release demo test sanitize fuzz bench format clean
 
 all: build
 
@@ -44,8 +44,15 @@ fuzz:
 	  if [ $$status -ne 0 ]; then tail -n 40 build-fuzz/$$target.log; exit 1; fi; \
 	done
 
+# Release build of the tools and benchmarks in their own folder, then one table of figures.
+bench:
+	@WITH_BENCH=1 scripts/install-deps
+	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTOLU_TESTS=OFF -DTOLU_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@bench/run.sh build-bench
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-sanitize build-fuzz
+	@rm -rf build build-release build-sanitize build-fuzz build-bench bench/out

@@ -96,8 +96,12 @@ std::string_view token_kind_name(TokenKind kind) {
 }
 
 Result<TokenVector> lex(std::string_view source) {
+  return lex_from_line(source, 1);
+}
+
+Result<TokenVector> lex_from_line(std::string_view source, std::uint32_t first_line) {
   try {
-    return lexing::Lexer(source).run();
+    return lexing::Lexer(source, first_line).run();
   } catch (lexing::LexFailure& failure) {
     return std::move(failure.error);
   }
@@ -168,8 +172,8 @@ std::uint32_t Lexer::push_literal(TokenKind kind, Position start, LiteralPayload
 
 TokenVector Lexer::run() {
   out_.tokens.reserve(src_.size() / 4 + 1);
-  // An interpreter line is only recognised at the very start.
-  if (looking_at("#!")) {
+  // An interpreter line is only recognised at the very start of the text.
+  if (first_line_ == 1 && looking_at("#!")) {
     while (!at_end() && peek() != '\n') advance();
   }
   while (!at_end()) lex_next();

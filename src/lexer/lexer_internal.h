@@ -27,7 +27,10 @@ struct LexFailure {
 
 class Lexer {
  public:
-  explicit Lexer(std::string_view source) : src_(source) {}
+  // `first_line` numbers the first line of `source`, as if that many line feeds came before it.
+  Lexer(std::string_view source, std::uint32_t first_line) : src_(source), first_line_(first_line) {
+    pos_.line = first_line;
+  }
   TokenVector run();
 
  private:
@@ -71,7 +74,8 @@ class Lexer {
 
   std::string_view src_;
   std::size_t byte_ = 0;
-  unsigned template_depth_ = 0;  // templates being read inside template interpolations
+  unsigned template_depth_ = 0;
+  std::uint32_t first_line_ = 1;  // templates being read inside template interpolations
   Position pos_;
   TokenVector out_;
 };

@@ -137,8 +137,9 @@ bool Parser::named_argument_follows() const {
   return key_start && is_operator(peek_token(), ":");
 }
 
-// Each interpolation is parsed as an expression of its own, behind enough line feeds that its
-// lines are those of the enclosing file. Any failure inside is reported as the interpolation's.
+// Each interpolation is parsed as an expression of its own, numbered from its own line so that
+// its lines are those of the enclosing file. Any failure inside is reported as the
+// interpolation's.
 std::vector<ast::TemplatePart> Parser::parse_template_parts(
     const std::vector<TokenTemplatePart>& parts) {
   std::vector<ast::TemplatePart> result;
@@ -148,12 +149,12 @@ std::vector<ast::TemplatePart> Parser::parse_template_parts(
       result.push_back({ast::Text{part.text}, part.line, source_file_});
       continue;
     }
-    std::string source(part.line > 1 ? part.line - 1 : 0, '\n');
-    source += part.text;
     auto fail_interpolation = [&] {
       throw ParseFailure{ToluError::semantic("invalid template interpolation", part.line)};
     };
-    auto tokens = lex(source);
+    // Lexing from the interpolation's line gives the positions that leading line feeds would,
+    // without building them.
+    auto tokens = lex_from_line(part.text, std::max<std::uint32_t>(part.line, 1));
     if (!tokens) fail_interpolation();
     ast::Expression expression;
     try {

@@ -45,7 +45,7 @@ bool nests_too_deep(const Result<ast::Program>& result) {
 // The deepest nesting the front end accepts for a construct.
 int deepest_accepted(const NestingCase& c) {
   int low = c.accepted;  // accepted, asserted by the caller
-  int high = 2 * static_cast<int>(kMaxNesting) + 100;
+  int high = static_cast<int>(kMaxNesting) + 50;
   while (high - low > 1) {
     const int middle = (low + high) / 2;
     (run_pipeline(middle, c) ? low : high) = middle;
@@ -62,7 +62,7 @@ TEST_P(Nesting, AcceptedUpToTheLimitAndRefusedPastIt) {
     ASSERT_TRUE(result) << testing::describe_error(result.error());
   }
   const int deepest = deepest_accepted(c);
-  ASSERT_LT(deepest, 2 * static_cast<int>(kMaxNesting) + 99) << "no limit was found";
+  ASSERT_LT(deepest, static_cast<int>(kMaxNesting) + 49) << "no limit was found";
   {
     auto at_limit = run_pipeline(deepest, c);
     ASSERT_TRUE(at_limit);

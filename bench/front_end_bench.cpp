@@ -1,0 +1,66 @@
+// In-process benchmarks of each stage and of the whole default pipeline, on a generated corpus.
+#include <benchmark/benchmark.h>
+
+#include "corpus.h"
+#include "front_end/front_end.h"
+#include "infer/inferencer.h"
+#include "lexer/lexer.h"
+#include "parser/parser.h"
+#include "sema/validator.h"
+
+namespace {
+
+const std::string& corpus() {
+  static const std::string text = tolu::bench::generate_corpus(42, 1 << 20);
+  return text;
+}
+
+tolu::ast::Program parsed() {
+  auto tokens = tolu::lex(corpus());
+  return tolu::parse_program_tokens(std::move(tokens).value(), std::nullopt).value();
+}
+
+void report_bytes(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(corpus().size()));
+}
+
+void BM_Lex(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(tolu::lex(corpus()));
+  report_bytes(state);
+}
+
+void BM_LexAndParse(benchmark::State& state) {
+  for (auto _ : state) {
+    auto tokens = tolu::lex(corpus());
+    benchmark::DoNotOptimize(tolu::parse_program_tokens(std::move(tokens).value(), std::nullopt));
+  }
+  report_bytes(state);
+}
+
+void BM_Validate(benchmark::State& state) {
+  const tolu::ast::Program program = parsed();
+  for (auto _ : state) benchmark::DoNotOptimize(tolu::validate_program(program));
+  report_bytes(state);
+}
+
+void BM_Infer(benchmark::State& state) {
+  tolu::ast::Program program = parsed();
+  for (auto _ : state) tolu::annotate_program(program);
+  report_bytes(state);
+}
+
+void BM_Pipeline(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(tolu::parse_program(corpus()));
+  report_bytes(state);
+}
+
+BENCHMARK(BM_Lex)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Infer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
