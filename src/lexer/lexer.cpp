@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "lexer/lexer_internal.h"
 
@@ -35,6 +36,21 @@ constexpr std::string_view kMultiCharOperators[] = {
     "**",  "==",  "!=",  "<=", ">=", "++",  "--",  "->",  "@?", "@@", "?:", "|>", "<|", "×=", "÷=",
     "≤",   "≥",   "≠",   "≡",  "≢",  "≶",   "≷",   "⋀",   "⋁",  "⊻",  "⊼",  "∈",  "∉",  "⋃",  "⋂",
     "∖",   "¬",   "√",   "⊂",  "⊃",  ">>",  "<<",  "⌊",   "⌋",  "⌈",  "⌉",  "«",  "»",  "→"};
+
+// For each first byte, the multi-character operators that begin with it, in the order above.
+struct OperatorsByFirstByte {
+  std::array<std::array<std::uint8_t, 64>, 256> indexes{};
+  std::array<std::uint8_t, 256> counts{};
+};
+
+constexpr OperatorsByFirstByte kOperatorsByFirstByte = [] {
+  OperatorsByFirstByte table;
+  for (std::size_t i = 0; i < std::size(kMultiCharOperators); ++i) {
+    const auto first = static_cast<unsigned char>(kMultiCharOperators[i][0]);
+    table.indexes[first][table.counts[first]++] = static_cast<std::uint8_t>(i);
+  }
+  return table;
+}();
 
 // Characters that are an operator on their own.
 constexpr std::u32string_view kSingleCharOperators =
@@ -209,6 +225,9 @@ void Lexer::lex_next() {
     if (next == '*') return skip_block_comment();
     if (regex_may_start()) return lex_regex();
   }
+  // No operator starts with an ASCII letter or digit: take words and numbers first.
+  if (is_ascii_letter(c)) return lex_word();
+  if (is_ascii_digit(c)) return lex_number();
   if (looking_at("^^")) {
     const Position start = here();
     advance_over("^^");
@@ -272,9 +291,10 @@ void Lexer::skip_block_comment() {
 }
 
 bool Lexer::lex_operator() {
-  const char first = src_[byte_];
-  for (std::string_view spelling : kMultiCharOperators) {
-    if (spelling[0] != first || !looking_at(spelling)) continue;
+  const auto first = static_cast<unsigned char>(src_[byte_]);
+  for (std::size_t k = 0; k < kOperatorsByFirstByte.counts[first]; ++k) {
+    const std::string_view spelling = kMultiCharOperators[kOperatorsByFirstByte.indexes[first][k]];
+    if (!looking_at(spelling)) continue;
     const Position start = here();
     advance_over(spelling);
     push(TokenKind::Operator, start, spelling == "→" ? std::string_view("->") : spelling);
