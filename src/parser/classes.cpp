@@ -29,25 +29,8 @@ ast::ClassDeclaration Parser::parse_class_declaration() {
   }
   if (!check_punct('{')) fail("Expected '{' to start class body");
   advance();
-  for (;;) {
-    while (match_punct()) {
-    }
-    if (check_punct('}')) {
-      advance();
-      return declaration;
-    }
-    if (check_keyword("let") || check_keyword("const")) {
-      declaration.members.push_back({ast::Field{parse_field_declaration()}});
-    } else if (check_keyword("async") || check_keyword("static") || check_keyword("method")) {
-      declaration.members.push_back({ast::Method{parse_method_declaration(true)}});
-    } else if (check_keyword("class")) {
-      declaration.members.push_back({ast::NestedClass{parse_class_declaration()}});
-    } else if (check_keyword("trait")) {
-      declaration.members.push_back({ast::NestedTrait{parse_trait_declaration()}});
-    } else {
-      fail("Unsupported class member");
-    }
-  }
+  declaration.members = parse_member_body(true);
+  return declaration;
 }
 
 // trait := "trait" NAME (";" | "{" { method | class | trait | ";" } "}")
@@ -64,21 +47,31 @@ ast::TraitDeclaration Parser::parse_trait_declaration() {
   }
   if (!check_punct('{')) fail("Expected '{' to start trait body");
   advance();
+  declaration.members = parse_member_body(false);
+  return declaration;
+}
+
+// body := { ";" | member } "}", after "{". A trait body takes neither fields nor static methods.
+std::vector<ast::ClassMember> Parser::parse_member_body(bool is_class) {
+  std::vector<ast::ClassMember> members;
   for (;;) {
     while (match_punct()) {
     }
     if (check_punct('}')) {
       advance();
-      return declaration;
+      return members;
     }
-    if (check_keyword("async") || check_keyword("method")) {
-      declaration.members.push_back({ast::Method{parse_method_declaration(false)}});
+    if (is_class && (check_keyword("let") || check_keyword("const"))) {
+      members.push_back({ast::Field{parse_field_declaration()}});
+    } else if (check_keyword("async") || check_keyword("method") ||
+               (is_class && check_keyword("static"))) {
+      members.push_back({ast::Method{parse_method_declaration(is_class)}});
     } else if (check_keyword("class")) {
-      declaration.members.push_back({ast::NestedClass{parse_class_declaration()}});
+      members.push_back({ast::NestedClass{parse_class_declaration()}});
     } else if (check_keyword("trait")) {
-      declaration.members.push_back({ast::NestedTrait{parse_trait_declaration()}});
+      members.push_back({ast::NestedTrait{parse_trait_declaration()}});
     } else {
-      fail("Unsupported trait member");
+      fail(is_class ? "Unsupported class member" : "Unsupported trait member");
     }
   }
 }

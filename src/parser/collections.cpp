@@ -24,13 +24,7 @@ ast::Expression Parser::parse_pairlist_literal() {
   const auto at_close = [&] { return check_punct('}') && is_punct(peek_token(), '}'); };
   if (!at_close()) {
     for (;;) {
-      ast::DictKey key = parse_dict_key_before_colon();
-      if (!check_operator(":")) fail("Expected ':' after pairlist key");
-      advance();
-      ast::Expression value = parse_expression_prec(1);
-      const Line entry_line = key.line;
-      ast::SourceFile entry_file = key.source_file;
-      entries.push_back({std::move(key), std::move(value), entry_line, std::move(entry_file)});
+      entries.push_back(parse_dict_entry("Expected ':' after pairlist key"));
       if (!check_punct(',')) break;
       consume_commas();
       if (at_close()) break;
@@ -39,6 +33,17 @@ ast::Expression Parser::parse_pairlist_literal() {
   expect_punct('}', "Expected '}' after pairlist literal");
   expect_punct('}', "Expected second '}' after pairlist literal");
   return make(ast::PairListLiteral{std::move(entries), std::nullopt}, line);
+}
+
+// entry := key ":" expression; the entry takes its position from the key.
+ast::DictEntry Parser::parse_dict_entry(const char* missing_colon) {
+  ast::DictKey key = parse_dict_key_before_colon();
+  if (!check_operator(":")) fail(missing_colon);
+  advance();
+  ast::Expression value = parse_expression_prec(1);
+  const Line line = key.line;
+  ast::SourceFile source_file = key.source_file;
+  return {std::move(key), std::move(value), line, std::move(source_file)};
 }
 
 // key := NAME | KEYWORD | STRING | "(" expression ")"

@@ -120,6 +120,7 @@ class Parser {
   // ---- Classes, traits and signatures (classes.cpp) ----
   ast::ClassDeclaration parse_class_declaration();
   ast::TraitDeclaration parse_trait_declaration();
+  std::vector<ast::ClassMember> parse_member_body(bool is_class);
   std::vector<std::string> parse_trait_composition_list();
   ast::MethodDeclaration parse_method_declaration(bool allow_static);
   ast::FieldDeclaration parse_field_declaration();
@@ -164,6 +165,7 @@ class Parser {
   // ---- Collections, keys, arguments and templates (collections.cpp) ----
   ast::Expression parse_bag_literal();
   ast::Expression parse_pairlist_literal();
+  ast::DictEntry parse_dict_entry(const char* missing_colon);
   ast::DictKey parse_dict_key_before_colon();
   ast::DictKey parse_dict_key_until_rbrace();
   ast::DictKey parse_dict_key_expression();

@@ -226,13 +226,7 @@ ast::Expression Parser::parse_dict_literal() {
   consume_commas();
   std::vector<ast::DictEntry> entries;
   while (!check_punct('}')) {
-    ast::DictKey key = parse_dict_key_before_colon();
-    if (!check_operator(":")) fail("Expected ':' after dict key");
-    advance();
-    ast::Expression value = parse_expression_prec(1);
-    const Line entry_line = key.line;
-    ast::SourceFile entry_file = key.source_file;
-    entries.push_back({std::move(key), std::move(value), entry_line, std::move(entry_file)});
+    entries.push_back(parse_dict_entry("Expected ':' after dict key"));
     if (!check_punct(',')) break;
     consume_commas();
   }
