@@ -261,7 +261,7 @@ ast::For Parser::parse_for_statement() {
   return loop;
 }
 
-// import := "from" PATH-TOKENS ["try"] "import" ("*" | spec { "," spec }) [condition]
+// import := "from" PATH-TOKENS ["try"] "import" ("*" | specifier { "," specifier }) [condition]
 ast::Import Parser::parse_import_statement() {
   ast::Import import;
   import.line = current_line();
