@@ -139,6 +139,32 @@ TEST(Checker, FileNamesThatAreNotUtf8AreShownWithReplacementCharacters) {
   EXPECT_EQ(result.out, "✅  ./bad\xEF\xBF\xBD.tos\n");
 }
 
+TEST(Checker, ThousandsOfFilesAreCheckedAndReportedInPathOrder) {
+  TempDir dir;
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "d%02d/f%04d.tos", i % 7, i);
+    const bool fails = i % 10 == 3;
+    dir.write(name, i % 5 == 0 ? "" : fails ? "say #" : "say 1;");
+  }
+  std::size_t failed = 0;
+  for (int d = 0; d < 7; ++d) {
+    for (int i = d; i < 3000; i += 7) {
+      char line[64];
+      const bool fails = i % 10 == 3 && i % 5 != 0;
+      failed += fails;
+      std::snprintf(line, sizeof line, "%s  ./d%02d/f%04d.tos\n", fails ? "❌" : "✅", d, i);
+      expected += line;
+    }
+  }
+  expected += "❌  total: " + std::to_string(3000 - failed) + " passed, " + std::to_string(failed) +
+              " failed\n";
+  const auto result = run_process(tool_path("tolu-parse-files"), {"."}, "", dir.path().string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, expected) << result.err;
+}
+
 TEST(Checker, ArgumentsThatAreNotUtf8StopTheRun) {
   const auto result = run_process(tool_path("tolu-parse-files"), {"x\xff.tos"});
   EXPECT_EQ(result.status, 2);
