@@ -109,17 +109,25 @@ class Outline {
   static std::string scalar_text(bool b) { return b ? "true" : "false"; }
   static std::string scalar_text(std::uint64_t n) { return std::to_string(n); }
   static std::string scalar_text(TypeCheck t) { return std::to_string(static_cast<int>(t)); }
+  // "[a, b]" for a list of words (nothing for none), "[1 2]" for bytes.
+  template <class Item>
+  static std::string list_text(const std::vector<Item>& items, std::string_view separator) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i > 0) text.append(separator);
+      if constexpr (std::is_same_v<Item, std::string>) {
+        text.append(items[i]);
+      } else {
+        text.append(std::to_string(items[i]));
+      }
+    }
+    text.push_back(']');
+    return text;
+  }
   static std::string scalar_text(const std::vector<std::string>& words) {
-    if (words.empty()) return "";
-    std::string text = "[";
-    for (const auto& w : words) text += (text.size() > 1 ? ", " : "") + w;
-    return text + "]";
+    return words.empty() ? "" : list_text(words, ", ");
   }
-  static std::string scalar_text(const std::vector<std::uint8_t>& bytes) {
-    std::string text = "[";
-    for (auto b : bytes) text += (text.size() > 1 ? " " : "") + std::to_string(b);
-    return text + "]";
-  }
+  static std::string scalar_text(const std::vector<std::uint8_t>& bytes) { return list_text(bytes, " "); }
   template <class T>
   static std::string scalar_text(const std::optional<T>& o) {
     return o ? scalar_text(*o) : "";
