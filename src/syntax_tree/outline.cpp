@@ -127,7 +127,9 @@ class Outline {
   static std::string scalar_text(const std::vector<std::string>& words) {
     return words.empty() ? "" : list_text(words, ", ");
   }
-  static std::string scalar_text(const std::vector<std::uint8_t>& bytes) { return list_text(bytes, " "); }
+  static std::string scalar_text(const std::vector<std::uint8_t>& bytes) {
+    return list_text(bytes, " ");
+  }
   template <class T>
   static std::string scalar_text(const std::optional<T>& o) {
     return o ? scalar_text(*o) : "";
