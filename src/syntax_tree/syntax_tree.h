@@ -29,72 +29,71 @@ enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 struct ExpressionData;
 struct StatementData;
 
-// An expression: owns its node on the heap. Copying copies the whole subtree; moving moves a
-// pointer. Only a default-constructed or moved-from expression is empty, and the parser never
-// leaves one in a tree. The three accessors are total over the variants.
-class Expression {
+// Owns one node on the heap. Copying copies the node and so the whole subtree; moving moves a
+// pointer. Only a default-constructed or moved-from owner is empty, and the parser never leaves
+// one in a tree. Member templates are instantiated where Data is complete.
+template <class Data>
+class NodeOwner {
+ public:
+  NodeOwner() = default;
+  NodeOwner(const NodeOwner& other) : p_(other.p_ ? std::make_unique<Data>(*other.p_) : nullptr) {}
+  NodeOwner(NodeOwner&&) noexcept = default;
+  NodeOwner& operator=(const NodeOwner& other) {
+    if (this != &other) p_ = other.p_ ? std::make_unique<Data>(*other.p_) : nullptr;
+    return *this;
+  }
+  NodeOwner& operator=(NodeOwner&&) noexcept = default;
+  ~NodeOwner() = default;
+
+  bool empty() const { return p_ == nullptr; }
+  auto& node() { return p_->node; }
+  const auto& node() const { return p_->node; }
+  template <class T>
+  T* as() {
+    return std::get_if<T>(&p_->node);
+  }
+  template <class T>
+  const T* as() const {
+    return std::get_if<T>(&p_->node);
+  }
+  template <class T>
+  bool is() const {
+    return std::holds_alternative<T>(p_->node);
+  }
+
+  friend bool operator==(const NodeOwner& a, const NodeOwner& b) {
+    return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+  }
+
+ protected:
+  explicit NodeOwner(Data data) : p_(std::make_unique<Data>(std::move(data))) {}
+  std::unique_ptr<Data> p_;
+};
+
+// An expression. The three accessors are total over the variants.
+class Expression : public NodeOwner<ExpressionData> {
  public:
   Expression() = default;
   template <class Node>
   Expression(Node&& node, Line line, SourceFile source_file,
              std::optional<std::string> inferred_type = std::nullopt);
-  Expression(const Expression& other);
-  Expression(Expression&& other) noexcept;
-  Expression& operator=(const Expression& other);
-  Expression& operator=(Expression&& other) noexcept;
-  ~Expression();
 
-  bool empty() const { return p_ == nullptr; }
-  auto& node();
-  const auto& node() const;
   Line line() const;
   const SourceFile& source_file() const;
   const std::optional<std::string>& inferred_type() const;
   std::optional<std::string>& inferred_type();
-
-  template <class T>
-  T* as();
-  template <class T>
-  const T* as() const;
-  template <class T>
-  bool is() const;
-
-  friend bool operator==(const Expression& a, const Expression& b);
-
- private:
-  std::unique_ptr<ExpressionData> p_;
 };
 
-// A statement: owns its node on the heap, like Expression.
-class Statement {
+// A statement, built from any of its variants.
+class Statement : public NodeOwner<StatementData> {
  public:
   Statement() = default;
   template <class Node>
   requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement(Node&& node);
-  Statement(const Statement& other);
-  Statement(Statement&& other) noexcept;
-  Statement& operator=(const Statement& other);
-  Statement& operator=(Statement&& other) noexcept;
-  ~Statement();
 
-  bool empty() const { return p_ == nullptr; }
-  auto& node();
-  const auto& node() const;
   // The position of the variant, or of the declaration or statement record it wraps.
   Line line() const;
   const SourceFile& source_file() const;
-
-  template <class T>
-  T* as();
-  template <class T>
-  const T* as() const;
-  template <class T>
-  bool is() const;
-
-  friend bool operator==(const Statement& a, const Statement& b);
-
- private:
-  std::unique_ptr<StatementData> p_;
 };
 
 // ---- Blocks and the records that expressions and statements share ------------------------
@@ -760,24 +759,8 @@ struct StatementData {
 template <class Node>
 Expression::Expression(Node&& node, Line line, SourceFile source_file,
                        std::optional<std::string> inferred_type)
-    : p_(std::make_unique<ExpressionData>(ExpressionData{ExpressionNode(std::forward<Node>(node)),
-                                                         line, std::move(source_file),
-                                                         std::move(inferred_type)})) {}
-inline Expression::Expression(const Expression& other)
-    : p_(other.p_ ? std::make_unique<ExpressionData>(*other.p_) : nullptr) {}
-inline Expression::Expression(Expression&& other) noexcept = default;
-inline Expression& Expression::operator=(const Expression& other) {
-  if (this != &other) p_ = other.p_ ? std::make_unique<ExpressionData>(*other.p_) : nullptr;
-  return *this;
-}
-inline Expression& Expression::operator=(Expression&& other) noexcept = default;
-inline Expression::~Expression() = default;
-inline auto& Expression::node() {
-  return p_->node;
-}
-inline const auto& Expression::node() const {
-  return p_->node;
-}
+    : NodeOwner(ExpressionData{ExpressionNode(std::forward<Node>(node)), line,
+                               std::move(source_file), std::move(inferred_type)}) {}
 inline Line Expression::line() const {
   return p_->line;
 }
@@ -790,55 +773,10 @@ inline const std::optional<std::string>& Expression::inferred_type() const {
 inline std::optional<std::string>& Expression::inferred_type() {
   return p_->inferred_type;
 }
-template <class T>
-T* Expression::as() {
-  return std::get_if<T>(&p_->node);
-}
-template <class T>
-const T* Expression::as() const {
-  return std::get_if<T>(&p_->node);
-}
-template <class T>
-bool Expression::is() const {
-  return std::holds_alternative<T>(p_->node);
-}
-inline bool operator==(const Expression& a, const Expression& b) {
-  return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
-}
 
 template <class Node>
 requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement::Statement(Node&& node)
-    : p_(std::make_unique<StatementData>(StatementData{StatementNode(std::forward<Node>(node))})) {}
-inline Statement::Statement(const Statement& other)
-    : p_(other.p_ ? std::make_unique<StatementData>(*other.p_) : nullptr) {}
-inline Statement::Statement(Statement&& other) noexcept = default;
-inline Statement& Statement::operator=(const Statement& other) {
-  if (this != &other) p_ = other.p_ ? std::make_unique<StatementData>(*other.p_) : nullptr;
-  return *this;
-}
-inline Statement& Statement::operator=(Statement&& other) noexcept = default;
-inline Statement::~Statement() = default;
-inline auto& Statement::node() {
-  return p_->node;
-}
-inline const auto& Statement::node() const {
-  return p_->node;
-}
-template <class T>
-T* Statement::as() {
-  return std::get_if<T>(&p_->node);
-}
-template <class T>
-const T* Statement::as() const {
-  return std::get_if<T>(&p_->node);
-}
-template <class T>
-bool Statement::is() const {
-  return std::holds_alternative<T>(p_->node);
-}
-inline bool operator==(const Statement& a, const Statement& b) {
-  return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
-}
+    : NodeOwner(StatementData{StatementNode(std::forward<Node>(node))}) {}
 
 struct Program {
   static constexpr std::string_view kName = "Program";
