@@ -16,6 +16,28 @@ bool is_ascii_letter(char32_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The escapes shared by strings, templates and binary strings: a character that stands for
+// itself, or n, r and t. Anything else gives kEndOfInput.
+char32_t simple_escape(char32_t c) {
+  switch (c) {
+    case '"':
+    case '$':
+    case '\'':
+    case '/':
+    case '\\':
+    case '`':
+      return c;
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return kEndOfInput;
+  }
+}
+
 bool is_surrogate(std::uint32_t code) {
   return code >= 0xD800 && code <= 0xDFFF;
 }
@@ -75,20 +97,8 @@ char32_t Lexer::decode_text_escape(std::string_view context) {
   const char32_t c = peek();
   if (c == kEndOfInput) fail(after, "unterminated " + std::string(context) + " escape");
   advance();
+  if (const char32_t simple = simple_escape(c); simple != kEndOfInput) return simple;
   switch (c) {
-    case '"':
-    case '$':
-    case '\'':
-    case '/':
-    case '\\':
-    case '`':
-      return c;
-    case 'n':
-      return '\n';
-    case 'r':
-      return '\r';
-    case 't':
-      return '\t';
     case 'x':
       return read_hex_digits(2, "\\x", after);
     case 'u': {
@@ -108,20 +118,9 @@ std::uint8_t Lexer::decode_binary_escape() {
   const char32_t c = peek();
   if (c == kEndOfInput) fail(after, "unterminated binary string escape");
   advance();
+  if (const char32_t simple = simple_escape(c); simple != kEndOfInput)
+    return static_cast<std::uint8_t>(simple);
   switch (c) {
-    case '"':
-    case '$':
-    case '\'':
-    case '/':
-    case '\\':
-    case '`':
-      return static_cast<std::uint8_t>(c);
-    case 'n':
-      return '\n';
-    case 'r':
-      return '\r';
-    case 't':
-      return '\t';
     case 'x':
       return static_cast<std::uint8_t>(read_hex_digits(2, "\\x", after));
     case 'u':
