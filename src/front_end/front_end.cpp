@@ -1,7 +1,6 @@
 #include "front_end/front_end.h"
 
 #include "infer/inferencer.h"
-#include "lexer/lexer.h"
 #include "parser/parser.h"
 #include "sema/validator.h"
 
@@ -14,9 +13,7 @@ Result<ast::Program> parse_program(std::string_view source) {
 Result<ast::Program> parse_program_with_compile_options_and_source_file(
     std::string_view source, const CompileOptions& options,
     const std::optional<std::string>& source_file) {
-  auto tokens = lex(source);
-  if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
-  auto program = parse_program_tokens(std::move(tokens).value(), source_file);
+  auto program = parse_program_text(source, source_file);
   if (!program) return program;
   if (options.validate) {
     if (auto error = validate_program(program.value()))

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <memory>
 
 #include "lexer/lexer_internal.h"
 
@@ -123,6 +124,34 @@ Result<TokenVector> lex_from_line(std::string_view source, std::uint32_t first_l
   }
 }
 
+TokenStream::TokenStream(std::string_view source, std::uint32_t first_line)
+    : lexer_(std::make_unique<lexing::Lexer>(source, first_line)) {}
+
+TokenStream::~TokenStream() = default;
+
+bool TokenStream::next(Token& token, LiteralPayload& literal) {
+  if (error_) {
+    token = Token{};
+    return false;
+  }
+  try {
+    lexer_->next(token, literal);
+    return true;
+  } catch (lexing::LexFailure& failure) {
+    error_ = std::move(failure.error);
+    token = Token{};
+    return false;
+  }
+}
+
+const std::optional<ToluError>& TokenStream::drain() {
+  Token token;
+  LiteralPayload literal;
+  while (next(token, literal) && token.kind != TokenKind::Eof) {
+  }
+  return error_;
+}
+
 namespace lexing {
 
 char32_t Lexer::peek() const {
@@ -174,41 +203,60 @@ void Lexer::fail(Position at, std::string message) const {
   throw LexFailure{ToluError::located(ErrorKind::Lexical, at.line, at.column, std::move(message))};
 }
 
-void Lexer::push(TokenKind kind, Position start, std::string_view text, std::uint32_t literal) {
-  out_.tokens.push_back(
-      Token{kind, start.index, pos_.index, start.line, start.column, text, literal});
+void Lexer::push(TokenKind kind, Position start, std::string_view text) {
+  *token_ = Token{kind, start.index, pos_.index, start.line, start.column, text, 0};
+  produced_ = true;
 }
 
-std::uint32_t Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {
-  auto index = static_cast<std::uint32_t>(out_.literals.size());
-  out_.literals.push_back(std::move(payload));
-  push(kind, start, {}, index);
-  return index;
+void Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {
+  *literal_ = std::move(payload);
+  push(kind, start, {});
+}
+
+void Lexer::next(Token& token, LiteralPayload& literal) {
+  token_ = &token;
+  literal_ = &literal;
+  produced_ = false;
+  // An interpreter line is only recognised at the very start of the text.
+  if (!started_) {
+    started_ = true;
+    if (first_line_ == 1 && looking_at("#!")) {
+      while (!at_end() && peek() != '\n') advance();
+    }
+  }
+  while (!produced_ && !at_end()) lex_next();
+  if (!produced_) push(TokenKind::Eof, pos_, {});
+  previous_kind_ = token.kind;
+  previous_first_ = token.text.empty() ? '\0' : token.text[0];
 }
 
 TokenVector Lexer::run() {
-  out_.tokens.reserve(src_.size() / 4 + 1);
-  // An interpreter line is only recognised at the very start of the text.
-  if (first_line_ == 1 && looking_at("#!")) {
-    while (!at_end() && peek() != '\n') advance();
-  }
-  while (!at_end()) lex_next();
-  push(TokenKind::Eof, pos_, {});
-  return std::move(out_);
+  TokenVector out;
+  out.tokens.reserve(src_.size() / 4 + 1);
+  Token token;
+  LiteralPayload literal;
+  do {
+    next(token, literal);
+    if (has_literal_payload(token.kind)) {
+      token.literal = static_cast<std::uint32_t>(out.literals.size());
+      out.literals.push_back(std::move(literal));
+    }
+    out.tokens.push_back(token);
+  } while (token.kind != TokenKind::Eof);
+  return out;
 }
 
 // A regex may start where an operand is expected: at the start, or after a keyword, a regex, an
 // operator or one of the punctuation characters ( , ; [ {.
 bool Lexer::regex_may_start() const {
-  if (out_.tokens.empty()) return true;
-  const Token& previous = out_.tokens.back();
-  switch (previous.kind) {
+  switch (previous_kind_) {
+    case TokenKind::Eof:  // nothing before
     case TokenKind::Keyword:
     case TokenKind::Regex:
     case TokenKind::Operator:
       return true;
     case TokenKind::Punct:
-      return std::string_view("(,;[{").find(previous.text[0]) != std::string_view::npos;
+      return std::string_view("(,;[{").find(previous_first_) != std::string_view::npos;
     default:
       return false;
   }

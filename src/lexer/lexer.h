@@ -1,6 +1,9 @@
 // The lexer: source text to tokens.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "diagnostics/tolu_error.h"
@@ -16,6 +19,32 @@ Result<TokenVector> lex(std::string_view source);
 // many line feeds: lines, and columns on the first line, come out as they would there. Character
 // indexes still count from the start of `source`.
 Result<TokenVector> lex_from_line(std::string_view source, std::uint32_t first_line);
+
+namespace lexing {
+class Lexer;
+}
+
+// Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
+// looking at. Lexing from `first_line` works as in lex_from_line.
+class TokenStream {
+ public:
+  explicit TokenStream(std::string_view source, std::uint32_t first_line = 1);
+  ~TokenStream();
+  TokenStream(TokenStream&&) noexcept = default;
+  TokenStream& operator=(TokenStream&&) noexcept = default;
+
+  // Reads the next token into `token` and, for the literal kinds, its payload into `literal`.
+  // At the end it gives Eof, and Eof again on every later call. On a lexical error it returns
+  // false, leaves an Eof token and keeps the error; later calls fail the same way.
+  bool next(Token& token, LiteralPayload& literal);
+  const std::optional<ToluError>& error() const { return error_; }
+  // Reads on to the end and returns the lexical error met on the way, if any.
+  const std::optional<ToluError>& drain();
+
+ private:
+  std::unique_ptr<lexing::Lexer> lexer_;
+  std::optional<ToluError> error_;
+};
 
 // True when `word` is one of the language's keywords.
 bool is_keyword(std::string_view word);

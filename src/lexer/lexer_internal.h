@@ -31,6 +31,10 @@ class Lexer {
   Lexer(std::string_view source, std::uint32_t first_line) : src_(source), first_line_(first_line) {
     pos_.line = first_line;
   }
+  // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
+  // end, and again on every later call. Throws LexFailure.
+  void next(Token& token, LiteralPayload& literal);
+  // All the tokens at once.
   TokenVector run();
 
  private:
@@ -56,8 +60,8 @@ class Lexer {
   bool lex_operator();
   void lex_number();
   void lex_word();
-  void push(TokenKind kind, Position start, std::string_view text, std::uint32_t literal = 0);
-  std::uint32_t push_literal(TokenKind kind, Position start, LiteralPayload payload);
+  void push(TokenKind kind, Position start, std::string_view text);
+  void push_literal(TokenKind kind, Position start, LiteralPayload payload);
 
   // Literal readers (literals.cpp).
   void lex_string();
@@ -77,7 +81,14 @@ class Lexer {
   unsigned template_depth_ = 0;
   std::uint32_t first_line_ = 1;  // templates being read inside template interpolations
   Position pos_;
-  TokenVector out_;
+  bool started_ = false;
+  // The token being read and where its payload goes; `produced_` once it is complete.
+  Token* token_ = nullptr;
+  LiteralPayload* literal_ = nullptr;
+  bool produced_ = false;
+  // The kind and first byte of the token before, for the regex-start rule.
+  TokenKind previous_kind_ = TokenKind::Eof;
+  char previous_first_ = 0;
 };
 
 }  // namespace tolu::lexing

@@ -23,6 +23,11 @@ enum class TokenKind : std::uint8_t {
 
 std::string_view token_kind_name(TokenKind kind);
 
+// String, BinaryString, Regex and Template tokens carry a LiteralPayload.
+constexpr bool has_literal_payload(TokenKind kind) {
+  return kind >= TokenKind::String && kind <= TokenKind::Template;
+}
+
 // A piece of a template or regex literal: decoded text (kind 0) or the raw source of a `${...}`
 // interpolation (kind 1).
 struct TokenTemplatePart {

@@ -159,15 +159,17 @@ std::vector<ast::TemplatePart> Parser::parse_template_parts(
     };
     // Lexing from the interpolation's line gives the positions that leading line feeds would,
     // without building them.
-    auto tokens = lex_from_line(part.text, std::max<std::uint32_t>(part.line, 1));
-    if (!tokens) fail_interpolation();
+    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), source_file_, depth_);
     ast::Expression expression;
     try {
-      expression = Parser(std::move(tokens).value(), source_file_, depth_).parse_expression_root();
-    } catch (ParseFailure& inner) {
-      if (inner.error.message() == kNestingTooDeep) throw;
+      expression = inner.parse_expression_root();
+    } catch (ParseFailure& failure) {
+      ToluError error = inner.error_for(std::move(failure));
+      if (error.kind() != ErrorKind::Lexical && error.message() == kNestingTooDeep)
+        throw ParseFailure{std::move(error)};
       fail_interpolation();
     }
+    if (inner.lexical_error()) fail_interpolation();
     const Line line = expression.line();
     ast::SourceFile source_file = expression.source_file();
     result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file)});

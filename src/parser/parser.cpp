@@ -7,24 +7,33 @@
 
 namespace tolu {
 
-Result<ast::Program> parse_program_tokens(TokenVector tokens,
-                                          const std::optional<std::string>& source_file) {
+namespace {
+
+// Runs one root production of a parser over the whole source.
+template <class Root>
+Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
+                        Root (parsing::Parser::*production)()) {
+  parsing::Parser parser(source, 1, source_file);
   try {
-    return parsing::Parser(std::move(tokens), source_file).parse_program();
+    Root root = (parser.*production)();
+    if (auto error = parser.lexical_error())
+      return ToluError::with_source_file(*error, source_file);
+    return root;
   } catch (parsing::ParseFailure& failure) {
-    return ToluError::with_source_file(std::move(failure.error), source_file);
+    return ToluError::with_source_file(parser.error_for(std::move(failure)), source_file);
   }
+}
+
+}  // namespace
+
+Result<ast::Program> parse_program_text(std::string_view source,
+                                        const std::optional<std::string>& source_file) {
+  return parse_root(source, source_file, &parsing::Parser::parse_program);
 }
 
 Result<ast::Expression> parse_expression_text(std::string_view source,
                                               const std::optional<std::string>& source_file) {
-  auto tokens = lex(source);
-  if (!tokens) return ToluError::with_source_file(std::move(tokens).error(), source_file);
-  try {
-    return parsing::Parser(std::move(tokens).value(), source_file).parse_expression_root();
-  } catch (parsing::ParseFailure& failure) {
-    return ToluError::with_source_file(std::move(failure.error), source_file);
-  }
+  return parse_root(source, source_file, &parsing::Parser::parse_expression_root);
 }
 
 namespace parsing {
@@ -47,8 +56,26 @@ bool is_assignable_target(const ast::Expression& e) {
   return binary && (binary->op == "@@" || binary->op == "@?" || binary->op == "@");
 }
 
-const Token& Parser::peek_token() const {
-  return current().kind == TokenKind::Eof ? current() : tokens_.tokens[pos_ + 1];
+Parser::Parser(std::string_view source, std::uint32_t first_line,
+               std::optional<std::string> source_file, unsigned depth)
+    : tokens_(source, first_line), source_file_(std::move(source_file)), depth_(depth) {
+  read_token(0);
+  read_token(1);
+  previous_line_ = current().line;
+}
+
+// A lexical error ends the stream with Eof; the entry points report the error itself.
+void Parser::read_token(unsigned slot) {
+  tokens_.next(window_[slot], literals_[slot]);
+}
+
+std::optional<ToluError> Parser::lexical_error() {
+  return tokens_.drain();
+}
+
+ToluError Parser::error_for(ParseFailure failure) {
+  if (const auto& lexical = tokens_.drain()) return *lexical;
+  return std::move(failure.error);
 }
 
 bool Parser::match_punct() {

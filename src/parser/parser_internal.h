@@ -5,6 +5,7 @@
 // the stage.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -15,6 +16,7 @@
 
 #include "diagnostics/limits.h"
 #include "diagnostics/tolu_error.h"
+#include "lexer/lexer.h"
 #include "lexer/token.h"
 #include "parser/operators.h"
 #include "syntax_tree/syntax_tree.h"
@@ -29,24 +31,37 @@ struct ParseFailure {
 
 class Parser {
  public:
-  Parser(TokenVector tokens, std::optional<std::string> source_file, unsigned depth = 0)
-      : tokens_(std::move(tokens)), source_file_(std::move(source_file)), depth_(depth) {}
+  // Reads `source` as if it started on line `first_line` of its file.
+  Parser(std::string_view source, std::uint32_t first_line, std::optional<std::string> source_file,
+         unsigned depth = 0);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
+
+  // The error to report for `failure`: a lexical error anywhere in the source comes first, as
+  // if the whole source had been cut into tokens before parsing began.
+  ToluError error_for(ParseFailure failure);
+  // After a root production succeeded: the lexical error that may have cut the source short.
+  std::optional<ToluError> lexical_error();
 
  private:
   friend class DepthGuard;
   friend class ChainDepth;
 
   // ---- Cursor and expectations (parser.cpp) ----
-  const Token& current() const { return tokens_.tokens[pos_]; }
-  const Token& peek_token() const;  // the token after the current one (Eof stays Eof)
+  // The parser looks at two tokens at a time: the current one and the one after it. A token
+  // reference stays valid until the next advance().
+  const Token& current() const { return window_[current_]; }
+  const Token& peek_token() const { return window_[current_ ^ 1]; }  // Eof stays Eof
   void advance() {
-    if (current().kind != TokenKind::Eof) ++pos_;
+    if (current().kind == TokenKind::Eof) return;
+    previous_line_ = current().line;
+    read_token(current_);
+    current_ ^= 1;
   }
+  void read_token(unsigned slot);
   Line current_line() const { return current().line; }
-  Line previous_line() const { return tokens_.tokens[pos_ == 0 ? 0 : pos_ - 1].line; }
+  Line previous_line() const { return previous_line_; }
   bool at_eof() const { return current().kind == TokenKind::Eof; }
   bool check_punct(char c) const { return is_punct(current(), c); }
   bool check_keyword(std::string_view word) const { return is_keyword(current(), word); }
@@ -72,7 +87,11 @@ class Parser {
   ToluError error_current(std::string message) const;
   [[noreturn]] void fail(std::string message) const;
   std::string token_text(const Token& token) const;
-  const LiteralPayload& literal(const Token& token) const { return tokens_.literal(token); }
+  // The payload of the current or the next token.
+  const LiteralPayload& literal(const Token& token) const {
+    return literals_[&token == &window_[0] ? 0 : 1];
+  }
+  LiteralPayload take_literal() { return std::move(literals_[current_]); }
   const ast::SourceFile& file() const { return source_file_; }
 
   template <class T>
@@ -181,9 +200,12 @@ class Parser {
   ast::Expression parse_await_expression();
   ast::Expression parse_spawn_expression();
 
-  TokenVector tokens_;
+  TokenStream tokens_;
+  std::array<Token, 2> window_;
+  std::array<LiteralPayload, 2> literals_;
+  unsigned current_ = 0;  // the slot of the current token
+  Line previous_line_ = 0;
   std::optional<std::string> source_file_;
-  std::size_t pos_ = 0;
   unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
 };
 

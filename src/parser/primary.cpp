@@ -146,24 +146,24 @@ ast::Expression Parser::parse_primary_expression() {
       return make(ast::NumberLiteral{std::move(text)}, line);
     }
     case TokenKind::String: {
-      std::string value = literal(t).value;
+      std::string value = std::move(take_literal().value);
       advance();
       return make(ast::StringLiteral{std::move(value)}, line);
     }
     case TokenKind::BinaryString: {
-      std::vector<std::uint8_t> bytes = literal(t).bytes;
+      std::vector<std::uint8_t> bytes = std::move(take_literal().bytes);
       advance();
       return make(ast::BinaryStringLiteral{std::move(bytes)}, line);
     }
     case TokenKind::Regex: {
-      const LiteralPayload& payload = literal(t);
+      LiteralPayload payload = take_literal();
       advance();
-      return make(ast::RegexLiteral{payload.value, parse_template_parts(payload.parts),
-                                    payload.flags, std::nullopt},
+      return make(ast::RegexLiteral{std::move(payload.value), parse_template_parts(payload.parts),
+                                    std::move(payload.flags), std::nullopt},
                   line);
     }
     case TokenKind::Template: {
-      const LiteralPayload& payload = literal(t);
+      LiteralPayload payload = take_literal();
       advance();
       return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, line);
     }

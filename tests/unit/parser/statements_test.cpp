@@ -230,6 +230,21 @@ TEST(StatementErrors, DuplicateBindingIsReportedAtTheRepeatedEntry) {
             "Syntax 3:3 Duplicate unpacked binding 'a' in declaration");
 }
 
+// Tokens are read as the parser goes, yet a lexical error anywhere wins over an earlier syntax
+// error, a lexical error after a complete program still fails it, and a lexical error inside an
+// interpolation is the interpolation's.
+TEST(StatementErrors, LexicalErrorsComeFirstWherever) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"let = 1;\nsay 2;\nlet s := \"abc", "Lexical 3:10 unterminated string literal"},
+      {"say 1; $", "Lexical 1:8 unexpected character '$'"},
+      {"f(;\n\n  $", "Lexical 3:3 unexpected character '$'"},
+      {"say `a ${1 $} b`", "Semantic 1:1 invalid template interpolation"},
+      {"say `a ${1 +} b`; $", "Lexical 1:19 unexpected character '$'"},
+      {"let = 1", "Syntax 1:5 Expected name"},
+  };
+  for (const auto& [source, error] : cases) EXPECT_EQ(program_shape(source), error) << source;
+}
+
 TEST(TreeCopies, AreDeepAndIndependent) {
   const ast::Program original = parse_raw(
       "let f := function (a) { try { x := {k: [1, 2]} } catch (e) { say e } };\n"
