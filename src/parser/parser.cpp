@@ -56,8 +56,8 @@ bool is_assignable_target(const ast::Expression& e) {
   return binary && (binary->op == "@@" || binary->op == "@?" || binary->op == "@");
 }
 
-Parser::Parser(std::string_view source, std::uint32_t first_line,
-               std::optional<std::string> source_file, unsigned depth)
+Parser::Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
+               unsigned depth)
     : tokens_(source, first_line), source_file_(std::move(source_file)), depth_(depth) {
   read_token(0);
   read_token(1);
@@ -141,7 +141,7 @@ ToluError Parser::error_current(std::string message) const {
   const Token& t = current();
   const ErrorKind kind = t.kind == TokenKind::Eof ? ErrorKind::UnexpectedEnd : ErrorKind::Syntax;
   return ToluError::with_source_file(ToluError::located(kind, t.line, t.column, std::move(message)),
-                                     source_file_);
+                                     source_file_.to_optional());
 }
 
 void Parser::fail(std::string message) const {

@@ -32,7 +32,7 @@ struct ParseFailure {
 class Parser {
  public:
   // Reads `source` as if it started on line `first_line` of its file.
-  Parser(std::string_view source, std::uint32_t first_line, std::optional<std::string> source_file,
+  Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
          unsigned depth = 0);
 
   ast::Program parse_program();
@@ -205,8 +205,8 @@ class Parser {
   std::array<LiteralPayload, 2> literals_;
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
-  std::optional<std::string> source_file_;
-  unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
+  ast::SourceFile source_file_;  // shared by every node
+  unsigned depth_ = 0;           // current nesting, including that of enclosing interpolations
 };
 
 // Holds one level of nesting for the duration of a production.

@@ -183,7 +183,7 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(std::strin
     throw ParseFailure{ToluError::with_source_file(
         ToluError::located(ErrorKind::Syntax, entry.line, columns[i],
                            "Duplicate unpacked binding '" + entry.name + "' in declaration"),
-        source_file_)};
+        source_file_.to_optional())};
   }
   if (!check_operator(":=")) fail("Expected ':=' after declaration binding pattern");
   advance();

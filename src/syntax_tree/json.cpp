@@ -28,6 +28,7 @@ Json json_of(const TemplatePart& part);
 Json json_of(const ClassMember& member);
 template <Record T>
 Json json_of(const T& record);
+Json json_of(const SourceFile& file);
 
 // Adds each described field to an object.
 struct Fields {
@@ -65,6 +66,10 @@ Json json_of(std::uint8_t byte) {
 }
 Json json_of(TypeCheck check) {
   return static_cast<int>(check);
+}
+
+Json json_of(const SourceFile& file) {
+  return file ? Json(*file) : Json(nullptr);
 }
 
 template <class T>

@@ -20,8 +20,42 @@
 namespace tolu::ast {
 
 using Line = std::uint64_t;
-using SourceFile = std::optional<std::string>;
 using OptionalType = std::optional<std::string>;
+
+// The name of the file a node came from, or none. Every node of a parse shares one copy of the
+// name, so a node pays a pointer for it. Reads like a std::optional<std::string>.
+class SourceFile {
+ public:
+  SourceFile() = default;
+  SourceFile(std::nullopt_t) {}
+  SourceFile(std::string name) : name_(std::make_shared<const std::string>(std::move(name))) {}
+  SourceFile(const char* name) : SourceFile(std::string(name)) {}
+  SourceFile(const std::optional<std::string>& name) {
+    if (name) name_ = std::make_shared<const std::string>(*name);
+  }
+
+  bool has_value() const { return name_ != nullptr; }
+  explicit operator bool() const { return has_value(); }
+  const std::string& operator*() const { return *name_; }
+  const std::string* operator->() const { return name_.get(); }
+  std::optional<std::string> to_optional() const {
+    return name_ ? std::optional<std::string>(*name_) : std::nullopt;
+  }
+
+  friend bool operator==(const SourceFile& a, const SourceFile& b) {
+    return a.name_ == b.name_ || (a.name_ && b.name_ && *a.name_ == *b.name_);
+  }
+  friend bool operator==(const SourceFile& a, std::string_view name) {
+    return a.name_ && *a.name_ == name;
+  }
+  friend bool operator==(const SourceFile& a, const char* name) {
+    return a == std::string_view(name);
+  }
+  friend bool operator==(const SourceFile& a, std::nullopt_t) { return !a.name_; }
+
+ private:
+  std::shared_ptr<const std::string> name_;
+};
 
 // The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
 enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <thread>
 
+#include "bin/common/read_text.h"
 #include "front_end/front_end.h"
 #include "lexer/unicode.h"
 
@@ -184,9 +185,9 @@ void sort_and_deduplicate(std::vector<fs::path>& files) {
 std::optional<std::string> read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return text;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  return tools::read_all(in, ec ? 0 : static_cast<std::size_t>(size));
 }
 
 // True when the file is readable UTF-8 and the front end accepts it.

@@ -1,10 +1,12 @@
 #include "bin/tolu_ast/tool.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 
+#include "bin/common/read_text.h"
 #include "diagnostics/render.h"
 #include "front_end/front_end.h"
 #include "lexer/lexer.h"
@@ -90,16 +92,16 @@ std::variant<Options, UsageError> parse_arguments(const std::vector<std::string>
 
 std::optional<std::string> read_input(const Options& options, std::istream& in,
                                       std::string& problem) {
-  if (!options.file || *options.file == "-") {
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return text;
-  }
+  if (!options.file || *options.file == "-") return tools::read_all(in).value_or("");
   std::ifstream file(*options.file, std::ios::binary);
   if (!file) {
     problem = "cannot read " + *options.file + ": " + std::strerror(errno);
     return std::nullopt;
   }
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(*options.file, ec);
+  auto text = tools::read_all(file, ec ? 0 : static_cast<std::size_t>(size));
+  if (!text) problem = "cannot read " + *options.file + ": " + std::strerror(errno);
   return text;
 }
 
