@@ -206,7 +206,7 @@ class Inferencer {
   // ---- Statements ----
 
   void infer_statement(Statement& statement) {
-    std::visit([&](auto& s) { visit(s); }, statement.node());
+    ast::visit_node([&](auto& s) { visit(s); }, statement.node());
   }
 
   void visit(Block& s) { infer_scoped(s.block.statements); }
@@ -353,7 +353,7 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() = std::visit([&](auto& node) { return visit(node); }, e.node());
+    e.inferred_type() = ast::visit_node([&](auto& node) { return visit(node); }, e.node());
   }
 
   void infer_parts(std::vector<TemplatePart>& parts) {

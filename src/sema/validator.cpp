@@ -145,7 +145,7 @@ class Validator {
   }
 
   void validate_statement(const Statement& statement, Context context) {
-    std::visit([&](const auto& s) { visit(s, context); }, statement.node());
+    ast::visit_node([&](const auto& s) { visit(s, context); }, statement.node());
   }
 
   void visit(const Block& s, Context c) { validate_block(s.block, c); }
@@ -351,7 +351,7 @@ class Validator {
   // ---- Expressions ----
 
   void validate_expression(const Expression& expression, Context context) {
-    std::visit([&](const auto& e) { visit(e, expression, context); }, expression.node());
+    ast::visit_node([&](const auto& e) { visit(e, expression, context); }, expression.node());
   }
 
   void validate_arguments(const std::vector<CallArgument>& arguments, Context c) {

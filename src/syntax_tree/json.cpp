@@ -43,7 +43,7 @@ struct Fields {
 template <class Variant>
 Json tagged(const Variant& node) {
   Json object = Json::object();
-  std::visit(
+  visit_node(
       [&](const auto& alternative) {
         object["type"] = alternative.kName;
         describe(alternative, Fields{object});

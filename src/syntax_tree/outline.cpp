@@ -46,16 +46,16 @@ class Outline {
   template <class T>
   void node(const std::string& label, const T& value) {
     if constexpr (std::is_same_v<T, Expression>) {
-      std::visit([&](const auto& alternative) { expression_line(label, alternative, value); },
+      visit_node([&](const auto& alternative) { expression_line(label, alternative, value); },
                  value.node());
     } else if constexpr (std::is_same_v<T, Statement> || std::is_same_v<T, ClassMember>) {
-      std::visit([&](const auto& alternative) { record(label, alternative, ""); },
+      visit_node([&](const auto& alternative) { record(label, alternative, ""); },
                  alternatives(value));
     } else if constexpr (std::is_same_v<T, DictKey> || std::is_same_v<T, TemplatePart>) {
-      std::visit([&](const auto& alternative) { record(label, alternative, positions(value)); },
+      visit_node([&](const auto& alternative) { record(label, alternative, positions(value)); },
                  value.node);
     } else if constexpr (std::is_same_v<T, CallArgument>) {
-      std::visit(
+      visit_node(
           [&](const auto& alternative) {
             record(label, alternative, positions(value));
             ++depth_;

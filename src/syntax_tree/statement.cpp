@@ -20,11 +20,11 @@ const auto& position_holder(const T& s) {
 }  // namespace
 
 Line Statement::line() const {
-  return std::visit([](const auto& s) { return position_holder(s).line; }, node());
+  return visit_node([](const auto& s) { return position_holder(s).line; }, node());
 }
 
 const SourceFile& Statement::source_file() const {
-  return std::visit(
+  return visit_node(
       [](const auto& s) -> const SourceFile& { return position_holder(s).source_file; }, node());
 }
 

@@ -9,13 +9,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
-
-#include <memory>
 
 namespace tolu::ast {
 
@@ -63,6 +63,93 @@ enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 struct ExpressionData;
 struct StatementData;
 
+// Keeps a large, rarely used alternative of a node's variant on the heap, so that it does not
+// widen every node of that kind. Made from a T and copied deeply; a moved-from box is empty.
+template <class T>
+class Box {
+ public:
+  Box(T value) : p_(std::make_unique<T>(std::move(value))) {}
+  Box(const Box& other) : p_(std::make_unique<T>(*other.p_)) {}
+  Box(Box&&) noexcept = default;
+  Box& operator=(const Box& other) {
+    if (this != &other) p_ = std::make_unique<T>(*other.p_);
+    return *this;
+  }
+  Box& operator=(Box&&) noexcept = default;
+  ~Box() = default;
+
+  T& operator*() { return *p_; }
+  const T& operator*() const { return *p_; }
+  T* get() { return p_.get(); }
+  const T* get() const { return p_.get(); }
+
+  friend bool operator==(const Box& a, const Box& b) { return *a.p_ == *b.p_; }
+
+ private:
+  std::unique_ptr<T> p_;
+};
+
+// The large, rarely used node types, kept in boxes inside their variants.
+struct RegexLiteral;
+struct UnaryExpression;
+struct AssignmentExpression;
+struct DictAccessExpression;
+struct FunctionExpression;
+struct DeclarationExpression;
+struct TryExpression;
+struct DoExpression;
+struct AwaitExpression;
+struct SpawnExpression;
+struct DestructuringDeclaration;
+struct FunctionDeclaration;
+struct Class;
+struct Trait;
+struct Import;
+struct If;
+struct While;
+struct For;
+struct Switch;
+struct Try;
+
+template <class... Nodes>
+struct NodeList {
+  template <class T>
+  static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
+};
+using BoxedNodes =
+    NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, DictAccessExpression,
+             FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
+             AwaitExpression, SpawnExpression, DestructuringDeclaration, FunctionDeclaration, Class,
+             Trait, Import, If, While, For, Switch, Try>;
+
+template <class T>
+inline constexpr bool kBoxed = BoxedNodes::contains<T>;
+
+// The type a variant keeps for the node type T.
+template <class T>
+using Stored = std::conditional_t<kBoxed<T>, Box<T>, T>;
+
+// The node type inside a variant's alternative.
+template <class T>
+T& unbox(Box<T>& box) {
+  return *box;
+}
+template <class T>
+const T& unbox(const Box<T>& box) {
+  return *box;
+}
+template <class T>
+T& unbox(T& node) {
+  return node;
+}
+
+// std::visit over a node variant, handing `f` the node types rather than their boxes.
+template <class F, class Variant>
+decltype(auto) visit_node(F&& f, Variant&& node) {
+  return std::visit([&](auto& alternative) -> decltype(auto) { return f(unbox(alternative)); },
+                    node);
+}
+
 // Owns one node on the heap. Copying copies the node and so the whole subtree; moving moves a
 // pointer. Only a default-constructed or moved-from owner is empty, and the parser never leaves
 // one in a tree. Member templates are instantiated where Data is complete.
@@ -84,15 +171,17 @@ class NodeOwner {
   const auto& node() const { return p_->node; }
   template <class T>
   T* as() {
-    return std::get_if<T>(&p_->node);
+    auto* stored = std::get_if<Stored<T>>(&p_->node);
+    return stored ? &unbox(*stored) : nullptr;
   }
   template <class T>
   const T* as() const {
-    return std::get_if<T>(&p_->node);
+    const auto* stored = std::get_if<Stored<T>>(&p_->node);
+    return stored ? &unbox(*stored) : nullptr;
   }
   template <class T>
   bool is() const {
-    return std::holds_alternative<T>(p_->node);
+    return std::holds_alternative<Stored<T>>(p_->node);
   }
 
   friend bool operator==(const NodeOwner& a, const NodeOwner& b) {
@@ -424,14 +513,15 @@ struct SuperCallExpression {
 };
 
 using ExpressionNode =
-    std::variant<Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral, RegexLiteral,
-                 BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral,
-                 PairListLiteral, TemplateLiteral, UnaryExpression, BinaryExpression,
-                 TernaryExpression, FallbackExpression, AssignmentExpression, CallExpression,
-                 MemberExpression, DynamicMemberCall, IndexExpression, SliceExpression,
-                 DictAccessExpression, PostfixExpression, LambdaExpression, FunctionExpression,
-                 DeclarationExpression, TryExpression, DoExpression, AwaitExpression,
-                 SpawnExpression, SuperCallExpression>;
+    std::variant<Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral,
+                 Stored<RegexLiteral>, BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral,
+                 BagLiteral, DictLiteral, PairListLiteral, TemplateLiteral, Stored<UnaryExpression>,
+                 BinaryExpression, TernaryExpression, FallbackExpression,
+                 Stored<AssignmentExpression>, CallExpression, MemberExpression, DynamicMemberCall,
+                 IndexExpression, SliceExpression, Stored<DictAccessExpression>, PostfixExpression,
+                 LambdaExpression, Stored<FunctionExpression>, Stored<DeclarationExpression>,
+                 Stored<TryExpression>, Stored<DoExpression>, Stored<AwaitExpression>,
+                 Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
 // An expression node: its variant and the three fields every variant carries.
@@ -778,9 +868,10 @@ struct ExpressionStatement {
 };
 
 using StatementNode =
-    std::variant<Block, VariableDeclaration, DestructuringDeclaration, FunctionDeclaration, Class,
-                 Trait, Import, If, While, For, Switch, Try, Return, LoopControl, Throw, Die,
-                 PostfixConditional, Output, ExpressionStatement>;
+    std::variant<Block, VariableDeclaration, Stored<DestructuringDeclaration>,
+                 Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
+                 Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
+                 LoopControl, Throw, Die, PostfixConditional, Output, ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
 struct StatementData {

@@ -243,13 +243,13 @@ struct StatementShape {
 };
 
 std::string shape(const Statement& statement) {
-  return std::visit(StatementShape{}, statement.node());
+  return ast::visit_node(StatementShape{}, statement.node());
 }
 
 }  // namespace
 
 std::string shape(const ast::Expression& expression) {
-  return std::visit(ExpressionShape{}, expression.node());
+  return ast::visit_node(ExpressionShape{}, expression.node());
 }
 
 std::string describe_error(const ToluError& error) {
