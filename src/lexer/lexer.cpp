@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "lexer/lexer_internal.h"
+#include "lexer/spelling_index.h"
 
 namespace tolu {
 namespace {
@@ -75,9 +76,22 @@ bool is_word_continue(char32_t c) {
   return c != kEndOfInput && is_unicode_alphanumeric(c);
 }
 
+static_assert(kKeywords.size() < 256);
+constexpr FirstByteIndex kKeywordIndex =
+    index_by_first_byte(kKeywords, [](std::string_view word) { return word; });
+
 std::string_view keyword_spelling(std::string_view word) {
-  auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), word);
-  return it != kKeywords.end() && *it == word ? *it : std::string_view();
+  const auto [from, to] = candidates(kKeywordIndex, word);
+  for (std::size_t i = from; i < to; ++i) {
+    if (kKeywords[i].size() == word.size() && kKeywords[i] == word) return kKeywords[i];
+  }
+  return {};
+}
+
+// ASCII letters, digits and "_": the bytes a word is mostly made of.
+bool is_ascii_word_byte(char c) {
+  return c == '_' || is_ascii_letter(static_cast<unsigned char>(c)) ||
+         is_ascii_digit(static_cast<unsigned char>(c));
 }
 
 }  // namespace
@@ -266,7 +280,7 @@ void Lexer::lex_next() {
   const char32_t c = peek();
   if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next()))
     return skip_documentation_block();
-  if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return advance();
+  if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return skip_blanks();
   if (c == '/') {
     const char32_t next = peek_next();
     if (next == '/') return skip_line_comment();
@@ -315,6 +329,21 @@ void Lexer::lex_next() {
   fail(here(), "unexpected character '" + shown + "'");
 }
 
+void Lexer::skip_blanks() {
+  for (; byte_ < src_.size(); ++byte_) {
+    const char c = src_[byte_];
+    if (c == '\n') {
+      ++pos_.line;
+      pos_.column = 1;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      ++pos_.column;
+    } else {
+      break;
+    }
+    ++pos_.index;
+  }
+}
+
 // A documentation block starts with "=" and a letter at the start of a line and runs through the
 // first line that begins with "=cut" (possibly this one), or to the end of the input.
 void Lexer::skip_documentation_block() {
@@ -355,11 +384,8 @@ bool Lexer::lex_operator() {
 void Lexer::lex_number() {
   const Position start = here();
   const std::size_t from = byte_;
-  while (is_ascii_digit(peek())) advance();
-  if (peek() == '.' && is_ascii_digit(peek_next())) {
-    advance();
-    while (is_ascii_digit(peek())) advance();
-  }
+  advance_ascii(ascii_digits_at(byte_));
+  if (peek() == '.' && is_ascii_digit(peek_next())) advance_ascii(1 + ascii_digits_at(byte_ + 1));
   push(TokenKind::Number, start, src_.substr(from, byte_ - from));
 }
 
@@ -367,8 +393,19 @@ void Lexer::lex_word() {
   const Position start = here();
   const std::size_t from = byte_;
   advance();
-  // "_=" is an operator even right after a word: x_=y is x _= y.
-  while (is_word_continue(peek()) && !looking_at("_=")) advance();
+  for (;;) {
+    // "_=" is an operator even right after a word: x_=y is x _= y.
+    std::size_t end = byte_;
+    while (end < src_.size() && is_ascii_word_byte(src_[end]) &&
+           !(src_[end] == '_' && end + 1 < src_.size() && src_[end + 1] == '=')) {
+      ++end;
+    }
+    advance_ascii(end - byte_);
+    // Past ASCII, a word goes on through Unicode letters and digits.
+    if (at_end() || static_cast<unsigned char>(src_[byte_]) < 0x80 || !is_word_continue(peek()))
+      break;
+    advance();
+  }
   const std::string_view word = src_.substr(from, byte_ - from);
   const std::string_view keyword = keyword_spelling(word);
   if (!keyword.empty()) return push(TokenKind::Keyword, start, keyword);

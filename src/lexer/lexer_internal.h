@@ -42,8 +42,25 @@ class Lexer {
   bool at_end() const { return byte_ >= src_.size(); }
   char32_t peek() const;
   char32_t peek_next() const;
+  // Spellings are a few bytes long: comparing them in place beats a call to memcmp.
   bool looking_at(std::string_view spelling) const {
-    return src_.compare(byte_, spelling.size(), spelling) == 0;
+    if (src_.size() - byte_ < spelling.size()) return false;
+    for (std::size_t i = 0; i < spelling.size(); ++i) {
+      if (src_[byte_ + i] != spelling[i]) return false;
+    }
+    return true;
+  }
+  // The number of ASCII digits from byte `at` on.
+  std::size_t ascii_digits_at(std::size_t at) const {
+    std::size_t end = at;
+    while (end < src_.size() && src_[end] >= '0' && src_[end] <= '9') ++end;
+    return end - at;
+  }
+  // Moves over `count` ASCII bytes that hold no line feed.
+  void advance_ascii(std::size_t count) {
+    byte_ += count;
+    pos_.index += static_cast<std::uint32_t>(count);
+    pos_.column += static_cast<std::uint32_t>(count);
   }
   void advance();
   // Moves over `spelling`, which is at the cursor and holds no line feed.
@@ -53,6 +70,7 @@ class Lexer {
 
   // Core (lexer.cpp).
   void lex_next();
+  void skip_blanks();
   bool regex_may_start() const;
   void skip_documentation_block();
   void skip_line_comment();

@@ -1,8 +1,11 @@
 #include "parser/operators.h"
 
+#include "lexer/spelling_index.h"
+
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <utility>
 
 namespace tolu::parsing {
 namespace {
@@ -111,19 +114,26 @@ constexpr auto kBinaryOperators = [] {
   return table;
 }();
 
+static_assert(std::size(kEntries) < 256);
+constexpr FirstByteIndex kBinaryOperatorIndex =
+    index_by_first_byte(kBinaryOperators, [](const Entry& e) { return e.spelling; });
+
 constexpr std::array<std::string_view, 11> kAssignmentOperators = {
     ":=", "+=", "-=", "*=", "/=", "_=", "~=", "×=", "÷=", "**=", "?:="};
 
 }  // namespace
 
 std::optional<BinaryOperator> binary_operator(std::string_view spelling) {
-  auto it = std::lower_bound(kBinaryOperators.begin(), kBinaryOperators.end(), spelling,
-                             [](const Entry& e, std::string_view s) { return e.spelling < s; });
-  if (it == kBinaryOperators.end() || it->spelling != spelling) return std::nullopt;
-  return it->info;
+  const auto [from, to] = candidates(kBinaryOperatorIndex, spelling);
+  for (std::size_t i = from; i < to; ++i) {
+    if (kBinaryOperators[i].spelling == spelling) return kBinaryOperators[i].info;
+  }
+  return std::nullopt;
 }
 
 bool is_assignment_operator(std::string_view spelling) {
+  // Every assignment operator ends in "=" and has at least two bytes.
+  if (spelling.size() < 2 || spelling.back() != '=') return false;
   return std::find(kAssignmentOperators.begin(), kAssignmentOperators.end(), spelling) !=
          kAssignmentOperators.end();
 }

@@ -29,6 +29,12 @@ struct ParseFailure {
   ToluError error;
 };
 
+// Whether a token's text is `word`. Spellings are short and mostly differ in length or first
+// byte, which settles the comparison without comparing the rest.
+inline bool spelled(std::string_view text, std::string_view word) {
+  return text.size() == word.size() && (word.empty() || text[0] == word[0]) && text == word;
+}
+
 class Parser {
  public:
   // Reads `source` as if it started on line `first_line` of its file.
@@ -70,10 +76,10 @@ class Parser {
     return t.kind == TokenKind::Punct && t.text[0] == c;
   }
   static bool is_keyword(const Token& t, std::string_view word) {
-    return t.kind == TokenKind::Keyword && t.text == word;
+    return t.kind == TokenKind::Keyword && spelled(t.text, word);
   }
   static bool is_operator(const Token& t, std::string_view op) {
-    return t.kind == TokenKind::Operator && t.text == op;
+    return t.kind == TokenKind::Operator && spelled(t.text, op);
   }
   bool match_punct();    // ";"
   bool match_keyword();  // "else"

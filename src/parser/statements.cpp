@@ -76,7 +76,7 @@ Parser::StatementParser Parser::statement_parser_for(const Token& t) {
   };
   if (t.kind == TokenKind::Keyword) {
     for (const auto& [word, parse] : kByKeyword) {
-      if (word == t.text) return parse;
+      if (spelled(t.text, word)) return parse;
     }
   }
   if (is_punct(t, '{')) return &Parser::statement_of<&Parser::parse_block_as_statement>;
