@@ -58,12 +58,10 @@ constexpr OperatorsByFirstByte kOperatorsByFirstByte = [] {
 constexpr std::u32string_view kSingleCharOperators =
     U"!&*+-./:<=>?@\\^|~«¬»×÷∈∉∖√≠≡≢≤≥≶≷⊂⊃⊻⊼⋀⋁⋂⋃⌈⌉⌊⌋▷◁";
 
-constexpr std::string_view kPunctuation = "(),;[]{}";
-
-bool is_ascii_digit(char32_t c) {
+constexpr bool is_ascii_digit(char32_t c) {
   return c >= '0' && c <= '9';
 }
-bool is_ascii_letter(char32_t c) {
+constexpr bool is_ascii_letter(char32_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
@@ -89,9 +87,14 @@ std::string_view keyword_spelling(std::string_view word) {
 }
 
 // ASCII letters, digits and "_": the bytes a word is mostly made of.
+constexpr auto kAsciiWordBytes = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 128; ++c) table[c] = c == '_' || is_ascii_letter(c) || is_ascii_digit(c);
+  return table;
+}();
+
 bool is_ascii_word_byte(char c) {
-  return c == '_' || is_ascii_letter(static_cast<unsigned char>(c)) ||
-         is_ascii_digit(static_cast<unsigned char>(c));
+  return kAsciiWordBytes[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -287,24 +290,38 @@ void Lexer::lex_next() {
     if (next == '*') return skip_block_comment();
     if (regex_may_start()) return lex_regex();
   }
-  // No operator starts with an ASCII letter or digit: take words and numbers first.
+  // No operator starts with an ASCII letter or digit, a quote or punctuation: take those first.
   if (is_ascii_letter(c)) return lex_word();
   if (is_ascii_digit(c)) return lex_number();
+  switch (c) {
+    case '(':
+    case ')':
+    case ',':
+    case ';':
+    case '[':
+    case ']':
+    case '{':
+    case '}': {
+      const Position start = here();
+      const std::string_view text = src_.substr(byte_, 1);
+      advance_ascii(1);
+      return push(TokenKind::Punct, start, text);
+    }
+    case '"':
+      return lex_string();
+    case '\'':
+      return lex_binary_string();
+    case '`':
+      return lex_template();
+    default:
+      break;
+  }
   if (looking_at("^^")) {
     const Position start = here();
     advance_over("^^");
     return push(TokenKind::Identifier, start, "^^");
   }
   if (lex_operator()) return;
-  if (c == '"') return lex_string();
-  if (c == '\'') return lex_binary_string();
-  if (c == '`') return lex_template();
-  if (c < 0x80 && kPunctuation.find(static_cast<char>(c)) != std::string_view::npos) {
-    const Position start = here();
-    std::string_view text = src_.substr(byte_, 1);
-    advance();
-    return push(TokenKind::Punct, start, text);
-  }
   if (c == '_') {
     if (is_word_continue(peek_next())) return lex_word();
     const Position start = here();
