@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sema/scoped_table.h"
+
 namespace tolu {
 namespace {
 
@@ -100,7 +102,7 @@ Type assignment_result_type(const AssignmentExpression& e) {
 
 class Inferencer {
  public:
-  Inferencer() { scopes_.emplace_back(); }
+  Inferencer() { scopes_.push_scope(); }
 
   void annotate(Program& program) {
     collect_signatures(program.statements);
@@ -108,8 +110,6 @@ class Inferencer {
   }
 
  private:
-  using Scope = std::unordered_map<std::string_view, Type>;
-
   // ---- Signatures ----
 
   void collect_signatures(const std::vector<Statement>& statements) {
@@ -142,9 +142,9 @@ class Inferencer {
   class ScopeGuard {
    public:
     explicit ScopeGuard(Inferencer& inferencer) : inferencer_(inferencer) {
-      inferencer_.scopes_.emplace_back();
+      inferencer_.scopes_.push_scope();
     }
-    ~ScopeGuard() { inferencer_.scopes_.pop_back(); }
+    ~ScopeGuard() { inferencer_.scopes_.pop_scope(); }
     ScopeGuard(const ScopeGuard&) = delete;
     ScopeGuard& operator=(const ScopeGuard&) = delete;
 
@@ -171,14 +171,12 @@ class Inferencer {
   // hides outer bindings. "Unknown" records nothing.
   void bind(std::string_view name, Type type) {
     if (type == "Unknown") return;
-    scopes_.back()[name] = std::move(type);
+    scopes_.assign(name, std::move(type));
   }
 
   Type lookup(std::string_view name) const {
-    for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
-      if (auto it = scope->find(name); it != scope->end()) return it->second;
-    }
-    return std::nullopt;
+    const Type* type = scopes_.find(name).first;
+    return type ? *type : std::nullopt;
   }
 
   Type infer_lvalue_type(const Expression& target) const {
@@ -574,7 +572,7 @@ class Inferencer {
     return std::nullopt;
   }
 
-  std::vector<Scope> scopes_;  // never empty: the program scope stays at the bottom
+  sema::ScopedTable<Type> scopes_;  // the program scope stays at the bottom
   Type current_return_type_;
   std::unordered_map<std::string_view, std::string_view> function_signatures_;
   std::unordered_map<std::string_view, std::unordered_map<std::string_view, std::string_view>>

@@ -1,10 +1,11 @@
-// The validator's scopes: names to bindings, innermost last. Names are views into the tree being
-// validated (or static spellings), so a lookup builds no string.
+// The validator's scopes: names to bindings, innermost last.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "sema/scoped_table.h"
 
 namespace tolu::sema {
 
@@ -13,34 +14,43 @@ struct Binding {
   bool forward = false;  // a function declared without a body, awaiting its definition
 };
 
-struct Scope {
-  std::unordered_map<std::string_view, Binding> names;
-  bool has_wildcard_import = false;
-};
-
 enum class Lookup { Found, Wildcard, Missing };
 
 class ScopeStack {
  public:
-  void push() { scopes_.emplace_back(); }
-  void pop() { scopes_.pop_back(); }
-  Scope& innermost() { return scopes_.back(); }
+  void push() { names_.push_scope(); }
+  void pop() {
+    while (!wildcard_scopes_.empty() && wildcard_scopes_.back() + 1 == names_.depth())
+      wildcard_scopes_.pop_back();
+    names_.pop_scope();
+  }
+
+  // Binds `name` in the innermost scope; false if that scope binds it already.
+  bool declare(std::string_view name, Binding binding) { return names_.declare(name, binding); }
+  Binding* find_innermost(std::string_view name) { return names_.find_innermost(name); }
+
+  // The innermost scope has a wildcard import.
+  void add_wildcard_import() {
+    const std::uint32_t innermost = names_.depth() - 1;
+    if (wildcard_scopes_.empty() || wildcard_scopes_.back() != innermost)
+      wildcard_scopes_.push_back(innermost);
+  }
 
   // Searches from the innermost scope outward. A scope with a wildcard import ends the search
   // once it has been searched, since the names it brought in are not tracked.
   Lookup find(std::string_view name, const Binding** binding) const {
-    for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
-      if (auto it = scope->names.find(name); it != scope->names.end()) {
-        *binding = &it->second;
-        return Lookup::Found;
-      }
-      if (scope->has_wildcard_import) return Lookup::Wildcard;
-    }
-    return Lookup::Missing;
+    const auto [found, scope] = names_.find(name);
+    const bool stopped_before =
+        !wildcard_scopes_.empty() && (!found || scope < wildcard_scopes_.back());
+    if (stopped_before) return Lookup::Wildcard;
+    if (!found) return Lookup::Missing;
+    *binding = found;
+    return Lookup::Found;
   }
 
  private:
-  std::vector<Scope> scopes_;
+  ScopedTable<Binding> names_;
+  std::vector<std::uint32_t> wildcard_scopes_;  // scopes with a wildcard import, outermost first
 };
 
 // Pushes a scope for as long as it lives.

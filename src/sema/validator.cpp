@@ -88,8 +88,7 @@ class Validator {
  public:
   Validator() {
     scopes_.push();
-    for (std::string_view name : kPredeclaredNames)
-      scopes_.innermost().names.emplace(name, Binding{false, false});
+    for (std::string_view name : kPredeclaredNames) scopes_.declare(name, Binding{false, false});
   }
 
   void validate_program(const Program& program) {
@@ -101,7 +100,7 @@ class Validator {
   // ---- Names ----
 
   void declare_name(std::string_view name, Line line, bool is_mutable, bool forward = false) {
-    if (!scopes_.innermost().names.emplace(name, Binding{is_mutable, forward}).second) {
+    if (!scopes_.declare(name, Binding{is_mutable, forward})) {
       fail("Redeclaration of '" + std::string(name) + "' in the same scope", line);
     }
   }
@@ -172,11 +171,10 @@ class Validator {
   }
 
   void visit(const FunctionDeclaration& s, Context) {
-    auto& names = scopes_.innermost().names;
-    if (auto it = names.find(s.name); it != names.end()) {
-      if (!it->second.forward || s.is_forward)
+    if (Binding* existing = scopes_.find_innermost(s.name)) {
+      if (!existing->forward || s.is_forward)
         fail("Redeclaration of '" + s.name + "' in the same scope", s.line);
-      it->second.forward = false;
+      existing->forward = false;
     } else {
       declare_name(s.name, s.line, false, s.is_forward);
     }
@@ -198,7 +196,7 @@ class Validator {
   }
 
   void visit(const Import& s, Context) {
-    if (s.imports_all) scopes_.innermost().has_wildcard_import = true;
+    if (s.imports_all) scopes_.add_wildcard_import();
     for (const auto& specifier : s.specifiers)
       declare_name(specifier.local_name, specifier.line, true);
     if (s.condition) validate_expression(s.condition->condition, Context{});

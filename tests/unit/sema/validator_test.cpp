@@ -43,6 +43,18 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"from m import *;\nsay anything; { say more }", "ok"},
         RuleCase{"{ from m import *; }\nsay anything",
                  "Semantic 2:1 Use of undeclared identifier 'anything' (compile-time)"},
+        // A wildcard import hides the outer scopes' bindings, not those of its own scope or
+        // of inner ones; leaving a scope brings back the bindings it shadowed.
+        RuleCase{"const x := 1; { from m import *; x := 2 }", "ok"},
+        RuleCase{"const x := 1; { from m import *; { x := 2 } }", "ok"},
+        RuleCase{"from m import *; const x := 1;\n{ x := 2 }",
+                 "Semantic 2:1 cannot modify const binding 'x'"},
+        RuleCase{"{ from m import *; const y := 1;\n{ y := 2 } }",
+                 "Semantic 2:1 cannot modify const binding 'y'"},
+        RuleCase{"{ from m import *; }\nconst z := 1; z := 2",
+                 "Semantic 2:1 cannot modify const binding 'z'"},
+        RuleCase{"const x := 1; { let x := 2; x := 3 }\nx := 4",
+                 "Semantic 2:1 cannot modify const binding 'x'"},
         RuleCase{"from m import a as b;\nsay b; say a",
                  "Semantic 2:1 Use of undeclared identifier 'a' (compile-time)"},
         RuleCase{"from m import a if a", "ok"},
