@@ -97,6 +97,22 @@ bool is_ascii_word_byte(char c) {
   return kAsciiWordBytes[static_cast<unsigned char>(c)];
 }
 
+// How the lexer dispatches on the first byte of a token. The classes are exact: no operator
+// starts with a blank, an ASCII letter or digit, or punctuation, and a documentation block
+// starts with "=", which is Other.
+enum class ByteClass : std::uint8_t { Other, Blank, Letter, Digit, Punctuation };
+
+constexpr auto kByteClasses = [] {
+  std::array<ByteClass, 256> table{};
+  for (int c = 0; c < 128; ++c) {
+    if (is_ascii_letter(c)) table[c] = ByteClass::Letter;
+    if (is_ascii_digit(c)) table[c] = ByteClass::Digit;
+  }
+  for (unsigned char c : std::string_view(" \t\r\n")) table[c] = ByteClass::Blank;
+  for (unsigned char c : std::string_view("(),;[]{}")) table[c] = ByteClass::Punctuation;
+  return table;
+}();
+
 }  // namespace
 
 bool is_keyword(std::string_view word) {
@@ -280,6 +296,26 @@ bool Lexer::regex_may_start() const {
 }
 
 void Lexer::lex_next() {
+  switch (kByteClasses[static_cast<unsigned char>(src_[byte_])]) {
+    case ByteClass::Blank:
+      return skip_blanks();
+    case ByteClass::Letter:
+      return lex_word();
+    case ByteClass::Digit:
+      return lex_number();
+    case ByteClass::Punctuation: {
+      const Position start = here();
+      const std::string_view text = src_.substr(byte_, 1);
+      advance_ascii(1);
+      return push(TokenKind::Punct, start, text);
+    }
+    case ByteClass::Other:
+      return lex_other();
+  }
+}
+
+// Everything that does not start with a blank, an ASCII letter or digit, or punctuation.
+void Lexer::lex_other() {
   const char32_t c = peek();
   if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next()))
     return skip_documentation_block();
@@ -290,23 +326,8 @@ void Lexer::lex_next() {
     if (next == '*') return skip_block_comment();
     if (regex_may_start()) return lex_regex();
   }
-  // No operator starts with an ASCII letter or digit, a quote or punctuation: take those first.
-  if (is_ascii_letter(c)) return lex_word();
-  if (is_ascii_digit(c)) return lex_number();
+  // No operator starts with a quote.
   switch (c) {
-    case '(':
-    case ')':
-    case ',':
-    case ';':
-    case '[':
-    case ']':
-    case '{':
-    case '}': {
-      const Position start = here();
-      const std::string_view text = src_.substr(byte_, 1);
-      advance_ascii(1);
-      return push(TokenKind::Punct, start, text);
-    }
     case '"':
       return lex_string();
     case '\'':
@@ -373,8 +394,15 @@ void Lexer::skip_documentation_block() {
   pos_.column = 1;
 }
 
+// Runs to the line feed, which is left for skip_blanks.
 void Lexer::skip_line_comment() {
-  while (!at_end() && peek() != '\n') advance();
+  std::size_t end = src_.find('\n', byte_);
+  if (end == std::string_view::npos) end = src_.size();
+  const auto characters =
+      static_cast<std::uint32_t>(count_characters(src_.substr(byte_, end - byte_)));
+  byte_ = end;
+  pos_.index += characters;
+  pos_.column += characters;
 }
 
 // Block comments do not nest; an unterminated one runs to the end of the input.

@@ -20,6 +20,24 @@ struct Position {
   std::uint32_t column = 1;
 };
 
+// A set of bytes, built at compile time. Every byte from 0x80 up is in it, so that a run of
+// bytes outside the set is plain ASCII.
+class ByteSet {
+ public:
+  constexpr explicit ByteSet(std::string_view members) {
+    for (int b = 0x80; b < 256; ++b) add(static_cast<unsigned char>(b));
+    for (char c : members) add(static_cast<unsigned char>(c));
+  }
+  constexpr bool contains(char c) const {
+    const auto b = static_cast<unsigned char>(c);
+    return (bits_[b / 64] >> (b % 64)) & 1u;
+  }
+
+ private:
+  constexpr void add(unsigned char b) { bits_[b / 64] |= std::uint64_t{1} << (b % 64); }
+  std::uint64_t bits_[4] = {};
+};
+
 // Thrown by Lexer::fail and caught once in lex(); never leaves the stage.
 struct LexFailure {
   ToluError error;
@@ -50,6 +68,12 @@ class Lexer {
     }
     return true;
   }
+  // The number of ASCII bytes from byte `at` on that are not in `special`.
+  std::size_t plain_bytes_at(std::size_t at, const ByteSet& special) const {
+    std::size_t end = at;
+    while (end < src_.size() && !special.contains(src_[end])) ++end;
+    return end - at;
+  }
   // The number of ASCII digits from byte `at` on.
   std::size_t ascii_digits_at(std::size_t at) const {
     std::size_t end = at;
@@ -70,6 +94,7 @@ class Lexer {
 
   // Core (lexer.cpp).
   void lex_next();
+  void lex_other();
   void skip_blanks();
   bool regex_may_start() const;
   void skip_documentation_block();

@@ -64,6 +64,12 @@ class PieceBuilder {
   std::string text_;
 };
 
+// The bytes that end a run of plain text in a string, in a template, and in a template's
+// interpolation while its end is sought.
+constexpr ByteSet kStringSpecial("\"\\\n");
+constexpr ByteSet kTemplateSpecial("`$\\\n");
+constexpr ByteSet kInterpolationSpecial("{}\"'/`\n");
+
 }  // namespace
 
 // Consumes everything up to and including `closer`; line feeds are counted. Returns the text
@@ -141,6 +147,10 @@ void Lexer::lex_string() {
   }
   advance();
   for (;;) {
+    // Plain ASCII text is copied as it stands.
+    const std::size_t plain = plain_bytes_at(byte_, kStringSpecial);
+    payload.value.append(src_, byte_, plain);
+    advance_ascii(plain);
     const char32_t c = peek();
     if (c == kEndOfInput) fail(open, "unterminated string literal");
     if (c == '\n') fail(here(), "unterminated string literal");
@@ -203,6 +213,12 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
   std::vector<TokenTemplatePart> parts;
   PieceBuilder text;
   for (;;) {
+    // Plain ASCII text is taken as it stands.
+    const std::size_t plain = plain_bytes_at(byte_, kTemplateSpecial);
+    if (plain > 0) {
+      text.add(pos_.line, src_.substr(byte_, plain));
+      advance_ascii(plain);
+    }
     const char32_t c = peek();
     if (c == kEndOfInput) {
       fail(open, triple ? "unterminated triple-backtick template literal"
@@ -238,6 +254,7 @@ std::string Lexer::lex_template_interpolation() {
   const std::size_t from = byte_;
   int depth = 1;
   for (;;) {
+    advance_ascii(plain_bytes_at(byte_, kInterpolationSpecial));
     const char32_t c = peek();
     if (c == kEndOfInput) fail(start, "unterminated template interpolation");
     if (c == '{') {
