@@ -47,9 +47,11 @@ Expression* key_expression(Key& key) {
   return expression_key ? &expression_key->expression : nullptr;
 }
 
+// Operators are short and mostly differ in length or first byte, which settles most
+// comparisons before the rest of the spelling is compared.
 bool one_of(std::string_view op, std::initializer_list<std::string_view> spellings) {
   for (std::string_view s : spellings) {
-    if (op == s) return true;
+    if (s.size() == op.size() && s[0] == op[0] && s == op) return true;
   }
   return false;
 }
