@@ -50,4 +50,6 @@ read -r secs1 _ < <(measure 5 taskset -c 0 "$checker" "$out/tree")
 printf '%-34s %10s %10s\n' "  same on one core (speed-up)" "$secs1" \
   "x$(awk -v a="$secs1" -v b="$secs" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}')"
 echo
-"$build/bench/front_end_bench" --benchmark_min_time=0.5 2>/dev/null
+# In process: medians of five repetitions, since this machine's speed drifts between runs.
+"$build/bench/front_end_bench" --benchmark_min_time=0.5 --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '^(Benchmark|-+$|BM_.*_median)' 

@@ -157,19 +157,19 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
 // params := "(" [param] { "," [param] } ")"; a variadic parameter needs no comma before it.
 std::vector<ast::Parameter> Parser::parse_parameter_list() {
   expect_punct('(', "Expected '('");
-  std::vector<ast::Parameter> parameters;
+  ListBuilder parameters(parameter_stack_);
   while (!check_punct(')')) {
     if (check_punct(',')) {
       advance();
       continue;
     }
-    parameters.push_back(parse_parameter());
-    if (check_operator("...")) parameters.push_back(parse_parameter());
+    parameters.push(parse_parameter());
+    if (check_operator("...")) parameters.push(parse_parameter());
     if (!check_punct(',')) break;
     advance();
   }
   expect_punct(')', "Expected ')' after parameter list");
-  return parameters;
+  return parameters.finish();
 }
 
 // param := ["..."] typed-name ["?"] [":=" expression]

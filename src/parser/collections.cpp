@@ -88,14 +88,14 @@ ast::DictKey Parser::parse_dict_key_expression() {
 // arguments := ")" | argument { separator argument } [","] ")", after "("; a named argument may
 // follow another argument without a comma.
 std::vector<ast::CallArgument> Parser::parse_call_arguments_after_open() {
-  std::vector<ast::CallArgument> arguments;
   if (check_punct(')')) {
     advance();
-    return arguments;
+    return {};
   }
+  ListBuilder arguments(argument_stack_);
   for (;;) {
     consume_commas();
-    arguments.push_back(parse_call_argument());
+    arguments.push(parse_call_argument());
     if (check_punct(',')) {
       advance();
       if (check_punct(')')) break;
@@ -104,7 +104,7 @@ std::vector<ast::CallArgument> Parser::parse_call_arguments_after_open() {
     if (!named_argument_follows()) break;
   }
   expect_punct(')', "Expected ')' after arguments");
-  return arguments;
+  return arguments.finish();
 }
 
 // argument := "..." expression | expression ":" expression | expression

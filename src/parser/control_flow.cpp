@@ -99,15 +99,15 @@ std::optional<std::string> Parser::parse_switch_comparator() {
 
 // consequent := { statement { ";" } } up to "case", "default" or "}"
 std::vector<ast::Statement> Parser::parse_switch_consequent() {
-  std::vector<ast::Statement> body;
+  ListBuilder body(statement_stack_);
   while (match_punct()) {
   }
   while (!check_punct('}') && !check_keyword("case") && !check_keyword("default")) {
-    body.push_back(parse_statement());
+    body.push(parse_statement());
     while (match_punct()) {
     }
   }
-  return body;
+  return body.finish();
 }
 
 // try := "try" block ("catch" catch-clause)+

@@ -107,20 +107,20 @@ ast::Expression Parser::parse_fallback(ast::Expression left) {
 
 // list := CLOSER | expression { "," expression } [","] CLOSER
 std::vector<ast::Expression> Parser::parse_expression_list_until_operator(std::string_view closer) {
-  std::vector<ast::Expression> elements;
   if (check_operator(closer)) {
     advance();
-    return elements;
+    return {};
   }
+  ListBuilder elements(expression_stack_);
   for (;;) {
-    elements.push_back(parse_expression_prec(1));
+    elements.push(parse_expression_prec(1));
     if (!check_punct(',')) break;
     advance();
     if (check_operator(closer)) break;
   }
   if (!check_operator(closer)) fail("Expected collection literal terminator");
   advance();
-  return elements;
+  return elements.finish();
 }
 
 }  // namespace tolu::parsing

@@ -201,14 +201,16 @@ ast::BlockStatement Parser::parse_block_statement() {
   block.line = current_line();
   block.source_file = source_file_;
   advance();
+  ListBuilder statements(statement_stack_);
   for (;;) {
     while (match_punct()) {
     }
     if (check_punct('}')) {
       advance();
+      block.statements = statements.finish();
       return block;
     }
-    block.statements.push_back(parse_statement());
+    statements.push(parse_statement());
   }
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -212,7 +213,38 @@ class Parser {
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
   ast::SourceFile source_file_;  // shared by every node
-  unsigned depth_ = 0;           // current nesting, including that of enclosing interpolations
+  // The stacks the ListBuilders of each element type share.
+  std::vector<ast::Statement> statement_stack_;
+  std::vector<ast::Expression> expression_stack_;
+  std::vector<ast::CallArgument> argument_stack_;
+  std::vector<ast::DictEntry> entry_stack_;
+  std::vector<ast::Parameter> parameter_stack_;
+  unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
+};
+
+// Builds the list a production parses on a stack shared by every list of its element type, then
+// moves it into a vector of exactly its size: one allocation per list rather than one per
+// doubling, and no spare capacity left in the tree. Lists nest; an inner list is finished, or
+// dropped by a failure, before the outer one goes on.
+template <class T>
+class ListBuilder {
+ public:
+  explicit ListBuilder(std::vector<T>& stack) : stack_(stack), start_(stack.size()) {}
+  ~ListBuilder() { stack_.erase(stack_.begin() + start_, stack_.end()); }
+  ListBuilder(const ListBuilder&) = delete;
+  ListBuilder& operator=(const ListBuilder&) = delete;
+
+  void push(T item) { stack_.push_back(std::move(item)); }
+  std::vector<T> finish() {
+    std::vector<T> list(std::make_move_iterator(stack_.begin() + start_),
+                        std::make_move_iterator(stack_.end()));
+    stack_.erase(stack_.begin() + start_, stack_.end());
+    return list;
+  }
+
+ private:
+  std::vector<T>& stack_;
+  std::size_t start_;
 };
 
 // Holds one level of nesting for the duration of a production.

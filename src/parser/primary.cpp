@@ -209,14 +209,14 @@ ast::Expression Parser::parse_array_literal() {
   const Line line = current_line();
   advance();
   consume_commas();
-  std::vector<ast::Expression> elements;
+  ListBuilder elements(expression_stack_);
   while (!check_punct(']')) {
-    elements.push_back(parse_expression_prec(1));
+    elements.push(parse_expression_prec(1));
     if (!check_punct(',')) break;
     consume_commas();
   }
   expect_punct(']', "Expected ']' after array literal");
-  return make(ast::ArrayLiteral{std::move(elements), std::nullopt}, line);
+  return make(ast::ArrayLiteral{elements.finish(), std::nullopt}, line);
 }
 
 // dict := "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
@@ -224,14 +224,14 @@ ast::Expression Parser::parse_dict_literal() {
   const Line line = current_line();
   advance();
   consume_commas();
-  std::vector<ast::DictEntry> entries;
+  ListBuilder entries(entry_stack_);
   while (!check_punct('}')) {
-    entries.push_back(parse_dict_entry("Expected ':' after dict key"));
+    entries.push(parse_dict_entry("Expected ':' after dict key"));
     if (!check_punct(',')) break;
     consume_commas();
   }
   expect_punct('}', "Expected '}' after dict literal");
-  return make(ast::DictLiteral{std::move(entries), std::nullopt}, line);
+  return make(ast::DictLiteral{entries.finish(), std::nullopt}, line);
 }
 
 // set := ("<<" list ">>") | ("«" list "»")

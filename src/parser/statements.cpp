@@ -334,11 +334,13 @@ ast::Output Parser::parse_output_statement() {
   output.source_file = source_file_;
   output.keyword = expect_keyword_any({"say", "print", "warn", "assert", "debug"});
   if (check_punct(';') || check_punct('}') || at_eof()) return output;
-  output.arguments.push_back(parse_expression_prec(1));
+  ListBuilder arguments(expression_stack_);
+  arguments.push(parse_expression_prec(1));
   while (check_punct(',')) {
     advance();
-    output.arguments.push_back(parse_expression_prec(1));
+    arguments.push(parse_expression_prec(1));
   }
+  output.arguments = arguments.finish();
   return output;
 }
 
