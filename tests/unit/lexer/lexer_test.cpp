@@ -88,6 +88,33 @@ TEST(LexPositions, TokensCarryCharacterIndexesLinesAndColumns) {
   }
 }
 
+// Strings, templates, comments, words and numbers are scanned in runs of bytes; the token after
+// each must still land on the right character index and column when the run holds multi-byte
+// characters.
+TEST(LexPositions, CountCharactersAcrossScannedRuns) {
+  struct Case {
+    const char* source;
+    std::uint32_t start, line, column;
+  };
+  const Case cases[] = {
+      {"\"a\xc3\xa9 b\" x", 7, 1, 8},       {"\"a\\\"\xc3\xa9\" x", 7, 1, 8},
+      {"`a \xc3\xa9 ${y} b` x", 13, 1, 14}, {"`${\"}\xc3\xa9\"} \xc3\xa9` x", 12, 1, 13},
+      {"```a\n\xc3\xa9``` x", 10, 2, 6},    {"// a\xc3\xa9\n  x", 8, 2, 3},
+      {"\xc3\xa9_x1\xc3\xa9 y", 6, 1, 7},   {"12.5\xc3\xa9", 4, 1, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    auto result = lex(c.source);
+    ASSERT_TRUE(result);
+    const auto& tokens = result.value().tokens;
+    ASSERT_GE(tokens.size(), 2u);
+    const Token& last = tokens[tokens.size() - 2];
+    EXPECT_EQ(last.start, c.start);
+    EXPECT_EQ(last.line, c.line);
+    EXPECT_EQ(last.column, c.column);
+  }
+}
+
 TEST(LexPositions, EmptySourceGivesOneEofAtLineOneColumnOne) {
   auto result = lex("");
   ASSERT_TRUE(result);
