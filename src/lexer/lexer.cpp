@@ -257,8 +257,14 @@ void Lexer::next(Token& token, LiteralPayload& literal) {
       while (!at_end() && peek() != '\n') advance();
     }
   }
-  while (!produced_ && !at_end()) lex_next();
-  if (!produced_) push(TokenKind::Eof, pos_, {});
+  do {
+    skip_blanks();
+    if (at_end()) {
+      push(TokenKind::Eof, pos_, {});
+      break;
+    }
+    lex_next();  // a comment or a documentation block produces no token
+  } while (!produced_);
   previous_kind_ = token.kind;
   previous_first_ = token.text.empty() ? '\0' : token.text[0];
 }
@@ -370,11 +376,11 @@ void Lexer::lex_other() {
 void Lexer::skip_blanks() {
   for (; byte_ < src_.size(); ++byte_) {
     const char c = src_[byte_];
-    if (c == '\n') {
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++pos_.column;
+    } else if (c == '\n') {
       ++pos_.line;
       pos_.column = 1;
-    } else if (c == ' ' || c == '\t' || c == '\r') {
-      ++pos_.column;
     } else {
       break;
     }
