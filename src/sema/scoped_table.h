@@ -18,6 +18,11 @@ namespace tolu::sema {
 template <class Value>
 class ScopedTable {
  public:
+  ScopedTable() = default;
+  // Bindings point into the index, so a table is not copied.
+  ScopedTable(const ScopedTable&) = delete;
+  ScopedTable& operator=(const ScopedTable&) = delete;
+
   void push_scope() { scope_starts_.push_back(static_cast<std::uint32_t>(entries_.size())); }
 
   void pop_scope() {
@@ -25,7 +30,7 @@ class ScopedTable {
     scope_starts_.pop_back();
     while (entries_.size() > start) {
       const Entry& entry = entries_.back();
-      latest_[entry.name] = entry.shadowed;
+      *entry.latest = entry.shadowed;
       entries_.pop_back();
     }
   }
@@ -37,26 +42,25 @@ class ScopedTable {
   // scope binds it already.
   bool declare(std::string_view name, Value value) {
     std::uint32_t& latest = latest_.try_emplace(name, kNone).first->second;
-    if (latest != kNone && entries_[latest].scope + 1 == depth()) return false;
-    entries_.push_back(Entry{name, std::move(value), latest, depth() - 1});
-    latest = static_cast<std::uint32_t>(entries_.size() - 1);
+    if (binds_innermost(latest)) return false;
+    push(std::move(value), latest);
     return true;
   }
 
   // Binds `name` in the innermost scope, replacing a binding that scope has.
   void assign(std::string_view name, Value value) {
-    if (Value* own = find_innermost(name)) {
-      *own = std::move(value);
+    std::uint32_t& latest = latest_.try_emplace(name, kNone).first->second;
+    if (binds_innermost(latest)) {
+      entries_[latest].value = std::move(value);
     } else {
-      declare(name, std::move(value));
+      push(std::move(value), latest);
     }
   }
 
   // The binding of `name` in the innermost scope only.
   Value* find_innermost(std::string_view name) {
     const std::uint32_t index = latest(name);
-    if (index == kNone || entries_[index].scope + 1 != depth()) return nullptr;
-    return &entries_[index].value;
+    return binds_innermost(index) ? &entries_[index].value : nullptr;
   }
 
   // The innermost binding of `name` and the scope that holds it, searching outward.
@@ -70,11 +74,20 @@ class ScopedTable {
   static constexpr std::uint32_t kNone = UINT32_MAX;
 
   struct Entry {
-    std::string_view name;
     Value value;
+    std::uint32_t* latest;   // the index slot of the entry's name, whose nodes never move
     std::uint32_t shadowed;  // the binding this one hides, or kNone
     std::uint32_t scope;
   };
+
+  bool binds_innermost(std::uint32_t index) const {
+    return index != kNone && entries_[index].scope + 1 == depth();
+  }
+
+  void push(Value value, std::uint32_t& latest) {
+    entries_.push_back(Entry{std::move(value), &latest, latest, depth() - 1});
+    latest = static_cast<std::uint32_t>(entries_.size() - 1);
+  }
 
   std::uint32_t latest(std::string_view name) const {
     const auto it = latest_.find(name);
