@@ -146,12 +146,8 @@ std::string_view token_kind_name(TokenKind kind) {
 }
 
 Result<TokenVector> lex(std::string_view source) {
-  return lex_from_line(source, 1);
-}
-
-Result<TokenVector> lex_from_line(std::string_view source, std::uint32_t first_line) {
   try {
-    return lexing::Lexer(source, first_line).run();
+    return lexing::Lexer(source, 1).run();
   } catch (lexing::LexFailure& failure) {
     return std::move(failure.error);
   }
@@ -161,6 +157,8 @@ TokenStream::TokenStream(std::string_view source, std::uint32_t first_line)
     : lexer_(std::make_unique<lexing::Lexer>(source, first_line)) {}
 
 TokenStream::~TokenStream() = default;
+TokenStream::TokenStream(TokenStream&&) noexcept = default;
+TokenStream& TokenStream::operator=(TokenStream&&) noexcept = default;
 
 bool TokenStream::next(Token& token, LiteralPayload& literal) {
   if (error_) {

@@ -15,23 +15,20 @@ namespace tolu {
 // Token spellings view `source`, which must outlive the result.
 Result<TokenVector> lex(std::string_view source);
 
-// Lexes `source` as if it started on line `first_line` (1 or more) of a larger text, after that
-// many line feeds: lines, and columns on the first line, come out as they would there. Character
-// indexes still count from the start of `source`.
-Result<TokenVector> lex_from_line(std::string_view source, std::uint32_t first_line);
-
 namespace lexing {
 class Lexer;
 }
 
 // Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
-// looking at. Lexing from `first_line` works as in lex_from_line.
+// looking at. `first_line` numbers the first line of `source` (1 or more), as if that many line
+// feeds came before it: lines, and columns on the first line, come out as they would in the
+// larger text. Character indexes still count from the start of `source`.
 class TokenStream {
  public:
   explicit TokenStream(std::string_view source, std::uint32_t first_line = 1);
   ~TokenStream();
-  TokenStream(TokenStream&&) noexcept = default;
-  TokenStream& operator=(TokenStream&&) noexcept = default;
+  TokenStream(TokenStream&&) noexcept;
+  TokenStream& operator=(TokenStream&&) noexcept;
 
   // Reads the next token into `token` and, for the literal kinds, its payload into `literal`.
   // At the end it gives Eof, and Eof again on every later call. On a lexical error it returns

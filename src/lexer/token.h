@@ -46,9 +46,9 @@ struct Token {
   std::uint32_t column = 1;  // 1-based, in characters
   // Keyword, Identifier, Number, Operator and Punct: the spelling. It views either the source
   // text or a static spelling table, so the source must outlive the tokens. Empty for the
-  // literal kinds, whose payload is in TokenVector::literals.
+  // literal kinds, whose payload comes beside the token (see has_literal_payload).
   std::string_view text;
-  // Index into TokenVector::literals for String, BinaryString, Regex and Template tokens.
+  // In a TokenVector: the index of a literal token's payload in TokenVector::literals.
   std::uint32_t literal = 0;
 };
 
