@@ -15,19 +15,25 @@ checker="$build/tolu-parse-files"
 empty="$out/empty.tos"
 : > "$empty"
 
-# median wall seconds and peak RSS (KB) of RUNS runs of a command
+# Wall seconds of one run of a command, to the millisecond.
+wall_seconds() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) 'BEGIN {printf "%.3f", ns / 1e9}'
+}
+
+median_of() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# Median wall seconds of RUNS runs of a command, and its peak RSS (KB) from one more run.
 measure() {
   local runs=$1; shift
-  local times=() rss=0
-  for _ in $(seq "$runs"); do
-    local line
-    line=$( { /usr/bin/time -f '%e %M' "$@" >/dev/null; } 2>&1 | tail -n 1)
-    times+=("${line% *}")
-    rss=${line#* }
-  done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  echo "$median $rss"
+  local times=()
+  for _ in $(seq "$runs"); do times+=("$(wall_seconds "$@")"); done
+  local rss
+  rss=$( { /usr/bin/time -f '%M' "$@" >/dev/null; } 2>&1 | tail -n 1)
+  echo "$(median_of "${times[@]}") $rss"
 }
 
 size_mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN {printf "%.2f", b / 1e6}'; }
@@ -53,19 +59,11 @@ printf '%-34s %10s ms (/bin/true: %s ms)\n' "tolu-parse-files empty file" \
   "$(per_run_ms "$checker" "$empty")" "$(per_run_ms /bin/true)"
 tree_mb=$(du -sb "$out/tree" | awk '{printf "%.2f", $1 / 1e6}')
 # Both cores against one, run in turns so that drifts in the machine's speed hit both alike.
-wall_seconds() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  awk -v ns=$((end - start)) 'BEGIN {printf "%.3f", ns / 1e9}'
-}
 both=() one=()
 for _ in $(seq 9); do
   both+=("$(wall_seconds "$checker" "$out/tree")")
   one+=("$(wall_seconds taskset -c 0 "$checker" "$out/tree")")
 done
-median_of() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 secs=$(median_of "${both[@]}")
 secs1=$(median_of "${one[@]}")
 printf '%-34s %10s %10.1f\n' "tolu-parse-files 2000 files ($tree_mb MB)" "$secs" \
