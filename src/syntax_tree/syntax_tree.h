@@ -69,10 +69,10 @@ template <class T>
 class Box {
  public:
   Box(T value) : p_(std::make_unique<T>(std::move(value))) {}
-  Box(const Box& other) : p_(std::make_unique<T>(*other.p_)) {}
+  Box(const Box& other) : p_(other.p_ ? std::make_unique<T>(*other.p_) : nullptr) {}
   Box(Box&&) noexcept = default;
   Box& operator=(const Box& other) {
-    if (this != &other) p_ = std::make_unique<T>(*other.p_);
+    if (this != &other) p_ = other.p_ ? std::make_unique<T>(*other.p_) : nullptr;
     return *this;
   }
   Box& operator=(Box&&) noexcept = default;
@@ -83,7 +83,9 @@ class Box {
   T* get() { return p_.get(); }
   const T* get() const { return p_.get(); }
 
-  friend bool operator==(const Box& a, const Box& b) { return *a.p_ == *b.p_; }
+  friend bool operator==(const Box& a, const Box& b) {
+    return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+  }
 
  private:
   std::unique_ptr<T> p_;
