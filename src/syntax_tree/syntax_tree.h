@@ -102,6 +102,7 @@ struct TryExpression;
 struct DoExpression;
 struct AwaitExpression;
 struct SpawnExpression;
+struct VariableDeclaration;
 struct DestructuringDeclaration;
 struct FunctionDeclaration;
 struct Class;
@@ -121,8 +122,8 @@ struct NodeList {
 using BoxedNodes =
     NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, DictAccessExpression,
              FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
-             AwaitExpression, SpawnExpression, DestructuringDeclaration, FunctionDeclaration, Class,
-             Trait, Import, If, While, For, Switch, Try>;
+             AwaitExpression, SpawnExpression, VariableDeclaration, DestructuringDeclaration,
+             FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -870,7 +871,7 @@ struct ExpressionStatement {
 };
 
 using StatementNode =
-    std::variant<Block, VariableDeclaration, Stored<DestructuringDeclaration>,
+    std::variant<Block, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
                  Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
                  Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
                  LoopControl, Throw, Die, PostfixConditional, Output, ExpressionStatement>;
