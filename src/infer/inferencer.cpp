@@ -27,9 +27,13 @@ Type binding_type(const Type& declared, const Type& inferred) {
   return declared ? declared : inferred;
 }
 
+// The type recorded on an expression.
+Type type_of(const Expression& e) {
+  return e.inferred_type().to_optional();
+}
+
 Type same_type(const Expression& a, const Expression& b) {
-  if (a.inferred_type() && b.inferred_type() && *a.inferred_type() == *b.inferred_type())
-    return a.inferred_type();
+  if (a.inferred_type() && a.inferred_type() == b.inferred_type()) return type_of(a);
   return std::nullopt;
 }
 
@@ -86,7 +90,7 @@ Type binary_type(const BinaryExpression& e) {
   if (one_of(op, {"_", "~=", "->"})) return "String";
   if (one_of(op, {"\\", "⋃", "⋂", "∖", "union", "intersection"})) return same_type(e.left, e.right);
   if (op == "default") {
-    const Type& left = e.left.inferred_type();
+    const TypeName& left = e.left.inferred_type();
     if (left == "Dict") return "Dict";
     if (left == "PairList" || left == "Null") return "PairList";
   }
@@ -96,11 +100,25 @@ Type binary_type(const BinaryExpression& e) {
 // The result type of an assignment, by operator.
 Type assignment_result_type(const AssignmentExpression& e) {
   const std::string_view op = e.op;
-  if (op == ":=" || op == "?:=") return e.value.inferred_type();
+  if (op == ":=" || op == "?:=") return type_of(e.value);
   if (one_of(op, {"+=", "-=", "*=", "/=", "×=", "÷=", "**="})) return "Number";
   if (op == "_=" || op == "~=") return "String";
-  return e.target.inferred_type() ? e.target.inferred_type() : e.value.inferred_type();
+  return type_of(e.target.inferred_type() ? e.target : e.value);
 }
+
+// One shared name per distinct type, so that all the expressions of a type share its string.
+class TypeNames {
+ public:
+  TypeName name(const Type& type) {
+    if (!type) return {};
+    auto [it, inserted] = names_.try_emplace(*type);
+    if (inserted) it->second = TypeName(*type);
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, TypeName> names_;
+};
 
 class Inferencer {
  public:
@@ -183,13 +201,13 @@ class Inferencer {
 
   Type infer_lvalue_type(const Expression& target) const {
     if (const auto* identifier = target.as<Identifier>()) return lookup(identifier->name);
-    return target.inferred_type();
+    return type_of(target);
   }
 
   void infer_parameters(std::vector<Parameter>& parameters) {
     for (Parameter& p : parameters) {
       if (p.default_value) infer_expression(*p.default_value);
-      const Type inferred = p.default_value ? p.default_value->inferred_type() : std::nullopt;
+      const Type inferred = p.default_value ? type_of(*p.default_value) : std::nullopt;
       bind(p.name, binding_type(p.type_annotation, inferred));
     }
   }
@@ -213,7 +231,7 @@ class Inferencer {
 
   void visit(VariableDeclaration& s) {
     if (s.initializer) infer_expression(*s.initializer);
-    const Type inferred = s.initializer ? s.initializer->inferred_type() : std::nullopt;
+    const Type inferred = s.initializer ? type_of(*s.initializer) : std::nullopt;
     s.needs_type_check = type_check(s.type_annotation, inferred);
     bind(s.name, binding_type(s.type_annotation, inferred));
   }
@@ -307,7 +325,7 @@ class Inferencer {
       return;
     }
     infer_expression(*s.value);
-    s.needs_type_check = type_check(current_return_type_, s.value->inferred_type());
+    s.needs_type_check = type_check(current_return_type_, type_of(*s.value));
   }
 
   void visit(LoopControl&) {}
@@ -331,7 +349,7 @@ class Inferencer {
       if (auto* field = std::get_if<Field>(&member.node)) {
         FieldDeclaration& f = field->declaration;
         if (f.initializer) infer_expression(*f.initializer);
-        const Type inferred = f.initializer ? f.initializer->inferred_type() : std::nullopt;
+        const Type inferred = f.initializer ? type_of(*f.initializer) : std::nullopt;
         f.needs_type_check = type_check(f.type_annotation, inferred);
         bind(f.name, binding_type(f.type_annotation, inferred));
       } else if (auto* method = std::get_if<Method>(&member.node)) {
@@ -353,7 +371,8 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() = ast::visit_node([&](auto& node) { return visit(node); }, e.node());
+    e.inferred_type() =
+        type_names_.name(ast::visit_node([&](auto& node) { return visit(node); }, e.node()));
   }
 
   void infer_parts(std::vector<TemplatePart>& parts) {
@@ -473,7 +492,7 @@ class Inferencer {
       return it == function_signatures_.end() ? Type() : Type(std::string(it->second));
     }
     if (const auto* member = e.callee.as<MemberExpression>()) {
-      const Type& object_type = member->object.inferred_type();
+      const TypeName& object_type = member->object.inferred_type();
       if (!object_type) return std::nullopt;
       auto methods = class_method_signatures_.find(*object_type);
       if (methods == class_method_signatures_.end()) return std::nullopt;
@@ -505,7 +524,7 @@ class Inferencer {
     infer_expression(e.object);
     if (e.start) infer_expression(*e.start);
     if (e.end) infer_expression(*e.end);
-    return e.object.inferred_type();
+    return type_of(e.object);
   }
 
   Type visit(DictAccessExpression& e) {
@@ -536,7 +555,7 @@ class Inferencer {
 
   Type visit(DeclarationExpression& e) {
     if (e.initializer) infer_expression(*e.initializer);
-    const Type inferred = e.initializer ? e.initializer->inferred_type() : std::nullopt;
+    const Type inferred = e.initializer ? type_of(*e.initializer) : std::nullopt;
     e.needs_type_check = type_check(e.type_annotation, inferred);
     Type bound = binding_type(e.type_annotation, inferred);
     bind(e.name, bound);
@@ -553,9 +572,8 @@ class Inferencer {
     infer_scoped(e.body.statements);
     if (e.body.statements.empty()) return std::nullopt;
     const Statement& last = e.body.statements.back();
-    if (const auto* r = last.as<Return>())
-      return r->value ? r->value->inferred_type() : std::nullopt;
-    if (const auto* s = last.as<ExpressionStatement>()) return s->expression.inferred_type();
+    if (const auto* r = last.as<Return>()) return r->value ? type_of(*r->value) : std::nullopt;
+    if (const auto* s = last.as<ExpressionStatement>()) return type_of(s->expression);
     return std::nullopt;
   }
 
@@ -575,6 +593,7 @@ class Inferencer {
   }
 
   sema::ScopedTable<Type> scopes_;  // the program scope stays at the bottom
+  TypeNames type_names_;
   Type current_return_type_;
   std::unordered_map<std::string_view, std::string_view> function_signatures_;
   std::unordered_map<std::string_view, std::unordered_map<std::string_view, std::string_view>>

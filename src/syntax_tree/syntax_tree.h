@@ -22,15 +22,16 @@ namespace tolu::ast {
 using Line = std::uint64_t;
 using OptionalType = std::optional<std::string>;
 
-// The name of the file a node came from, or none. Every node of a parse shares one copy of the
-// name, so a node pays a pointer for it. Reads like a std::optional<std::string>.
-class SourceFile {
+// An immutable name that many nodes share, or none: the file a node came from, or the type
+// the inferencer gave an expression. Copies share one string, so a node pays a pointer for it.
+// Reads like a std::optional<std::string>.
+class SharedName {
  public:
-  SourceFile() = default;
-  SourceFile(std::nullopt_t) {}
-  SourceFile(std::string name) : name_(std::make_shared<const std::string>(std::move(name))) {}
-  SourceFile(const char* name) : SourceFile(std::string(name)) {}
-  SourceFile(const std::optional<std::string>& name) {
+  SharedName() = default;
+  SharedName(std::nullopt_t) {}
+  SharedName(std::string name) : name_(std::make_shared<const std::string>(std::move(name))) {}
+  SharedName(const char* name) : SharedName(std::string(name)) {}
+  SharedName(const std::optional<std::string>& name) {
     if (name) name_ = std::make_shared<const std::string>(*name);
   }
 
@@ -42,20 +43,26 @@ class SourceFile {
     return name_ ? std::optional<std::string>(*name_) : std::nullopt;
   }
 
-  friend bool operator==(const SourceFile& a, const SourceFile& b) {
+  friend bool operator==(const SharedName& a, const SharedName& b) {
     return a.name_ == b.name_ || (a.name_ && b.name_ && *a.name_ == *b.name_);
   }
-  friend bool operator==(const SourceFile& a, std::string_view name) {
+  friend bool operator==(const SharedName& a, std::string_view name) {
     return a.name_ && *a.name_ == name;
   }
-  friend bool operator==(const SourceFile& a, const char* name) {
+  friend bool operator==(const SharedName& a, const char* name) {
     return a == std::string_view(name);
   }
-  friend bool operator==(const SourceFile& a, std::nullopt_t) { return !a.name_; }
+  friend bool operator==(const SharedName& a, const std::string& name) {
+    return a == std::string_view(name);
+  }
+  friend bool operator==(const SharedName& a, std::nullopt_t) { return !a.name_; }
 
  private:
   std::shared_ptr<const std::string> name_;
 };
+
+using SourceFile = SharedName;
+using TypeName = SharedName;
 
 // The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
 enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
@@ -201,13 +208,12 @@ class Expression : public NodeOwner<ExpressionData> {
  public:
   Expression() = default;
   template <class Node>
-  Expression(Node&& node, Line line, SourceFile source_file,
-             std::optional<std::string> inferred_type = std::nullopt);
+  Expression(Node&& node, Line line, SourceFile source_file, TypeName inferred_type = {});
 
   Line line() const;
   const SourceFile& source_file() const;
-  const std::optional<std::string>& inferred_type() const;
-  std::optional<std::string>& inferred_type();
+  const TypeName& inferred_type() const;
+  TypeName& inferred_type();
 };
 
 // A statement, built from any of its variants.
@@ -532,7 +538,7 @@ struct ExpressionData {
   ExpressionNode node;
   Line line = 1;
   SourceFile source_file;
-  std::optional<std::string> inferred_type;
+  TypeName inferred_type;
   bool operator==(const ExpressionData&) const = default;
 };
 
@@ -885,8 +891,7 @@ struct StatementData {
 // ---- Expression and Statement members, now that their nodes are complete ------------------
 
 template <class Node>
-Expression::Expression(Node&& node, Line line, SourceFile source_file,
-                       std::optional<std::string> inferred_type)
+Expression::Expression(Node&& node, Line line, SourceFile source_file, TypeName inferred_type)
     : NodeOwner(ExpressionData{ExpressionNode(std::forward<Node>(node)), line,
                                std::move(source_file), std::move(inferred_type)}) {}
 inline Line Expression::line() const {
@@ -895,10 +900,10 @@ inline Line Expression::line() const {
 inline const SourceFile& Expression::source_file() const {
   return p_->source_file;
 }
-inline const std::optional<std::string>& Expression::inferred_type() const {
+inline const TypeName& Expression::inferred_type() const {
   return p_->inferred_type;
 }
-inline std::optional<std::string>& Expression::inferred_type() {
+inline TypeName& Expression::inferred_type() {
   return p_->inferred_type;
 }
 
