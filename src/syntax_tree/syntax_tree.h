@@ -70,11 +70,13 @@ enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 struct ExpressionData;
 struct StatementData;
 
-// Keeps a large, rarely used alternative of a node's variant on the heap, so that it does not
-// widen every node of that kind. Made from a T and copied deeply; a moved-from box is empty.
+// Owns one T on the heap and copies it deeply. It keeps a large, rarely used alternative of a
+// node's variant out of line, so that it does not widen every node of that kind, and it is the
+// storage of the node owners below. Only a default-constructed or moved-from box is empty.
 template <class T>
 class Box {
  public:
+  Box() = default;
   Box(T value) : p_(std::make_unique<T>(std::move(value))) {}
   Box(const Box& other) : p_(other.p_ ? std::make_unique<T>(*other.p_) : nullptr) {}
   Box(Box&&) noexcept = default;
@@ -87,6 +89,8 @@ class Box {
 
   T& operator*() { return *p_; }
   const T& operator*() const { return *p_; }
+  T* operator->() { return p_.get(); }
+  const T* operator->() const { return p_.get(); }
   T* get() { return p_.get(); }
   const T* get() const { return p_.get(); }
 
@@ -167,16 +171,8 @@ template <class Data>
 class NodeOwner {
  public:
   NodeOwner() = default;
-  NodeOwner(const NodeOwner& other) : p_(other.p_ ? std::make_unique<Data>(*other.p_) : nullptr) {}
-  NodeOwner(NodeOwner&&) noexcept = default;
-  NodeOwner& operator=(const NodeOwner& other) {
-    if (this != &other) p_ = other.p_ ? std::make_unique<Data>(*other.p_) : nullptr;
-    return *this;
-  }
-  NodeOwner& operator=(NodeOwner&&) noexcept = default;
-  ~NodeOwner() = default;
 
-  bool empty() const { return p_ == nullptr; }
+  bool empty() const { return p_.get() == nullptr; }
   auto& node() { return p_->node; }
   const auto& node() const { return p_->node; }
   template <class T>
@@ -194,13 +190,11 @@ class NodeOwner {
     return std::holds_alternative<Stored<T>>(p_->node);
   }
 
-  friend bool operator==(const NodeOwner& a, const NodeOwner& b) {
-    return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
-  }
+  friend bool operator==(const NodeOwner&, const NodeOwner&) = default;
 
  protected:
-  explicit NodeOwner(Data data) : p_(std::make_unique<Data>(std::move(data))) {}
-  std::unique_ptr<Data> p_;
+  explicit NodeOwner(Data data) : p_(std::move(data)) {}
+  Box<Data> p_;
 };
 
 // An expression. The three accessors are total over the variants.
