@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -78,6 +79,10 @@ class Box {
  public:
   Box() = default;
   Box(T value) : p_(std::make_unique<T>(std::move(value))) {}
+  // Builds the T in place from `args`, saving a move.
+  template <class... Args>
+  explicit Box(std::in_place_t, Args&&... args)
+      : p_(std::make_unique<T>(std::forward<Args>(args)...)) {}
   Box(const Box& other) : p_(other.p_ ? std::make_unique<T>(*other.p_) : nullptr) {}
   Box(Box&&) noexcept = default;
   Box& operator=(const Box& other) {
@@ -193,7 +198,7 @@ class NodeOwner {
   friend bool operator==(const NodeOwner&, const NodeOwner&) = default;
 
  protected:
-  explicit NodeOwner(Data data) : p_(std::move(data)) {}
+  explicit NodeOwner(Data data) : p_(std::in_place, std::move(data)) {}
   Box<Data> p_;
 };
 
