@@ -323,7 +323,6 @@ void Lexer::lex_other() {
   const char32_t c = peek();
   if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next()))
     return skip_documentation_block();
-  if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return skip_blanks();
   if (c == '/') {
     const char32_t next = peek_next();
     if (next == '/') return skip_line_comment();
