@@ -34,7 +34,6 @@ class TokenStream {
   // At the end it gives Eof, and Eof again on every later call. On a lexical error it returns
   // false, leaves an Eof token and keeps the error; later calls fail the same way.
   bool next(Token& token, LiteralPayload& literal);
-  const std::optional<ToluError>& error() const { return error_; }
   // Reads on to the end and returns the lexical error met on the way, if any.
   const std::optional<ToluError>& drain();
 
