@@ -1,6 +1,6 @@
 #include "diagnostics/render.h"
 
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 
 namespace tolu {
 namespace {

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sema/scoped_table.h"
+#include "base/scoped_table.h"
 
 namespace tolu {
 namespace {
@@ -592,7 +592,7 @@ class Inferencer {
     return std::nullopt;
   }
 
-  sema::ScopedTable<Type> scopes_;  // the program scope stays at the bottom
+  ScopedTable<Type> scopes_;  // the program scope stays at the bottom
   TypeNames type_names_;
   Type current_return_type_;
   std::unordered_map<std::string_view, std::string_view> function_signatures_;

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "lexer/lexer_internal.h"
-#include "lexer/spelling_index.h"
+#include "base/spelling_index.h"
 
 namespace tolu {
 namespace {

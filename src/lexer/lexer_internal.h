@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "diagnostics/limits.h"
+#include "base/limits.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 
 namespace tolu::lexing {
 

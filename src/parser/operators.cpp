@@ -1,6 +1,6 @@
 #include "parser/operators.h"
 
-#include "lexer/spelling_index.h"
+#include "base/spelling_index.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 #include "parser/parser.h"
 
 #include "lexer/lexer.h"
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 #include "parser/parser_internal.h"
 
 namespace tolu {

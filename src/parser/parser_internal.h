@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "diagnostics/limits.h"
+#include "base/limits.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/lexer.h"
 #include "lexer/token.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sema/scoped_table.h"
+#include "base/scoped_table.h"
 
 namespace tolu::sema {
 

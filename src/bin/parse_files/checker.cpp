@@ -16,7 +16,7 @@
 
 #include "bin/common/read_text.h"
 #include "front_end/front_end.h"
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 
 namespace tolu::checker {
 namespace {

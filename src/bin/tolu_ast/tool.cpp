@@ -10,7 +10,7 @@
 #include "diagnostics/render.h"
 #include "front_end/front_end.h"
 #include "lexer/lexer.h"
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 #include "syntax_tree/printers.h"
 
 namespace tolu::inspect {

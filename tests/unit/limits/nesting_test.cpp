@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "diagnostics/limits.h"
+#include "base/limits.h"
 #include "front_end/front_end.h"
 #include "support/shape.h"
 #include "syntax_tree/printers.h"

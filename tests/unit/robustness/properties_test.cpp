@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "front_end/front_end.h"
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 #include "support/shape.h"
 
 namespace tolu {

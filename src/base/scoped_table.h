@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace tolu::sema {
+namespace tolu {
 
 template <class Value>
 class ScopedTable {
@@ -99,4 +99,4 @@ class ScopedTable {
   std::unordered_map<std::string_view, std::uint32_t> latest_;
 };
 
-}  // namespace tolu::sema
+}  // namespace tolu

@@ -1,4 +1,4 @@
-#include "lexer/unicode.h"
+#include "base/unicode.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

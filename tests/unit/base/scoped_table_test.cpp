@@ -1,4 +1,4 @@
-#include "sema/scoped_table.h"
+#include "base/scoped_table.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tolu::sema {
+namespace tolu {
 namespace {
 
 // What `name` resolves to, and in which scope, as "value@scope" or "-".
@@ -64,4 +64,4 @@ TEST(ScopedTable, KeepsBindingsThroughManyNamesAndDeepScopes) {
 }
 
 }  // namespace
-}  // namespace tolu::sema
+}  // namespace tolu
