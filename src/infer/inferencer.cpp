@@ -1,6 +1,10 @@
 // Type inference in one walk. Types are plain names compared by equality. A scope maps a name to
 // its type, or to "no type" for a name declared without one: that entry still hides outer
 // bindings of the name, so a use never borrows the type of an unrelated outer variable.
+//
+// Most nodes are inferred children first, in field order, each block and switch body in a scope
+// of its own; then the node's own rule runs: type_of_node() for an expression, finish() for a
+// statement that records something. The few nodes whose scopes or order differ have a walk().
 #include "infer/inferencer.h"
 
 #include <string_view>
@@ -8,6 +12,7 @@
 #include <vector>
 
 #include "base/scoped_table.h"
+#include "syntax_tree/children.h"
 
 namespace tolu {
 namespace {
@@ -224,19 +229,35 @@ class Inferencer {
   // ---- Statements ----
 
   void infer_statement(Statement& statement) {
-    ast::visit_node([&](auto& s) { visit(s); }, statement.node());
+    ast::visit_node(
+        [&](auto& s) {
+          if constexpr (requires { this->walk(s); }) {
+            walk(s);
+          } else {
+            infer_children(s);
+            if constexpr (requires { this->finish(s); }) finish(s);
+          }
+        },
+        statement.node());
   }
 
-  void visit(Block& s) { infer_scoped(s.block.statements); }
+  template <class Node>
+  void infer_children(Node& node) {
+    for_each_child(node, Overloads{[&](Expression& e) { infer_expression(e); },
+                                   [&](Statement& s) { infer_statement(s); },
+                                   [&](BlockStatement& b) { infer_scoped(b.statements); },
+                                   [&](std::vector<Statement>& body) { infer_scoped(body); },
+                                   [&](CatchClause& clause) { infer_catch_clause(clause); }});
+  }
 
-  void visit(VariableDeclaration& s) {
-    if (s.initializer) infer_expression(*s.initializer);
+  void finish(VariableDeclaration& s) {
     const Type inferred = s.initializer ? type_of(*s.initializer) : std::nullopt;
     s.needs_type_check = type_check(s.type_annotation, inferred);
     bind(s.name, binding_type(s.type_annotation, inferred));
   }
 
-  void visit(DestructuringDeclaration& s) {
+  // Each entry's key and default are inferred just before the entry is bound.
+  void walk(DestructuringDeclaration& s) {
     infer_expression(s.initializer);
     for (DeclarationBindingEntry& entry : s.pattern.entries) {
       if (Expression* key = key_expression(entry.key)) infer_expression(*key);
@@ -246,7 +267,7 @@ class Inferencer {
     }
   }
 
-  void visit(FunctionDeclaration& s) {
+  void walk(FunctionDeclaration& s) {
     bind(s.name, "Function");
     ReturnTypeGuard return_type(*this, s.return_type);
     ScopeGuard scope(*this);
@@ -254,13 +275,13 @@ class Inferencer {
     infer_statements(s.body.statements);
   }
 
-  void visit(Class& s) {
+  void walk(Class& s) {
     bind(s.declaration.name, s.declaration.name);
     ScopeGuard scope(*this);
     infer_class(s.declaration.members);
   }
 
-  void visit(Trait& s) {
+  void walk(Trait& s) {
     bind(s.declaration.name, "Trait");
     ScopeGuard scope(*this);
     for (ClassMember& member : s.declaration.members) {
@@ -268,11 +289,13 @@ class Inferencer {
     }
   }
 
-  void visit(Import& s) {
+  // The condition of an import is not inferred.
+  void walk(Import& s) {
     for (const ImportSpecifier& specifier : s.specifiers) bind(specifier.local_name, "Imported");
   }
 
-  void visit(If& s) {
+  // An else branch has a scope of its own, even when it is another if.
+  void walk(If& s) {
     infer_expression(s.condition);
     infer_scoped(s.then_block.statements);
     if (s.else_branch) {
@@ -281,12 +304,7 @@ class Inferencer {
     }
   }
 
-  void visit(While& s) {
-    infer_expression(s.condition);
-    infer_scoped(s.body.statements);
-  }
-
-  void visit(For& s) {
+  void walk(For& s) {
     infer_expression(s.iterable);
     {
       ScopeGuard scope(*this);
@@ -296,50 +314,22 @@ class Inferencer {
     if (s.else_block) infer_scoped(s.else_block->statements);
   }
 
-  void visit(Switch& s) {
-    infer_expression(s.discriminant);
-    for (SwitchCase& clause : s.cases) {
-      for (Expression& value : clause.values) infer_expression(value);
-      infer_scoped(clause.body);
-    }
-    if (s.default_body) infer_scoped(*s.default_body);
+  // A catch body shares the scope of its binding.
+  void infer_catch_clause(CatchClause& clause) {
+    ScopeGuard scope(*this);
+    if (clause.binding) bind(clause.binding->name, clause.binding->type_name.value_or("Exception"));
+    infer_statements(clause.body.statements);
   }
 
-  void visit(Try& s) {
-    infer_scoped(s.body.statements);
-    infer_catch_clauses(s.catches);
+  void finish(Return& s) {
+    s.needs_type_check =
+        s.value ? type_check(current_return_type_, type_of(*s.value)) : TypeCheck::Unknown;
   }
 
-  void infer_catch_clauses(std::vector<CatchClause>& catches) {
-    for (CatchClause& clause : catches) {
-      ScopeGuard scope(*this);
-      if (clause.binding)
-        bind(clause.binding->name, clause.binding->type_name.value_or("Exception"));
-      infer_statements(clause.body.statements);
-    }
-  }
-
-  void visit(Return& s) {
-    if (!s.value) {
-      s.needs_type_check = TypeCheck::Unknown;
-      return;
-    }
-    infer_expression(*s.value);
-    s.needs_type_check = type_check(current_return_type_, type_of(*s.value));
-  }
-
-  void visit(LoopControl&) {}
-  void visit(Throw& s) { infer_expression(s.value); }
-  void visit(Die& s) { infer_expression(s.value); }
-  void visit(ExpressionStatement& s) { infer_expression(s.expression); }
-
-  void visit(PostfixConditional& s) {
+  // The guarded statement is inferred before its condition.
+  void walk(PostfixConditional& s) {
     infer_statement(s.statement.statement);
     infer_expression(s.statement.condition);
-  }
-
-  void visit(Output& s) {
-    for (Expression& argument : s.arguments) infer_expression(argument);
   }
 
   // ---- Classes ----
@@ -371,106 +361,51 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() =
-        type_names_.name(ast::visit_node([&](auto& node) { return visit(node); }, e.node()));
+    e.inferred_type() = type_names_.name(ast::visit_node(
+        [&](auto& node) -> Type {
+          if constexpr (requires { this->walk(node); }) {
+            return walk(node);
+          } else {
+            infer_children(node);
+            return type_of_node(node);
+          }
+        },
+        e.node()));
   }
 
-  void infer_parts(std::vector<TemplatePart>& parts) {
-    for (TemplatePart& part : parts) {
-      if (auto* interpolation = std::get_if<Interpolation>(&part.node))
-        infer_expression(interpolation->expression);
-    }
-  }
-
-  void infer_elements(std::vector<Expression>& elements) {
-    for (Expression& element : elements) infer_expression(element);
-  }
-
-  void infer_entries(std::vector<DictEntry>& entries) {
-    for (DictEntry& entry : entries) {
-      if (Expression* key = key_expression(entry.key)) infer_expression(*key);
-      infer_expression(entry.value);
-    }
-  }
-
-  void infer_arguments(std::vector<CallArgument>& arguments) {
-    for (CallArgument& argument : arguments) {
-      if (auto* named = std::get_if<Named>(&argument.node)) {
-        if (Expression* key = key_expression(named->key)) infer_expression(*key);
-      }
-      infer_expression(argument.value);
-    }
-  }
-
-  Type visit(Identifier& e) { return lookup(e.name); }
-  Type visit(NumberLiteral&) { return "Number"; }
-  Type visit(StringLiteral&) { return "String"; }
-  Type visit(BinaryStringLiteral&) { return "BinaryString"; }
-  Type visit(BooleanLiteral&) { return "Boolean"; }
-  Type visit(NullLiteral&) { return "Null"; }
-
-  Type visit(RegexLiteral& e) {
-    infer_parts(e.parts);
-    return "Regexp";
-  }
-
-  Type visit(TemplateLiteral& e) {
-    infer_parts(e.parts);
-    return "String";
-  }
-
-  Type visit(ArrayLiteral& e) {
-    infer_elements(e.elements);
-    return "Array";
-  }
-
-  Type visit(SetLiteral& e) {
-    infer_elements(e.elements);
-    return "Set";
-  }
-
-  Type visit(BagLiteral& e) {
-    infer_elements(e.elements);
-    return "Bag";
-  }
-
-  Type visit(DictLiteral& e) {
-    infer_entries(e.entries);
-    return "Dict";
-  }
-
-  Type visit(PairListLiteral& e) {
-    infer_entries(e.entries);
-    return "PairList";
-  }
-
-  Type visit(UnaryExpression& e) {
-    infer_expression(e.operand);
-    return unary_type(e);
-  }
-
-  Type visit(BinaryExpression& e) {
-    infer_expression(e.left);
-    infer_expression(e.right);
-    return binary_type(e);
-  }
-
-  Type visit(TernaryExpression& e) {
-    infer_expression(e.condition);
-    infer_expression(e.then_branch);
-    infer_expression(e.else_branch);
+  // The type of an expression whose children have their types.
+  Type type_of_node(const Identifier& e) const { return lookup(e.name); }
+  static Type type_of_node(const NumberLiteral&) { return "Number"; }
+  static Type type_of_node(const StringLiteral&) { return "String"; }
+  static Type type_of_node(const BinaryStringLiteral&) { return "BinaryString"; }
+  static Type type_of_node(const BooleanLiteral&) { return "Boolean"; }
+  static Type type_of_node(const NullLiteral&) { return "Null"; }
+  static Type type_of_node(const RegexLiteral&) { return "Regexp"; }
+  static Type type_of_node(const TemplateLiteral&) { return "String"; }
+  static Type type_of_node(const ArrayLiteral&) { return "Array"; }
+  static Type type_of_node(const SetLiteral&) { return "Set"; }
+  static Type type_of_node(const BagLiteral&) { return "Bag"; }
+  static Type type_of_node(const DictLiteral&) { return "Dict"; }
+  static Type type_of_node(const PairListLiteral&) { return "PairList"; }
+  static Type type_of_node(const UnaryExpression& e) { return unary_type(e); }
+  static Type type_of_node(const BinaryExpression& e) { return binary_type(e); }
+  static Type type_of_node(const TernaryExpression& e) {
     return same_type(e.then_branch, e.else_branch);
   }
+  static Type type_of_node(const FallbackExpression& e) { return same_type(e.left, e.right); }
+  static Type type_of_node(const MemberExpression&) { return std::nullopt; }
+  static Type type_of_node(const DynamicMemberCall&) { return std::nullopt; }
+  static Type type_of_node(const IndexExpression&) { return std::nullopt; }
+  static Type type_of_node(const SliceExpression& e) { return type_of(e.object); }
+  static Type type_of_node(const DictAccessExpression&) { return std::nullopt; }
+  static Type type_of_node(const PostfixExpression&) { return "Number"; }
+  static Type type_of_node(const TryExpression&) { return std::nullopt; }
+  static Type type_of_node(const AwaitExpression&) { return std::nullopt; }
+  static Type type_of_node(const SpawnExpression&) { return "Task"; }
+  static Type type_of_node(const SuperCallExpression&) { return std::nullopt; }
 
-  Type visit(FallbackExpression& e) {
-    infer_expression(e.left);
-    infer_expression(e.right);
-    return same_type(e.left, e.right);
-  }
-
-  Type visit(AssignmentExpression& e) {
-    infer_expression(e.target);
-    infer_expression(e.value);
+  // An assignment to a name binds it, keeping a type the name already has.
+  Type type_of_node(AssignmentExpression& e) {
     Type result = assignment_result_type(e);
     e.needs_type_check = type_check(result, infer_lvalue_type(e.target));
     if (const auto* identifier = e.target.as<Identifier>()) {
@@ -484,9 +419,9 @@ class Inferencer {
     return result;
   }
 
-  Type visit(CallExpression& e) {
-    infer_expression(e.callee);
-    infer_arguments(e.arguments);
+  // A call of a declared function, or of a method of a class-typed object, has the declared
+  // return type.
+  Type type_of_node(const CallExpression& e) const {
     if (const auto* callee = e.callee.as<Identifier>()) {
       auto it = function_signatures_.find(callee->name);
       return it == function_signatures_.end() ? Type() : Type(std::string(it->second));
@@ -502,59 +437,7 @@ class Inferencer {
     return std::nullopt;
   }
 
-  Type visit(MemberExpression& e) {
-    infer_expression(e.object);
-    return std::nullopt;
-  }
-
-  Type visit(DynamicMemberCall& e) {
-    infer_expression(e.object);
-    infer_expression(e.member);
-    infer_arguments(e.arguments);
-    return std::nullopt;
-  }
-
-  Type visit(IndexExpression& e) {
-    infer_expression(e.object);
-    infer_expression(e.index);
-    return std::nullopt;
-  }
-
-  Type visit(SliceExpression& e) {
-    infer_expression(e.object);
-    if (e.start) infer_expression(*e.start);
-    if (e.end) infer_expression(*e.end);
-    return type_of(e.object);
-  }
-
-  Type visit(DictAccessExpression& e) {
-    infer_expression(e.object);
-    if (Expression* key = key_expression(e.key)) infer_expression(*key);
-    return std::nullopt;
-  }
-
-  Type visit(PostfixExpression& e) {
-    infer_expression(e.operand);
-    return "Number";
-  }
-
-  Type visit(LambdaExpression& e) {
-    ScopeGuard scope(*this);
-    infer_parameters(e.parameters);
-    infer_expression(e.body);
-    return "Function";
-  }
-
-  Type visit(FunctionExpression& e) {
-    ReturnTypeGuard return_type(*this, e.return_type);
-    ScopeGuard scope(*this);
-    infer_parameters(e.parameters);
-    infer_statements(e.body.statements);
-    return "Function";
-  }
-
-  Type visit(DeclarationExpression& e) {
-    if (e.initializer) infer_expression(*e.initializer);
+  Type type_of_node(DeclarationExpression& e) {
     const Type inferred = e.initializer ? type_of(*e.initializer) : std::nullopt;
     e.needs_type_check = type_check(e.type_annotation, inferred);
     Type bound = binding_type(e.type_annotation, inferred);
@@ -562,14 +445,8 @@ class Inferencer {
     return bound == "Unknown" ? std::nullopt : bound;
   }
 
-  Type visit(TryExpression& e) {
-    infer_scoped(e.body.statements);
-    infer_catch_clauses(e.catches);
-    return std::nullopt;
-  }
-
-  Type visit(DoExpression& e) {
-    infer_scoped(e.body.statements);
+  // A do block has the type of its last statement's value.
+  static Type type_of_node(const DoExpression& e) {
     if (e.body.statements.empty()) return std::nullopt;
     const Statement& last = e.body.statements.back();
     if (const auto* r = last.as<Return>()) return r->value ? type_of(*r->value) : std::nullopt;
@@ -577,19 +454,19 @@ class Inferencer {
     return std::nullopt;
   }
 
-  Type visit(AwaitExpression& e) {
-    infer_scoped(e.body.statements);
-    return std::nullopt;
+  Type walk(LambdaExpression& e) {
+    ScopeGuard scope(*this);
+    infer_parameters(e.parameters);
+    infer_expression(e.body);
+    return "Function";
   }
 
-  Type visit(SpawnExpression& e) {
-    infer_scoped(e.body.statements);
-    return "Task";
-  }
-
-  Type visit(SuperCallExpression& e) {
-    infer_arguments(e.arguments);
-    return std::nullopt;
+  Type walk(FunctionExpression& e) {
+    ReturnTypeGuard return_type(*this, e.return_type);
+    ScopeGuard scope(*this);
+    infer_parameters(e.parameters);
+    infer_statements(e.body.statements);
+    return "Function";
   }
 
   ScopedTable<Type> scopes_;  // the program scope stays at the bottom

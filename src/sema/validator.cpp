@@ -1,6 +1,9 @@
 // The validator walks the tree once in source order. Scopes follow the blocks, functions and
 // constructs that open them; four context flags, passed by value, say where return, await and
 // the loop-control keywords are allowed. The first broken rule ends the walk.
+//
+// A node with a rule of its own has a visit(); every other node has its children validated in
+// field order, each block in a scope of its own.
 #include "sema/validator.h"
 
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include <unordered_set>
 
 #include "sema/scope_stack.h"
+#include "syntax_tree/children.h"
 
 namespace tolu {
 namespace {
@@ -144,10 +148,25 @@ class Validator {
   }
 
   void validate_statement(const Statement& statement, Context context) {
-    ast::visit_node([&](const auto& s) { visit(s, context); }, statement.node());
+    ast::visit_node(
+        [&](const auto& s) {
+          if constexpr (requires { this->visit(s, context); }) {
+            visit(s, context);
+          } else {
+            validate_children(s, context);
+          }
+        },
+        statement.node());
   }
 
-  void visit(const Block& s, Context c) { validate_block(s.block, c); }
+  template <class Node>
+  void validate_children(const Node& node, Context c) {
+    for_each_child(node,
+                   Overloads{[&](const Expression& e) { validate_expression(e, c); },
+                             [&](const Statement& s) { validate_statement(s, c); },
+                             [&](const BlockStatement& b) { validate_block(b, c); },
+                             [&](const CatchClause& clause) { validate_catch_clause(clause, c); }});
+  }
 
   void visit(const VariableDeclaration& s, Context c) {
     if (s.initializer) validate_expression(*s.initializer, c);
@@ -202,12 +221,6 @@ class Validator {
     if (s.condition) validate_expression(s.condition->condition, Context{});
   }
 
-  void visit(const If& s, Context c) {
-    validate_expression(s.condition, c);
-    validate_block(s.then_block, c);
-    if (s.else_branch) validate_statement(*s.else_branch, c);
-  }
-
   void visit(const While& s, Context c) {
     validate_expression(s.condition, c);
     Context loop = c;
@@ -242,17 +255,11 @@ class Validator {
     }
   }
 
-  void visit(const Try& s, Context c) {
-    validate_block(s.body, c);
-    validate_catch_clauses(s.catches, c);
-  }
-
-  void validate_catch_clauses(const std::vector<CatchClause>& catches, Context c) {
-    for (const CatchClause& clause : catches) {
-      ScopeGuard scope(scopes_);
-      if (clause.binding) declare_name(clause.binding->name, clause.line, true);
-      validate_statements(clause.body.statements, c);
-    }
+  // A catch body shares the scope of its binding.
+  void validate_catch_clause(const CatchClause& clause, Context c) {
+    ScopeGuard scope(scopes_);
+    if (clause.binding) declare_name(clause.binding->name, clause.line, true);
+    validate_statements(clause.body.statements, c);
   }
 
   void visit(const Return& s, Context c) {
@@ -265,17 +272,9 @@ class Validator {
     if (!allowed) fail(s.keyword + " is not valid outside loop scope", s.line);
   }
 
-  void visit(const Throw& s, Context c) { validate_expression(s.value, c); }
-  void visit(const Die& s, Context c) { validate_expression(s.value, c); }
-  void visit(const ExpressionStatement& s, Context c) { validate_expression(s.expression, c); }
-
   void visit(const PostfixConditional& s, Context c) {
     validate_statement(s.statement.statement, c);
     validate_expression(s.statement.condition, c);
-  }
-
-  void visit(const Output& s, Context c) {
-    for (const Expression& argument : s.arguments) validate_expression(argument, c);
   }
 
   // ---- Class and trait bodies ----
@@ -349,35 +348,15 @@ class Validator {
   // ---- Expressions ----
 
   void validate_expression(const Expression& expression, Context context) {
-    ast::visit_node([&](const auto& e) { visit(e, expression, context); }, expression.node());
-  }
-
-  void validate_arguments(const std::vector<CallArgument>& arguments, Context c) {
-    for (const CallArgument& argument : arguments) {
-      if (const auto* named = std::get_if<Named>(&argument.node)) {
-        if (const Expression* key = key_expression(named->key)) validate_expression(*key, c);
-      }
-      validate_expression(argument.value, c);
-    }
-  }
-
-  void validate_parts(const std::vector<TemplatePart>& parts, Context c) {
-    for (const TemplatePart& part : parts) {
-      if (const auto* interpolation = std::get_if<Interpolation>(&part.node)) {
-        validate_expression(interpolation->expression, c);
-      }
-    }
-  }
-
-  void validate_entries(const std::vector<DictEntry>& entries, Context c) {
-    for (const DictEntry& entry : entries) {
-      if (const Expression* key = key_expression(entry.key)) validate_expression(*key, c);
-      validate_expression(entry.value, c);
-    }
-  }
-
-  void validate_elements(const std::vector<Expression>& elements, Context c) {
-    for (const Expression& element : elements) validate_expression(element, c);
+    ast::visit_node(
+        [&](const auto& e) {
+          if constexpr (requires { this->visit(e, expression, context); }) {
+            visit(e, expression, context);
+          } else {
+            validate_children(e, context);
+          }
+        },
+        expression.node());
   }
 
   // Declares "^^" around the receiving side of a pipeline.
@@ -398,26 +377,6 @@ class Validator {
   }
 
   void visit(const Identifier& e, const Expression& node, Context) { lookup(e.name, node.line()); }
-  void visit(const NumberLiteral&, const Expression&, Context) {}
-  void visit(const StringLiteral&, const Expression&, Context) {}
-  void visit(const BinaryStringLiteral&, const Expression&, Context) {}
-  void visit(const BooleanLiteral&, const Expression&, Context) {}
-  void visit(const NullLiteral&, const Expression&, Context) {}
-  void visit(const RegexLiteral& e, const Expression&, Context c) { validate_parts(e.parts, c); }
-  void visit(const TemplateLiteral& e, const Expression&, Context c) { validate_parts(e.parts, c); }
-  void visit(const ArrayLiteral& e, const Expression&, Context c) {
-    validate_elements(e.elements, c);
-  }
-  void visit(const SetLiteral& e, const Expression&, Context c) {
-    validate_elements(e.elements, c);
-  }
-  void visit(const BagLiteral& e, const Expression&, Context c) {
-    validate_elements(e.elements, c);
-  }
-  void visit(const DictLiteral& e, const Expression&, Context c) { validate_entries(e.entries, c); }
-  void visit(const PairListLiteral& e, const Expression&, Context c) {
-    validate_entries(e.entries, c);
-  }
 
   void visit(const UnaryExpression& e, const Expression& node, Context c) {
     if (e.op == "\\" || e.op == "++" || e.op == "--") {
@@ -442,57 +401,12 @@ class Validator {
     validate_expression(e.right, c);
   }
 
-  void visit(const TernaryExpression& e, const Expression&, Context c) {
-    validate_expression(e.condition, c);
-    validate_expression(e.then_branch, c);
-    validate_expression(e.else_branch, c);
-  }
-
-  void visit(const FallbackExpression& e, const Expression&, Context c) {
-    validate_expression(e.left, c);
-    validate_expression(e.right, c);
-  }
-
   void visit(const AssignmentExpression& e, const Expression& node, Context c) {
     if (!is_assignable(e.target)) fail("invalid assignment target", node.line());
     require_mutable_target(e.target, node.line());
     validate_expression(e.target, c);
     if (e.op == "~=") return validate_regex_replacement_expression(e.value, c);
     validate_expression(e.value, c);
-  }
-
-  void visit(const CallExpression& e, const Expression&, Context c) {
-    validate_expression(e.callee, c);
-    validate_arguments(e.arguments, c);
-  }
-
-  void visit(const SuperCallExpression& e, const Expression&, Context c) {
-    validate_arguments(e.arguments, c);
-  }
-  void visit(const MemberExpression& e, const Expression&, Context c) {
-    validate_expression(e.object, c);
-  }
-
-  void visit(const DynamicMemberCall& e, const Expression&, Context c) {
-    validate_expression(e.object, c);
-    validate_expression(e.member, c);
-    validate_arguments(e.arguments, c);
-  }
-
-  void visit(const IndexExpression& e, const Expression&, Context c) {
-    validate_expression(e.object, c);
-    validate_expression(e.index, c);
-  }
-
-  void visit(const SliceExpression& e, const Expression&, Context c) {
-    validate_expression(e.object, c);
-    if (e.start) validate_expression(*e.start, c);
-    if (e.end) validate_expression(*e.end, c);
-  }
-
-  void visit(const DictAccessExpression& e, const Expression&, Context c) {
-    validate_expression(e.object, c);
-    if (const Expression* key = key_expression(e.key)) validate_expression(*key, c);
   }
 
   void visit(const PostfixExpression& e, const Expression& node, Context c) {
@@ -522,12 +436,11 @@ class Validator {
     declare_name(e.name, node.line(), e.kind != "const");
   }
 
+  // Unlike a try statement's, the body of a try expression opens no scope of its own.
   void visit(const TryExpression& e, const Expression&, Context c) {
     validate_statements(e.body.statements, c);
-    validate_catch_clauses(e.catches, c);
+    for (const CatchClause& clause : e.catches) validate_catch_clause(clause, c);
   }
-
-  void visit(const DoExpression& e, const Expression&, Context c) { validate_block(e.body, c); }
 
   void visit(const AwaitExpression& e, const Expression& node, Context c) {
     if (!c.in_async) fail("await may only be used inside async code", node.line());

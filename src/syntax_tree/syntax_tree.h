@@ -215,12 +215,21 @@ class Expression : public NodeOwner<ExpressionData> {
   TypeName& inferred_type();
 };
 
+class Statement;
+
+// True when a statement's variant can be built from a Node: a statement type, its box or the
+// variant itself. Checked where Data is complete, so that no other type converts to a Statement.
+template <class Node, class Data = StatementData>
+inline constexpr bool kMakesStatement =
+    !std::is_same_v<std::decay_t<Node>, Statement> &&
+    std::is_constructible_v<decltype(std::declval<Data>().node), Node&&>;
+
 // A statement, built from any of its variants.
 class Statement : public NodeOwner<StatementData> {
  public:
   Statement() = default;
   template <class Node>
-  requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement(Node&& node);
+  requires kMakesStatement<Node> Statement(Node&& node);
 
   // The position of the variant, or of the declaration or statement record it wraps.
   Line line() const;
@@ -907,7 +916,7 @@ inline TypeName& Expression::inferred_type() {
 }
 
 template <class Node>
-requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement::Statement(Node&& node)
+requires kMakesStatement<Node> Statement::Statement(Node&& node)
     : NodeOwner(StatementData{StatementNode(std::forward<Node>(node))}) {}
 
 struct Program {
