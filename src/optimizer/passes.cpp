@@ -6,9 +6,9 @@ namespace tolu {
 namespace {
 
 constexpr std::array<std::string_view, kOptimizerPassCount> kPassNames = {
-    "LexicalScopes",    "ConstantFolding",    "ConstantConditions", "UnreachableCode",
-    "RegexCacheKeys",   "ResolveIdentifiers", "TypeCheckElision",   "CanonicalOperators",
-    "PipelineLowering", "CapacityHints",      "SwitchIndex",        "RangeLoopLowering"};
+#define TOLU_OPTIMIZER_PASS(name) #name,
+#include "optimizer/passes.def"
+};
 
 }  // namespace
 

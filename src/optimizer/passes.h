@@ -2,28 +2,23 @@
 #pragma once
 
 #include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace tolu {
 
+// Values run from 0 in the order of passes.def.
 enum class OptimizerPass : std::uint8_t {
-  LexicalScopes = 0,
-  ConstantFolding = 1,
-  ConstantConditions = 2,
-  UnreachableCode = 3,
-  RegexCacheKeys = 4,
-  ResolveIdentifiers = 5,
-  TypeCheckElision = 6,
-  CanonicalOperators = 7,
-  PipelineLowering = 8,
-  CapacityHints = 9,
-  SwitchIndex = 10,
-  RangeLoopLowering = 11,
+#define TOLU_OPTIMIZER_PASS(name) name,
+#include "optimizer/passes.def"
 };
 
-inline constexpr std::size_t kOptimizerPassCount = 12;
+inline constexpr std::size_t kOptimizerPassCount = 0
+#define TOLU_OPTIMIZER_PASS(name) +1
+#include "optimizer/passes.def"
+    ;
 
 std::string_view optimizer_pass_name(OptimizerPass pass);
 std::optional<OptimizerPass> optimizer_pass_from_name(std::string_view name);

@@ -1,8 +1,12 @@
-// tolu-ast end to end: the tool is spawned and its output, diagnostics and exit status checked.
+// tolu-ast: the tool's run() is called in this process for its output, diagnostics and exit
+// status; the built binary is spawned where a process matters: arguments, standard input, exit
+// status and output that must be flushed at exit.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
+#include "bin/tolu_ast/tool.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -10,11 +14,23 @@ namespace tolu {
 namespace {
 
 using nlohmann::json;
+using testing::ProcessResult;
 using testing::run_process;
 using testing::tool_path;
 
-testing::ProcessResult tolu_ast(const std::vector<std::string>& args,
-                                const std::string& input = "") {
+// Runs the tool in this process; `input` stands in for standard input.
+ProcessResult tolu_ast(const std::vector<std::string>& args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out;
+  std::ostringstream err;
+  ProcessResult result;
+  result.status = inspect::run(args, in, out, err);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+ProcessResult tolu_ast_binary(const std::vector<std::string>& args, const std::string& input = "") {
   return run_process(tool_path("tolu-ast"), args, input);
 }
 
@@ -46,11 +62,12 @@ TEST(ToluAstErrors, PrintsJsonAndACaretUnderTheColumn) {
 TEST(ToluAstErrors, NamesTheFileOrStandardInput) {
   testing::TempDir dir;
   const auto file = dir.write("bad.tos", "x #");
-  auto result = tolu_ast({file.string()});
+  auto result = tolu_ast_binary({file.string()});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, file.string() + ":1:3: error: unexpected character '#'\nx #\n  ^\n");
-  result = tolu_ast({}, "{");
+  result = tolu_ast_binary({}, "{");
+  EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "<stdin>:1:2: error: Expected expression\n{\n ^\n");
 }
 
@@ -108,31 +125,86 @@ TEST(ToluAstPrograms, OutlineShowsOneNodeALine) {
             "  right: NumberLiteral text=\"1\" line=1\n");
 }
 
+// "@usage@" in an expected stream stands for the help text.
 struct UsageCase {
   std::vector<std::string> args;
   std::string input;
   int status;
-  std::string err_start;
+  std::string out;
+  std::string err;
 };
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << arg << ' ';
+}
+
+std::string with_usage(std::string text, const std::string& usage) {
+  const std::string marker = "@usage@";
+  if (const auto at = text.find(marker); at != std::string::npos)
+    text.replace(at, marker.size(), usage);
+  return text;
+}
+
+const std::string kSayOneOutline =
+    "Program line=1\n"
+    "  statements[0]: Output keyword=\"say\" line=1\n"
+    "    arguments[0]: NumberLiteral text=\"1\" line=1 : Number\n";
 
 class ToluAstUsage : public ::testing::TestWithParam<UsageCase> {};
 
-TEST_P(ToluAstUsage, ExitsWithStatus) {
-  const auto result = tolu_ast(GetParam().args, GetParam().input);
-  EXPECT_EQ(result.status, GetParam().status);
-  EXPECT_EQ(result.err.substr(0, GetParam().err_start.size()), GetParam().err_start);
+TEST_P(ToluAstUsage, PrintsAndExitsWithStatus) {
+  const std::string usage = tolu_ast({"--help"}).out;
+  ASSERT_TRUE(usage.starts_with("Usage: tolu-ast [OPTIONS] [FILE]\n")) << usage;
+  const UsageCase& c = GetParam();
+  const auto result = tolu_ast(c.args, c.input);
+  EXPECT_EQ(result.status, c.status);
+  EXPECT_EQ(result.out, with_usage(c.out, usage));
+  EXPECT_EQ(result.err, with_usage(c.err, usage));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ToluAstUsage,
     ::testing::Values(
-        UsageCase{{"--bogus"}, "", 2, "tolu-ast: unknown option: --bogus\n"},
-        UsageCase{{"--passes=Nope"}, "", 2, "tolu-ast: unknown pass: Nope\n"},
-        UsageCase{{"--passes=ConstantFolding,all"}, "1", 0, ""},
-        UsageCase{{"a.tos", "b.tos"}, "", 2, "tolu-ast: more than one FILE: b.tos\n"},
-        UsageCase{{"/nonexistent/x.tos"}, "", 2, "tolu-ast: cannot read /nonexistent/x.tos: "},
-        UsageCase{{}, "say \xff", 2, "tolu-ast: <stdin> is not valid UTF-8\n"},
-        UsageCase{{"-"}, "say 1", 0, ""}, UsageCase{{"--help"}, "", 0, ""}));
+        UsageCase{{"--bogus"}, "", 2, "", "tolu-ast: unknown option: --bogus\n@usage@"},
+        UsageCase{{"--passes=Nope"}, "", 2, "", "tolu-ast: unknown pass: Nope\n@usage@"},
+        UsageCase{{"--passes=ConstantFolding,all"}, "say 1", 0, kSayOneOutline, ""},
+        UsageCase{{"a.tos", "b.tos"}, "", 2, "", "tolu-ast: more than one FILE: b.tos\n@usage@"},
+        UsageCase{{"--tokens", "--expr"},
+                  "",
+                  2,
+                  "",
+                  "tolu-ast: --tokens and --expr cannot be combined\n@usage@"},
+        UsageCase{{"/nonexistent/x.tos"},
+                  "",
+                  2,
+                  "",
+                  "tolu-ast: cannot read /nonexistent/x.tos: No such file or directory\n"},
+        UsageCase{{"/"}, "", 2, "", "tolu-ast: cannot read /: Is a directory\n"},
+        UsageCase{{}, "say \xff", 2, "", "tolu-ast: <stdin> is not valid UTF-8\n"},
+        UsageCase{{"-"}, "say 1", 0, kSayOneOutline, ""},
+        UsageCase{{"--help"}, "", 0, "@usage@", ""},
+        UsageCase{{"--bogus", "-h", "a.tos", "b.tos"}, "", 0, "@usage@", ""}));
+
+// The binary passes its arguments and standard input to run(), flushes what it prints and
+// exits with run()'s status.
+TEST(ToluAstBinary, ExitStatusAndOutputOfTheBuiltTool) {
+  const std::string usage = tolu_ast({"--help"}).out;
+  auto result = tolu_ast_binary({"--help"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, usage);
+  EXPECT_EQ(result.err, "");
+  result = tolu_ast_binary({"--no-infer", "-"}, "say 1");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "Program line=1\n"
+            "  statements[0]: Output keyword=\"say\" line=1\n"
+            "    arguments[0]: NumberLiteral text=\"1\" line=1\n");
+  EXPECT_EQ(result.err, "");
+  result = tolu_ast_binary({"--bogus"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "tolu-ast: unknown option: --bogus\n" + usage);
+}
 
 }  // namespace
 }  // namespace tolu

@@ -1,16 +1,20 @@
-// tolu-parse-files end to end: spawned as a process over temporary directories, comparing the
-// exact bytes it prints and its exit status.
+// tolu-parse-files: the argument table calls the checker's run() in this process, naming files
+// by absolute path; the tests that name files relative to a working directory spawn the built
+// tool in a temporary directory. Both compare the exact bytes printed and the exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 
+#include "bin/parse_files/checker.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace tolu {
 namespace {
 
+using testing::ProcessResult;
 using testing::run_process;
 using testing::TempDir;
 using testing::tool_path;
@@ -24,6 +28,29 @@ const std::string kUsage =
     "  --denymodule=MODULE    deny a specific module (accepted for CLI parity)\n"
     "  -h, --help             show this help\n";
 
+// Runs the checker in this process.
+ProcessResult check(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  ProcessResult result;
+  result.status = checker::run(args, out, err);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+// The checker spawned in `cwd`, for paths written relative to it.
+ProcessResult check_in(const TempDir& cwd, const std::vector<std::string>& args) {
+  return run_process(tool_path("tolu-parse-files"), args, "", cwd.path().string());
+}
+
+// Every "{dir}" replaced by `dir`.
+std::string in_dir(std::string text, const std::string& dir) {
+  for (std::size_t at = 0; (at = text.find("{dir}", at)) != std::string::npos; at += dir.size())
+    text.replace(at, 5, dir);
+  return text;
+}
+
 struct ArgumentCase {
   std::vector<std::string> args;
   int status;
@@ -31,18 +58,27 @@ struct ArgumentCase {
   std::string err;
 };
 
+void PrintTo(const ArgumentCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << arg << ' ';
+}
+
 class CheckerArguments : public ::testing::TestWithParam<ArgumentCase> {};
 
-// Every case runs in a directory holding ok.tos and -weird.tos, both valid.
+// Every case runs with a directory "{dir}" holding ok.tos and -weird.tos, both valid, and
+// bad.tos, which does not compile.
 TEST_P(CheckerArguments, PrintsAndExitsAsDocumented) {
   TempDir dir;
   dir.write("ok.tos", "say 1;\n");
   dir.write("-weird.tos", "");
+  dir.write("bad.tos", "say #\n");
+  const std::string root = dir.path().string();
   const auto& c = GetParam();
-  const auto result = run_process(tool_path("tolu-parse-files"), c.args, "", dir.path().string());
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) args.push_back(in_dir(arg, root));
+  const auto result = check(args);
   EXPECT_EQ(result.status, c.status);
-  EXPECT_EQ(result.out, c.out);
-  EXPECT_EQ(result.err, c.err);
+  EXPECT_EQ(result.out, in_dir(c.out, root));
+  EXPECT_EQ(result.err, in_dir(c.err, root));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,29 +87,55 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{}, 2, "", "usage: tolu-parse-files [options] <file-or-directory> [...]\n"},
         ArgumentCase{{"x.tos", "-h"}, 0, kUsage, ""}, ArgumentCase{{"--help"}, 0, kUsage, ""},
         ArgumentCase{{"--", "--help"}, 0, kUsage, ""},
-        ArgumentCase{{"-d=abc", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
-        ArgumentCase{{"-d=+", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
         ArgumentCase{
-            {"-d=4294967296", "ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
+            {"-d=abc", "{dir}/ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
         ArgumentCase{
-            {"-d=4294967295", "-d=+7", "-d=", "-d", "-d7", "ok.tos"}, 0, "✅  ok.tos\n", ""},
-        ArgumentCase{{"-dx", "ok.tos"}, 2, "", "unsupported option: -dx\n"},
-        ArgumentCase{{"-", "ok.tos"}, 2, "", "unsupported option: -\n"},
+            {"-d=+", "{dir}/ok.tos"}, 2, "", "debug level must be a non-negative integer\n"},
+        ArgumentCase{{"-d=4294967296", "{dir}/ok.tos"},
+                     2,
+                     "",
+                     "debug level must be a non-negative integer\n"},
+        ArgumentCase{{"-d=4294967295", "-d=+7", "-d=", "-d", "-d7", "{dir}/ok.tos"},
+                     0,
+                     "✅  {dir}/ok.tos\n",
+                     ""},
+        ArgumentCase{{"-dx", "{dir}/ok.tos"}, 2, "", "unsupported option: -dx\n"},
+        ArgumentCase{{"-", "{dir}/ok.tos"}, 2, "", "unsupported option: -\n"},
         ArgumentCase{{"--deny"}, 2, "", "expected value after --deny\n"},
-        ArgumentCase{{"ok.tos", "-I"}, 2, "", "expected value after -I\n"},
+        ArgumentCase{{"{dir}/ok.tos", "-I"}, 2, "", "expected value after -I\n"},
         ArgumentCase{{"--denymodule"}, 2, "", "expected value after --denymodule\n"},
         ArgumentCase{{"-I", "-x", "--deny", "-y", "--denymodule", "a,b", "-Ilib", "--deny=net,fs",
-                      "--denymodule=", "ok.tos"},
+                      "--denymodule=", "{dir}/ok.tos"},
                      0,
-                     "✅  ok.tos\n",
+                     "✅  {dir}/ok.tos\n",
                      ""},
-        ArgumentCase{{"--", "-weird.tos"}, 0, "✅  -weird.tos\n", ""},
+        ArgumentCase{{"--", "{dir}/-weird.tos"}, 0, "✅  {dir}/-weird.tos\n", ""},
+        ArgumentCase{{"{dir}/missing.tos"},
+                     2,
+                     "",
+                     "failed to stat {dir}/missing.tos: No such file or directory\n"},
         ArgumentCase{
-            {"missing.tos"}, 2, "", "failed to stat missing.tos: No such file or directory\n"},
-        ArgumentCase{{"ok.tos", "ok.tos", "./ok.tos"},
-                     0,
-                     "✅  ./ok.tos\n✅  ok.tos\n✅  total: 2 passed, 0 failed\n",
+            {"{dir}/ok.tos", "{dir}//ok.tos", "{dir}/./ok.tos"}, 0, "✅  {dir}/ok.tos\n", ""},
+        ArgumentCase{{"{dir}/ok.tos", "{dir}/bad.tos"},
+                     1,
+                     "❌  {dir}/bad.tos\n✅  {dir}/ok.tos\n❌  total: 1 passed, 1 failed\n",
                      ""}));
+
+// Names are shown as written: a name that starts with "-" after "--", and a leading "./",
+// which keeps two spellings of one file apart.
+TEST(Checker, RelativeNamesAreShownAsWritten) {
+  TempDir dir;
+  dir.write("ok.tos", "say 1;\n");
+  dir.write("-weird.tos", "");
+  auto result = check_in(dir, {"--", "-weird.tos"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "✅  -weird.tos\n");
+  EXPECT_EQ(result.err, "");
+  result = check_in(dir, {"ok.tos", "ok.tos", "./ok.tos"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "✅  ./ok.tos\n✅  ok.tos\n✅  total: 2 passed, 0 failed\n");
+  EXPECT_EQ(result.err, "");
+}
 
 TEST(Checker, WalksDirectoriesInComponentOrderAndSkipsOtherFiles) {
   TempDir dir;
@@ -83,7 +145,7 @@ TEST(Checker, WalksDirectoriesInComponentOrderAndSkipsOtherFiles) {
   dir.write("d/notes.txt", "#");
   dir.write("d/.tos", "#");
   dir.write("d/upper.TOS", "#");
-  const auto result = run_process(tool_path("tolu-parse-files"), {"d"}, "", dir.path().string());
+  const auto result = check_in(dir, {"d"});
   EXPECT_EQ(result.out, "✅  d/a/c.tos\n✅  d/a.tom\n✅  d/b.tos\n✅  total: 3 passed, 0 failed\n");
   EXPECT_EQ(result.status, 0);
 }
@@ -93,7 +155,7 @@ TEST(Checker, FailuresAreCountedAndTheRunGoesOn) {
   dir.write("a.tos", "say 1;");
   dir.write("b.tos", "say #;");
   dir.write("c.tos", std::string("say \"\xff\";"));
-  const auto result = run_process(tool_path("tolu-parse-files"), {"."}, "", dir.path().string());
+  const auto result = check_in(dir, {"."});
   EXPECT_EQ(result.out, "✅  ./a.tos\n❌  ./b.tos\n❌  ./c.tos\n❌  total: 1 passed, 2 failed\n");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "");
@@ -102,8 +164,7 @@ TEST(Checker, FailuresAreCountedAndTheRunGoesOn) {
 TEST(Checker, OtherFilesNamedDirectlyAreIgnoredSilently) {
   TempDir dir;
   dir.write("notes.txt", "#");
-  const auto result =
-      run_process(tool_path("tolu-parse-files"), {"notes.txt"}, "", dir.path().string());
+  const auto result = check_in(dir, {"notes.txt"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
 }
@@ -114,8 +175,7 @@ TEST(Checker, FollowsNamedLinksButNotLinksInsideDirectories) {
   std::filesystem::create_directory_symlink("real", dir.path() / "linked");
   std::filesystem::create_directory(dir.path() / "top");
   std::filesystem::create_directory_symlink("../real", dir.path() / "top/inner");
-  const auto result =
-      run_process(tool_path("tolu-parse-files"), {"linked", "top"}, "", dir.path().string());
+  const auto result = check_in(dir, {"linked", "top"});
   EXPECT_EQ(result.out, "✅  linked/x.tos\n");
   EXPECT_EQ(result.status, 0);
 }
@@ -125,8 +185,7 @@ TEST(Checker, UnreadableDirectoryIsADiscoveryError) {
   TempDir dir;
   dir.write("locked/x.tos", "");
   chmod((dir.path() / "locked").c_str(), 0);
-  const auto result =
-      run_process(tool_path("tolu-parse-files"), {"locked"}, "", dir.path().string());
+  const auto result = check_in(dir, {"locked"});
   chmod((dir.path() / "locked").c_str(), 0755);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, "failed to read directory locked: Permission denied\n");
@@ -135,7 +194,7 @@ TEST(Checker, UnreadableDirectoryIsADiscoveryError) {
 TEST(Checker, FileNamesThatAreNotUtf8AreShownWithReplacementCharacters) {
   TempDir dir;
   dir.write("bad\xff.tos", "");
-  const auto result = run_process(tool_path("tolu-parse-files"), {"."}, "", dir.path().string());
+  const auto result = check_in(dir, {"."});
   EXPECT_EQ(result.out, "✅  ./bad\xEF\xBF\xBD.tos\n");
 }
 
@@ -160,7 +219,7 @@ TEST(Checker, ThousandsOfFilesAreCheckedAndReportedInPathOrder) {
   }
   expected += "❌  total: " + std::to_string(3000 - failed) + " passed, " + std::to_string(failed) +
               " failed\n";
-  const auto result = run_process(tool_path("tolu-parse-files"), {"."}, "", dir.path().string());
+  const auto result = check_in(dir, {"."});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, expected) << result.err;
 }

@@ -8,6 +8,7 @@
 
 #include "front_end/front_end.h"
 #include "base/unicode.h"
+#include "lexer/lexer.h"
 #include "support/shape.h"
 
 namespace tolu {
@@ -32,17 +33,36 @@ std::string read(const fs::path& path) {
   return text.str();
 }
 
-// Runs the default pipeline and checks the shape of the outcome.
-void expect_one_outcome(std::string_view source) {
-  Result<ast::Program> result = parse_program(source);
-  if (result) return;
-  const ToluError& error = result.error();
+// Checks that an error points inside the source.
+void expect_error_inside(const ToluError& error, std::string_view source) {
   ASSERT_LE(static_cast<int>(error.kind()), static_cast<int>(ErrorKind::Semantic));
   const auto lines = static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n')) + 1;
   EXPECT_GE(error.line(), 1u);
   EXPECT_LE(error.line(), lines);
   EXPECT_GE(error.column(), 1u);
   EXPECT_LE(error.column(), count_characters(source) + 1);
+}
+
+// Runs the default pipeline and checks the shape of the outcome.
+void expect_one_outcome(std::string_view source) {
+  Result<ast::Program> result = parse_program(source);
+  if (!result) expect_error_inside(result.error(), source);
+}
+
+// One Eof token, last, and tokens that follow each other in the source.
+void expect_tokens_in_order(const TokenVector& tokens) {
+  ASSERT_FALSE(tokens.tokens.empty());
+  EXPECT_EQ(tokens.tokens.back().kind, TokenKind::Eof);
+  std::uint32_t previous_end = 0;
+  for (std::size_t i = 0; i < tokens.tokens.size(); ++i) {
+    const Token& t = tokens.tokens[i];
+    EXPECT_LE(previous_end, t.start);
+    EXPECT_LE(t.start, t.end);
+    if (i + 1 < tokens.tokens.size()) {
+      EXPECT_NE(t.kind, TokenKind::Eof);
+    }
+    previous_end = t.end;
+  }
 }
 
 // Byte offsets where a character starts, and the end.
@@ -75,10 +95,33 @@ TEST(Properties, ExamplesPassAndEveryPrefixAndDeletionGivesOneOutcome) {
   }
 }
 
+// The inputs `make fuzz` starts from, replayed through the entry points the fuzz targets use:
+// the lexer alone, the default pipeline, the pipeline with every optimizer pass, and the
+// expression parser.
 TEST(Properties, SavedFuzzerInputsGiveOneOutcome) {
-  for (const fs::path& file : files_below(fs::path(TOLU_SOURCE_DIR) / "tests/fuzz/regressions")) {
+  const auto inputs = files_below(fs::path(TOLU_SOURCE_DIR) / "tests/fuzz/regressions");
+  ASSERT_FALSE(inputs.empty()) << "no saved fuzzer inputs found";
+  CompileOptions every_pass;
+  every_pass.optimizations = PassSet::all();
+  for (const fs::path& file : inputs) {
     SCOPED_TRACE(file.string());
-    expect_one_outcome(read(file));
+    const std::string source = read(file);
+    if (auto tokens = lex(source)) {
+      expect_tokens_in_order(tokens.value());
+    } else {
+      expect_error_inside(tokens.error(), source);
+    }
+    expect_one_outcome(source);
+    auto program =
+        parse_program_with_compile_options_and_source_file(source, every_pass, std::nullopt);
+    if (program) {
+      const ast::Program copy = program.value();
+      EXPECT_TRUE(copy == program.value());
+    } else {
+      expect_error_inside(program.error(), source);
+    }
+    auto expression = parse_expression_with_source_file(source, std::nullopt);
+    if (!expression) expect_error_inside(expression.error(), source);
   }
 }
 
