@@ -1,10 +1,11 @@
 // Names bound in nested scopes, for the walks over the tree that track declarations. Every
-// scope's bindings sit in one vector, innermost last, and one hash index maps a name to its
+// scope's bindings sit in one vector, innermost last, and one index maps a name to its
 // innermost binding; each binding remembers the one it shadows. Opening and closing a scope
 // allocates nothing, and a name costs one index entry for the whole walk.
 //
-// Names are views into the tree being walked (or static spellings), so a lookup builds no
-// string.
+// Keyed by interned Names, the index is a vector indexed by the name's dense id,
+// so a lookup is one load. Keyed by std::string_view (views into the tree being walked, or
+// static spellings), it is a hash table.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +14,52 @@
 #include <utility>
 #include <vector>
 
+#include "base/name.h"
+
 namespace tolu {
 
-template <class Value>
+namespace scoped_table_detail {
+
+inline constexpr std::uint32_t kNone = UINT32_MAX;
+
+// Maps a key to the slot that holds the index of its innermost binding. A Ref finds the slot
+// again when a scope closes.
+template <class Key>
+class Index {
+ public:
+  using Ref = std::uint32_t*;  // the nodes of an unordered_map never move
+  Ref ref(Key key) { return &latest_.try_emplace(key, kNone).first->second; }
+  static std::uint32_t& at(Ref ref) { return *ref; }
+  std::uint32_t get(Key key) const {
+    const auto it = latest_.find(key);
+    return it == latest_.end() ? kNone : it->second;
+  }
+
+ private:
+  std::unordered_map<Key, std::uint32_t> latest_;
+};
+
+template <>
+class Index<Name> {
+ public:
+  using Ref = std::uint32_t;  // the name's id
+  Ref ref(Name name) {
+    if (name.id() >= latest_.size()) latest_.resize(std::size_t{name.id()} + 1, kNone);
+    return name.id();
+  }
+  std::uint32_t& at(Ref ref) { return latest_[ref]; }
+  std::uint32_t get(Name name) const {
+    return name.id() < latest_.size() ? latest_[name.id()] : kNone;
+  }
+
+ private:
+  std::vector<std::uint32_t> latest_;
+};
+
+}  // namespace scoped_table_detail
+
+// Keyed by Name, every name must come from one NameTable, since ids are dense per table.
+template <class Value, class Key = std::string_view>
 class ScopedTable {
  public:
   ScopedTable() = default;
@@ -30,7 +74,7 @@ class ScopedTable {
     scope_starts_.pop_back();
     while (entries_.size() > start) {
       const Entry& entry = entries_.back();
-      *entry.latest = entry.shadowed;
+      index_.at(entry.ref) = entry.shadowed;
       entries_.pop_back();
     }
   }
@@ -40,42 +84,44 @@ class ScopedTable {
 
   // Binds `name` in the innermost scope. Returns false, keeping the old binding, when that
   // scope binds it already.
-  bool declare(std::string_view name, Value value) {
-    std::uint32_t& latest = latest_.try_emplace(name, kNone).first->second;
-    if (binds_innermost(latest)) return false;
-    push(std::move(value), latest);
+  bool declare(Key name, Value value) {
+    const Ref ref = index_.ref(name);
+    if (binds_innermost(index_.at(ref))) return false;
+    push(std::move(value), ref);
     return true;
   }
 
   // Binds `name` in the innermost scope, replacing a binding that scope has.
-  void assign(std::string_view name, Value value) {
-    std::uint32_t& latest = latest_.try_emplace(name, kNone).first->second;
+  void assign(Key name, Value value) {
+    const Ref ref = index_.ref(name);
+    const std::uint32_t latest = index_.at(ref);
     if (binds_innermost(latest)) {
       entries_[latest].value = std::move(value);
     } else {
-      push(std::move(value), latest);
+      push(std::move(value), ref);
     }
   }
 
   // The binding of `name` in the innermost scope only.
-  Value* find_innermost(std::string_view name) {
-    const std::uint32_t index = latest(name);
+  Value* find_innermost(Key name) {
+    const std::uint32_t index = index_.get(name);
     return binds_innermost(index) ? &entries_[index].value : nullptr;
   }
 
   // The innermost binding of `name` and the scope that holds it, searching outward.
-  std::pair<const Value*, std::uint32_t> find(std::string_view name) const {
-    const std::uint32_t index = latest(name);
+  std::pair<const Value*, std::uint32_t> find(Key name) const {
+    const std::uint32_t index = index_.get(name);
     if (index == kNone) return {nullptr, 0};
     return {&entries_[index].value, entries_[index].scope};
   }
 
  private:
-  static constexpr std::uint32_t kNone = UINT32_MAX;
+  static constexpr std::uint32_t kNone = scoped_table_detail::kNone;
+  using Ref = typename scoped_table_detail::Index<Key>::Ref;
 
   struct Entry {
     Value value;
-    std::uint32_t* latest;   // the index slot of the entry's name, whose nodes never move
+    Ref ref;                 // the index slot of the entry's name
     std::uint32_t shadowed;  // the binding this one hides, or kNone
     std::uint32_t scope;
   };
@@ -84,19 +130,15 @@ class ScopedTable {
     return index != kNone && entries_[index].scope + 1 == depth();
   }
 
-  void push(Value value, std::uint32_t& latest) {
-    entries_.push_back(Entry{std::move(value), &latest, latest, depth() - 1});
+  void push(Value value, Ref ref) {
+    std::uint32_t& latest = index_.at(ref);
+    entries_.push_back(Entry{std::move(value), ref, latest, depth() - 1});
     latest = static_cast<std::uint32_t>(entries_.size() - 1);
-  }
-
-  std::uint32_t latest(std::string_view name) const {
-    const auto it = latest_.find(name);
-    return it == latest_.end() ? kNone : it->second;
   }
 
   std::vector<Entry> entries_;
   std::vector<std::uint32_t> scope_starts_;
-  std::unordered_map<std::string_view, std::uint32_t> latest_;
+  scoped_table_detail::Index<Key> index_;
 };
 
 }  // namespace tolu

@@ -2,65 +2,121 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/name.h"
+
 namespace tolu {
 namespace {
 
-// What `name` resolves to, and in which scope, as "value@scope" or "-".
-std::string resolve(const ScopedTable<int>& table, std::string_view name) {
-  const auto [value, scope] = table.find(name);
-  return value ? std::to_string(*value) + "@" + std::to_string(scope) : "-";
-}
+// The same cases run over both indexes: hashed text and interned names.
+template <class Key>
+struct Keys;
 
-TEST(ScopedTable, ShadowsAndRestoresAcrossScopes) {
-  ScopedTable<int> table;
+template <>
+struct Keys<std::string_view> {
+  std::vector<std::unique_ptr<std::string>> kept;
+  std::string_view operator()(std::string_view text) {
+    kept.push_back(std::make_unique<std::string>(text));  // views must outlive the table
+    return *kept.back();
+  }
+};
+
+template <>
+struct Keys<Name> {
+  Arena arena{256};
+  NameTable names{arena};
+  Name operator()(std::string_view text) { return names.intern(text); }
+};
+
+template <class Key>
+class ScopedTableTest : public ::testing::Test {
+ protected:
+  // What `name` resolves to, and in which scope, as "value@scope" or "-".
+  std::string resolve(std::string_view name) {
+    const auto [value, scope] = table.find(key(name));
+    return value ? std::to_string(*value) + "@" + std::to_string(scope) : "-";
+  }
+
+  Keys<Key> key;
+  ScopedTable<int, Key> table;
+};
+
+using KeyTypes = ::testing::Types<std::string_view, Name>;
+TYPED_TEST_SUITE(ScopedTableTest, KeyTypes);
+
+TYPED_TEST(ScopedTableTest, ShadowsAndRestoresAcrossScopes) {
+  auto& table = this->table;
+  auto& key = this->key;
   table.push_scope();
-  EXPECT_TRUE(table.declare("a", 1));
-  EXPECT_FALSE(table.declare("a", 2));  // the first binding stays
-  EXPECT_EQ(resolve(table, "a"), "1@0");
+  EXPECT_TRUE(table.declare(key("a"), 1));
+  EXPECT_FALSE(table.declare(key("a"), 2));  // the first binding stays
+  EXPECT_EQ(this->resolve("a"), "1@0");
 
   table.push_scope();
-  EXPECT_EQ(table.find_innermost("a"), nullptr);
-  EXPECT_TRUE(table.declare("a", 3));
-  table.assign("b", 4);
-  table.assign("b", 5);  // rebinds in the same scope
-  EXPECT_EQ(resolve(table, "a"), "3@1");
-  EXPECT_EQ(resolve(table, "b"), "5@1");
+  EXPECT_EQ(table.find_innermost(key("a")), nullptr);
+  EXPECT_TRUE(table.declare(key("a"), 3));
+  table.assign(key("b"), 4);
+  table.assign(key("b"), 5);  // rebinds in the same scope
+  EXPECT_EQ(this->resolve("a"), "3@1");
+  EXPECT_EQ(this->resolve("b"), "5@1");
 
   table.push_scope();
-  table.assign("a", 6);
-  EXPECT_EQ(resolve(table, "a"), "6@2");
+  table.assign(key("a"), 6);
+  EXPECT_EQ(this->resolve("a"), "6@2");
   table.pop_scope();
-  EXPECT_EQ(resolve(table, "a"), "3@1");
+  EXPECT_EQ(this->resolve("a"), "3@1");
 
   table.pop_scope();
-  EXPECT_EQ(resolve(table, "a"), "1@0");
-  EXPECT_EQ(resolve(table, "b"), "-");
-  EXPECT_EQ(resolve(table, "c"), "-");
+  EXPECT_EQ(this->resolve("a"), "1@0");
+  EXPECT_EQ(this->resolve("b"), "-");
+  EXPECT_EQ(this->resolve("c"), "-");
 
   // A name seen before and gone again binds afresh.
   table.push_scope();
-  EXPECT_TRUE(table.declare("b", 7));
-  EXPECT_EQ(resolve(table, "b"), "7@1");
+  EXPECT_TRUE(table.declare(key("b"), 7));
+  EXPECT_EQ(this->resolve("b"), "7@1");
 }
 
-TEST(ScopedTable, KeepsBindingsThroughManyNamesAndDeepScopes) {
-  ScopedTable<int> table;
+TYPED_TEST(ScopedTableTest, KeepsBindingsThroughManyNamesAndDeepScopes) {
+  auto& table = this->table;
   table.push_scope();
   std::vector<std::string> names;
   for (int i = 0; i < 5000; ++i) names.push_back("n" + std::to_string(i));
-  for (int i = 0; i < 5000; ++i) ASSERT_TRUE(table.declare(names[i], i));
+  for (int i = 0; i < 5000; ++i) ASSERT_TRUE(table.declare(this->key(names[i]), i));
   for (int depth = 1; depth <= 100; ++depth) {
     table.push_scope();
-    table.assign(names[depth], -depth);
+    table.assign(this->key(names[depth]), -depth);
   }
-  EXPECT_EQ(resolve(table, "n50"), "-50@50");
-  EXPECT_EQ(resolve(table, "n4999"), "4999@0");
+  EXPECT_EQ(this->resolve("n50"), "-50@50");
+  EXPECT_EQ(this->resolve("n4999"), "4999@0");
   for (int depth = 100; depth >= 1; --depth) table.pop_scope();
-  for (int i = 0; i < 5000; i += 499) EXPECT_EQ(resolve(table, names[i]), std::to_string(i) + "@0");
+  for (int i = 0; i < 5000; i += 499) {
+    EXPECT_EQ(this->resolve(names[i]), std::to_string(i) + "@0");
+  }
+}
+
+TEST(ScopedTable, NamesEnteredAfterBindingsGrowTheIndexWithoutLosingThem) {
+  Arena arena(256);
+  NameTable names(arena);
+  ScopedTable<int, Name> table;
+  table.push_scope();
+  const Name first = names.intern("first");
+  table.declare(first, 1);
+  table.push_scope();
+  // Later names have larger ids than the index has slots yet.
+  for (int i = 0; i < 1000; ++i) table.declare(names.intern("later" + std::to_string(i)), i);
+  EXPECT_EQ(*table.find(first).first, 1);
+  EXPECT_EQ(table.find(names.find("later999")).second, 1u);
+  table.pop_scope();
+  EXPECT_EQ(table.find(names.find("later999")).first, nullptr);
+  EXPECT_EQ(*table.find(first).first, 1);
+  // The empty name and names the table never saw find nothing.
+  EXPECT_EQ(table.find(Name()).first, nullptr);
+  EXPECT_EQ(table.find(names.intern("unseen")).first, nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+#include "base/arena.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+
+namespace tolu {
+
+namespace {
+
+std::size_t round_up(std::size_t n, std::size_t to) {
+  return (n + to - 1) / to * to;
+}
+
+}  // namespace
+
+Arena::Arena(std::size_t first_chunk) : first_chunk_(std::max<std::size_t>(first_chunk, 256)) {}
+
+Arena::~Arena() {
+  release();
+}
+
+Arena::Arena(Arena&& other) noexcept
+    : chunks_(std::move(other.chunks_)),
+      current_(std::exchange(other.current_, 0)),
+      first_chunk_(other.first_chunk_),
+      largest_chunk_(std::exchange(other.largest_chunk_, 0)),
+      used_before_(std::exchange(other.used_before_, 0)),
+      cursor_(std::exchange(other.cursor_, 0)),
+      limit_(std::exchange(other.limit_, 0)) {
+  other.chunks_.clear();
+}
+
+Arena& Arena::operator=(Arena&& other) noexcept {
+  if (this != &other) {
+    release();
+    chunks_ = std::move(other.chunks_);
+    other.chunks_.clear();
+    current_ = std::exchange(other.current_, 0);
+    first_chunk_ = other.first_chunk_;
+    largest_chunk_ = std::exchange(other.largest_chunk_, 0);
+    used_before_ = std::exchange(other.used_before_, 0);
+    cursor_ = std::exchange(other.cursor_, 0);
+    limit_ = std::exchange(other.limit_, 0);
+  }
+  return *this;
+}
+
+void Arena::release() {
+  for (const Chunk& chunk : chunks_) free_chunk(chunk);
+  chunks_.clear();
+  current_ = 0;
+  largest_chunk_ = 0;
+  used_before_ = 0;
+  cursor_ = limit_ = 0;
+}
+
+void Arena::reset() {
+  current_ = 0;
+  used_before_ = 0;
+  if (chunks_.empty()) {
+    cursor_ = limit_ = 0;
+  } else {
+    cursor_ = reinterpret_cast<std::uintptr_t>(chunks_[0].data);
+    limit_ = cursor_ + chunks_[0].size;
+  }
+}
+
+std::size_t Arena::bytes_used() const {
+  if (chunks_.empty()) return 0;
+  return used_before_ + (cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data));
+}
+
+std::size_t Arena::bytes_reserved() const {
+  std::size_t total = 0;
+  for (const Chunk& chunk : chunks_) total += chunk.size;
+  return total;
+}
+
+std::uintptr_t Arena::next_chunk(std::size_t size, std::size_t align) {
+  if (!chunks_.empty()) {
+    used_before_ += cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
+  }
+  // A chunk kept by reset() that holds the request; a smaller one is passed over until the
+  // next reset.
+  const std::size_t needed = size + align;
+  std::size_t next = chunks_.empty() ? 0 : current_ + 1;
+  while (next < chunks_.size() && chunks_[next].size < needed) ++next;
+  if (next == chunks_.size()) {
+    std::size_t chunk_size =
+        chunks_.empty() ? first_chunk_ : std::min(largest_chunk_ * 2, kMaxChunk);
+    chunk_size = std::max(chunk_size, needed);
+    if (chunk_size >= kHugePage) chunk_size = round_up(chunk_size, kHugePage);
+    largest_chunk_ = std::max(largest_chunk_, chunk_size);
+    // The new chunk goes next, before any kept chunk the request passed over.
+    next = chunks_.empty() ? 0 : current_ + 1;
+    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(next), get_chunk(chunk_size));
+  } else if (next != current_ + 1) {
+    // Keep the chunks in the order they are filled, so that the passed-over ones come next.
+    std::rotate(chunks_.begin() + static_cast<std::ptrdiff_t>(current_ + 1),
+                chunks_.begin() + static_cast<std::ptrdiff_t>(next),
+                chunks_.begin() + static_cast<std::ptrdiff_t>(next + 1));
+    next = current_ + 1;
+  }
+  current_ = next;
+  const Chunk& chunk = chunks_[current_];
+  const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
+  limit_ = base + chunk.size;
+  return (base + (align - 1)) & ~std::uintptr_t{align - 1};
+}
+
+Arena::Chunk Arena::get_chunk(std::size_t size) {
+  if (size < kHugePage) return Chunk{static_cast<std::byte*>(::operator new(size)), size, false};
+  // Over-map by one huge page and trim both ends, leaving `size` bytes at a huge-page boundary.
+  const std::size_t mapped = size + kHugePage;
+  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  const auto raw = reinterpret_cast<std::uintptr_t>(p);
+  const std::uintptr_t aligned = round_up(raw, kHugePage);
+  if (aligned > raw) munmap(p, aligned - raw);
+  const std::uintptr_t tail = aligned + size;
+  if (raw + mapped > tail) munmap(reinterpret_cast<void*>(tail), raw + mapped - tail);
+  auto* data = reinterpret_cast<std::byte*>(aligned);
+#ifdef MADV_HUGEPAGE
+  madvise(data, size, MADV_HUGEPAGE);
+#endif
+  return Chunk{data, size, true};
+}
+
+void Arena::free_chunk(const Chunk& chunk) {
+  if (chunk.mapped) {
+    munmap(chunk.data, chunk.size);
+  } else {
+    ::operator delete(chunk.data);
+  }
+}
+
+}  // namespace tolu

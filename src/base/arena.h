@@ -1,0 +1,100 @@
+// A region allocator: objects are carved out of large chunks and are never freed one by one.
+// Destroying the arena returns its chunks and runs no destructor, so it only holds trivially
+// destructible types; make<T>() enforces that.
+//
+// The first chunk is small, so that a tiny program or a test touches a few pages only; each
+// further chunk is twice the size of the one before, up to kMaxChunk. Chunks of kHugePage bytes
+// and more are mapped at a kHugePage boundary and offered to the kernel for huge pages, so that a
+// large tree costs few page faults. reset() forgets every object but keeps the chunks, so that a
+// caller parsing file after file touches its pages once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace tolu {
+
+class Arena {
+ public:
+  static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  static constexpr std::size_t kDefaultFirstChunk = std::size_t{16} << 10;
+  static constexpr std::size_t kMaxChunk = std::size_t{64} << 20;
+
+  explicit Arena(std::size_t first_chunk = kDefaultFirstChunk);
+  ~Arena();
+  Arena(Arena&& other) noexcept;
+  Arena& operator=(Arena&& other) noexcept;
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+
+  // `size` bytes aligned to `align` (a power of two no larger than alignof(max_align_t)).
+  void* allocate(std::size_t size, std::size_t align) {
+    std::uintptr_t start = (cursor_ + (align - 1)) & ~std::uintptr_t{align - 1};
+    if (start + size > limit_ || start < cursor_) start = next_chunk(size, align);
+    cursor_ = start + size;
+    return reinterpret_cast<void*>(start);
+  }
+
+  template <class T, class... Args>
+  T* make(Args&&... args) {
+    static_assert(std::is_trivially_destructible_v<T>,
+                  "the arena runs no destructor, so it holds only trivially destructible types");
+    return ::new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
+  }
+
+  // Uninitialised room for `count` objects of type T.
+  template <class T>
+  T* allocate_array(std::size_t count) {
+    static_assert(std::is_trivially_destructible_v<T>,
+                  "the arena runs no destructor, so it holds only trivially destructible types");
+    if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
+  }
+
+  // A copy of `text` that lives as long as the arena's objects.
+  std::string_view copy_text(std::string_view text) {
+    if (text.empty()) return {};
+    char* bytes = static_cast<char*>(allocate(text.size(), 1));
+    std::memcpy(bytes, text.data(), text.size());
+    return {bytes, text.size()};
+  }
+
+  // Forgets every object, keeping the chunks for the next ones.
+  void reset();
+
+  // Bytes handed out since construction or the last reset, counting alignment padding.
+  std::size_t bytes_used() const;
+  // Bytes of all chunks held.
+  std::size_t bytes_reserved() const;
+  std::size_t chunk_count() const { return chunks_.size(); }
+
+ private:
+  struct Chunk {
+    std::byte* data;
+    std::size_t size;
+    bool mapped;  // from mmap, else from operator new
+  };
+
+  // Moves to the next chunk that holds `size` bytes at `align`, reusing a kept one or getting a
+  // new one, and returns the aligned start there.
+  std::uintptr_t next_chunk(std::size_t size, std::size_t align);
+  static Chunk get_chunk(std::size_t size);
+  static void free_chunk(const Chunk& chunk);
+  void release();
+
+  std::vector<Chunk> chunks_;
+  std::size_t current_ = 0;  // index of the chunk being filled; chunks after it are kept empty
+  std::size_t first_chunk_;
+  std::size_t largest_chunk_ = 0;
+  std::size_t used_before_ = 0;  // bytes used in the chunks before the current one
+  std::uintptr_t cursor_ = 0;
+  std::uintptr_t limit_ = 0;
+};
+
+}  // namespace tolu

@@ -1,0 +1,100 @@
+// Interned names. A NameTable keeps one copy of each distinct spelling in an arena and hands
+// out Names: a Name is one pointer to its entry, which holds a dense id (1, 2, 3, ... in order of
+// first appearance; 0 is the empty name), the length and the bytes.
+//
+// Two Names from the same table are equal exactly when they are the same entry, so comparing
+// them is one pointer comparison; Names from different tables (two programs) compare by text.
+// Otherwise a Name reads like a const std::string: == and != with strings, string views and
+// C strings, size(), empty(), data() and conversion to std::string_view.
+//
+// The dense id lets a walk keep per-name state in a vector indexed by id() instead of a hash
+// table (see ScopedTable).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/arena.h"
+
+namespace tolu {
+
+class NameTable;
+
+struct NameEntry {
+  const NameTable* table;
+  std::uint32_t id;
+  std::uint32_t size;
+  std::uint64_t hash;
+  // The bytes follow the entry.
+  const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
+};
+
+class Name {
+ public:
+  // The empty name.
+  Name() = default;
+
+  // 0 for the empty name, else the id its table gave it.
+  std::uint32_t id() const { return entry_ ? entry_->id : 0; }
+  std::size_t size() const { return entry_ ? entry_->size : 0; }
+  bool empty() const { return entry_ == nullptr; }
+  const char* data() const { return entry_ ? entry_->bytes() : ""; }
+  std::string_view view() const { return {data(), size()}; }
+  operator std::string_view() const { return view(); }
+  std::string str() const { return std::string(view()); }
+  // The table the name belongs to; null for the empty name.
+  const NameTable* table() const { return entry_ ? entry_->table : nullptr; }
+
+  friend bool operator==(Name a, Name b) {
+    if (a.entry_ == b.entry_) return true;
+    if (a.entry_ && b.entry_ && a.entry_->table == b.entry_->table) return false;
+    return a.view() == b.view();
+  }
+  friend bool operator==(Name a, std::string_view text) { return a.view() == text; }
+  friend bool operator==(Name a, const std::string& text) { return a.view() == text; }
+  friend bool operator==(Name a, const char* text) { return a.view() == text; }
+  friend std::ostream& operator<<(std::ostream& out, Name name) { return out << name.view(); }
+
+ private:
+  friend class NameTable;
+  explicit Name(const NameEntry* entry) : entry_(entry) {}
+  const NameEntry* entry_ = nullptr;
+};
+
+// The interning table of one program. Its entries live in the arena it is given, which must
+// outlive it and its Names; it is neither copied nor moved, since its entries point back at it.
+class NameTable {
+ public:
+  explicit NameTable(Arena& arena) : arena_(&arena) {}
+  NameTable(const NameTable&) = delete;
+  NameTable& operator=(const NameTable&) = delete;
+
+  // The one Name spelled `text`, entered on first use.
+  Name intern(std::string_view text);
+  // The Name spelled `text` if it was entered, else the empty name.
+  Name find(std::string_view text) const;
+
+  // One more than the largest id handed out: the size of a vector indexed by id().
+  std::uint32_t id_limit() const { return count_ + 1; }
+  // Forgets every name; call it with the reset of the arena that held them.
+  void clear();
+
+ private:
+  struct Slot {
+    const NameEntry* entry = nullptr;
+  };
+
+  static std::uint64_t hash(std::string_view text);
+  std::size_t probe(std::string_view text, std::uint64_t h) const;
+  void grow();
+
+  Arena* arena_;
+  std::vector<Slot> slots_;  // open addressing; the size is zero or a power of two
+  std::uint32_t count_ = 0;
+};
+
+}  // namespace tolu

@@ -1,0 +1,104 @@
+#include "base/name.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolu {
+namespace {
+
+TEST(NameTable, InternsEachSpellingOnceWithDenseIds) {
+  Arena arena(256);
+  NameTable table(arena);
+  const Name a = table.intern("alpha");
+  const Name b = table.intern("beta");
+  const Name a2 = table.intern(std::string("alp") + "ha");
+  EXPECT_EQ(a.id(), 1u);
+  EXPECT_EQ(b.id(), 2u);
+  EXPECT_EQ(a2.id(), 1u);
+  EXPECT_EQ(a.data(), a2.data());  // one copy
+  EXPECT_EQ(table.id_limit(), 3u);
+
+  EXPECT_EQ(table.find("beta"), b);
+  EXPECT_TRUE(table.find("gamma").empty());
+  EXPECT_EQ(table.id_limit(), 3u);  // find enters nothing
+
+  // The empty spelling is the empty name, id 0, in every table.
+  EXPECT_TRUE(table.intern("").empty());
+  EXPECT_EQ(table.intern("").id(), 0u);
+  EXPECT_EQ(table.intern(""), Name());
+}
+
+TEST(NameTable, KeepsIdsAndTextThroughGrowth) {
+  Arena arena(256);
+  NameTable table(arena);
+  std::vector<std::string> spellings;
+  for (int i = 0; i < 20000; ++i) spellings.push_back("n" + std::to_string(i * 7919 % 20011));
+  std::vector<Name> names;
+  for (const std::string& s : spellings) names.push_back(table.intern(s));
+  for (std::size_t i = 0; i < spellings.size(); ++i) {
+    ASSERT_EQ(names[i].id(), i + 1);
+    ASSERT_EQ(names[i], spellings[i]);
+    ASSERT_EQ(table.intern(spellings[i]), names[i]);
+  }
+  table.clear();
+  EXPECT_EQ(table.id_limit(), 1u);
+  EXPECT_TRUE(table.find(spellings[0]).empty());
+  EXPECT_EQ(table.intern(spellings[5]).id(), 1u);
+}
+
+TEST(Name, ComparesByIdentityWithinATableAndByTextAcross) {
+  Arena arena(256);
+  NameTable one(arena);
+  NameTable other(arena);
+  const Name x = one.intern("x");
+  const Name y = one.intern("y");
+  const Name other_x = other.intern("x");
+  other.intern("padding");
+  const Name other_y = other.intern("y");
+
+  struct Case {
+    Name a, b;
+    bool equal;
+  };
+  const std::vector<Case> cases = {
+      {x, x, true},        {x, y, false},      {x, other_x, true},     {y, other_y, true},
+      {x, other_y, false}, {x, Name(), false}, {Name(), Name(), true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.a == c.b, c.equal) << c.a << " == " << c.b;
+    EXPECT_EQ(c.b == c.a, c.equal) << c.b << " == " << c.a;
+    EXPECT_EQ(c.a != c.b, !c.equal) << c.a << " != " << c.b;
+  }
+}
+
+TEST(Name, ReadsLikeAString) {
+  Arena arena(256);
+  NameTable table(arena);
+  const Name name = table.intern("value");
+  const std::string text = "value";
+  const std::string_view view = name;
+  EXPECT_EQ(view, "value");
+  EXPECT_TRUE(name == "value");
+  EXPECT_TRUE("value" == name);
+  EXPECT_TRUE(name == text);
+  EXPECT_TRUE(text == name);
+  EXPECT_TRUE(name == std::string_view("value"));
+  EXPECT_TRUE(name != "values");
+  EXPECT_TRUE(name != "valu");
+  EXPECT_EQ(name.size(), 5u);
+  EXPECT_FALSE(name.empty());
+  EXPECT_EQ(name.str(), text);
+  std::ostringstream out;
+  out << name << "|" << Name();
+  EXPECT_EQ(out.str(), "value|");
+  EXPECT_EQ(Name().size(), 0u);
+  EXPECT_TRUE(Name() == "");
+  EXPECT_STREQ(Name().data(), "");
+}
+
+}  // namespace
+}  // namespace tolu
