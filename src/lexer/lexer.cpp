@@ -7,8 +7,8 @@
 #include <iterator>
 #include <memory>
 
-#include "lexer/lexer_internal.h"
 #include "base/spelling_index.h"
+#include "lexer/lexer_internal.h"
 
 namespace tolu {
 namespace {
@@ -153,8 +153,9 @@ Result<TokenVector> lex(std::string_view source) {
   }
 }
 
-TokenStream::TokenStream(std::string_view source, std::uint32_t first_line)
-    : lexer_(std::make_unique<lexing::Lexer>(source, first_line)) {}
+TokenStream::TokenStream(std::string_view source, std::uint32_t first_line,
+                         std::uint64_t max_characters)
+    : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters)) {}
 
 TokenStream::~TokenStream() = default;
 TokenStream::TokenStream(TokenStream&&) noexcept = default;
@@ -251,6 +252,7 @@ void Lexer::next(Token& token, LiteralPayload& literal) {
   // An interpreter line is only recognised at the very start of the text.
   if (!started_) {
     started_ = true;
+    if (auto error = source_size_error(src_, first_line_, max_characters_)) fail(pos_, *error);
     if (first_line_ == 1 && looking_at("#!")) {
       while (!at_end() && peek() != '\n') advance();
     }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/source_size.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
 
@@ -22,10 +23,13 @@ class Lexer;
 // Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
 // looking at. `first_line` numbers the first line of `source` (1 or more), as if that many line
 // feeds came before it: lines, and columns on the first line, come out as they would in the
-// larger text. Character indexes still count from the start of `source`.
+// larger text. Character indexes still count from the start of `source`. A source with more
+// characters than `max_characters` (see base/source_size.h) fails with a lexical error at its
+// first token, so that no position wraps.
 class TokenStream {
  public:
-  explicit TokenStream(std::string_view source, std::uint32_t first_line = 1);
+  explicit TokenStream(std::string_view source, std::uint32_t first_line = 1,
+                       std::uint64_t max_characters = kMaxSourceCharacters);
   ~TokenStream();
   TokenStream(TokenStream&&) noexcept;
   TokenStream& operator=(TokenStream&&) noexcept;

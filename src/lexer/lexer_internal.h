@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "base/limits.h"
+#include "base/source_size.h"
+#include "base/unicode.h"
 #include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
-#include "base/unicode.h"
 
 namespace tolu::lexing {
 
@@ -46,7 +47,10 @@ struct LexFailure {
 class Lexer {
  public:
   // `first_line` numbers the first line of `source`, as if that many line feeds came before it.
-  Lexer(std::string_view source, std::uint32_t first_line) : src_(source), first_line_(first_line) {
+  // A source longer than `max_characters` is refused by the first call to next().
+  Lexer(std::string_view source, std::uint32_t first_line,
+        std::uint64_t max_characters = kMaxSourceCharacters)
+      : src_(source), first_line_(first_line), max_characters_(max_characters) {
     pos_.line = first_line;
   }
   // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
@@ -122,7 +126,9 @@ class Lexer {
   std::string_view src_;
   std::size_t byte_ = 0;
   unsigned template_depth_ = 0;
-  std::uint32_t first_line_ = 1;  // templates being read inside template interpolations
+  std::uint32_t first_line_ = 1;
+  std::uint64_t max_characters_ =
+      kMaxSourceCharacters;  // templates being read inside template interpolations
   Position pos_;
   bool started_ = false;
   // The token being read and where its payload goes; `produced_` once it is complete.

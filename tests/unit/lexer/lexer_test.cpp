@@ -132,5 +132,28 @@ TEST(LexPositions, LexicalErrorsHaveTheRightKindAndNoFile) {
   EXPECT_FALSE(result.error().source_file());
 }
 
+TEST(LexPositions, SourceTooLongForItsPositionsFailsBeforeTheFirstToken) {
+  // The limit is lowered so that the guard is exercised without a 4 GiB source.
+  TokenStream fits("a bc", 1, 4);
+  EXPECT_EQ(fits.drain(), std::nullopt);
+
+  TokenStream too_long("a bcd", 1, 4);
+  Token token;
+  LiteralPayload literal;
+  EXPECT_FALSE(too_long.next(token, literal));
+  EXPECT_EQ(token.kind, TokenKind::Eof);
+  const auto& error = too_long.drain();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->kind(), ErrorKind::Lexical);
+  EXPECT_EQ(error->line(), 1u);
+  EXPECT_EQ(error->column(), 1u);
+  EXPECT_EQ(error->message(), "source too long: 5 characters, more than the 4 the front end reads");
+
+  // A continuation starting on a late line counts the lines before it.
+  TokenStream late("ab", 4, 4);
+  ASSERT_TRUE(late.drain());
+  EXPECT_EQ(late.drain()->line(), 4u);
+}
+
 }  // namespace
 }  // namespace tolu
