@@ -1,7 +1,8 @@
 // List<T>: a list of nodes in an arena, built once at its final size. It is a pointer and a
 // 32-bit length, and reads like a std::vector that cannot grow: range-for, size(), empty(),
-// operator[], front(), back() and ==. Copying a List copies the view, not the items; const
-// propagates from the list to its items, as with a vector.
+// operator[], front(), back() and ==. A List owns its items as a handle does: it moves (the
+// moved-from list is empty) but never copies, so that two nodes never share a list by accident;
+// const propagates from the list to its items, as with a vector.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <stdexcept>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "base/arena.h"
 
@@ -28,6 +31,16 @@ class List {
   static constexpr std::size_t kMaxSize = UINT32_MAX;
 
   List() = default;
+  List(List&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  List& operator=(List&& other) noexcept {
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    return *this;
+  }
+  List(const List&) = delete;
+  List& operator=(const List&) = delete;
+  ~List() = default;
 
   // Copies [first, last) into `arena`.
   template <class It>
@@ -61,10 +74,22 @@ class List {
   const T* end() const { return data_ + size_; }
   T& operator[](std::size_t i) { return data_[i]; }
   const T& operator[](std::size_t i) const { return data_[i]; }
+  T& at(std::size_t i) { return data_[checked_index(i)]; }
+  const T& at(std::size_t i) const { return data_[checked_index(i)]; }
   T& front() { return data_[0]; }
   const T& front() const { return data_[0]; }
   T& back() { return data_[size_ - 1]; }
   const T& back() const { return data_[size_ - 1]; }
+
+  // Compares with a vector of anything the items compare with (names with strings, say).
+  template <class U>
+  friend bool operator==(const List& a, const std::vector<U>& b) {
+    if (a.size_ != b.size()) return false;
+    for (size_type i = 0; i < a.size_; ++i) {
+      if (!(a.data_[i] == b[i])) return false;
+    }
+    return true;
+  }
 
   friend bool operator==(const List& a, const List& b) {
     if (a.size_ != b.size_) return false;
@@ -76,6 +101,11 @@ class List {
 
  private:
   List(T* data, size_type size) : data_(data), size_(size) {}
+
+  std::size_t checked_index(std::size_t i) const {
+    if (i >= size_) throw std::out_of_range("list index out of range");
+    return i;
+  }
 
   static std::size_t checked(std::size_t count) {
     if (count > kMaxSize) throw std::length_error("list longer than 2^32 - 1 items");

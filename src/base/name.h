@@ -58,6 +58,12 @@ class Name {
   friend bool operator==(Name a, const std::string& text) { return a.view() == text; }
   friend bool operator==(Name a, const char* text) { return a.view() == text; }
   friend std::ostream& operator<<(std::ostream& out, Name name) { return out << name.view(); }
+  // Concatenation, for messages.
+  friend std::string operator+(std::string text, Name name) { return text.append(name.view()); }
+  friend std::string operator+(const char* text, Name name) {
+    return std::string(text).append(name.view());
+  }
+  friend std::string operator+(Name name, std::string_view text) { return name.str().append(text); }
 
  private:
   friend class NameTable;

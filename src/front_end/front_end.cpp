@@ -23,7 +23,7 @@ Result<ast::Program> parse_program_with_compile_options_and_source_file(
   return program;
 }
 
-Result<ast::Expression> parse_expression_with_source_file(
+Result<ast::ExpressionTree> parse_expression_with_source_file(
     std::string_view source, const std::optional<std::string>& source_file) {
   return parse_expression_text(source, source_file);
 }

@@ -25,7 +25,7 @@ Result<ast::Program> parse_program_with_compile_options_and_source_file(
     const std::optional<std::string>& source_file);
 
 // Parses the whole text as one expression; no validation, inference or optimization.
-Result<ast::Expression> parse_expression_with_source_file(
+Result<ast::ExpressionTree> parse_expression_with_source_file(
     std::string_view source, const std::optional<std::string>& source_file);
 
 }  // namespace tolu

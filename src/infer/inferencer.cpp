@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/scoped_table.h"
+#include "syntax_tree/builder.h"
 #include "syntax_tree/children.h"
 
 namespace tolu {
@@ -19,7 +20,8 @@ namespace {
 
 using namespace ast;
 
-using Type = std::optional<std::string>;
+// A type's name: a view of a static spelling or of a name in the tree's storage.
+using Type = std::optional<std::string_view>;
 
 // The declared-type check: 2 when either type is unknown, else 0 when they agree, 1 when not.
 TypeCheck type_check(const Type& declared, const Type& inferred) {
@@ -34,7 +36,7 @@ Type binding_type(const Type& declared, const Type& inferred) {
 
 // The type recorded on an expression.
 Type type_of(const Expression& e) {
-  return e.inferred_type().to_optional();
+  return e.inferred_type() ? Type(*e.inferred_type()) : std::nullopt;
 }
 
 Type same_type(const Expression& a, const Expression& b) {
@@ -43,9 +45,9 @@ Type same_type(const Expression& a, const Expression& b) {
 }
 
 Type infer_new_type(const Expression& e) {
-  if (const auto* identifier = e.as<Identifier>()) return identifier->name;
+  if (const auto* identifier = e.as<Identifier>()) return identifier->name.view();
   if (const auto* call = e.as<CallExpression>()) {
-    if (const auto* callee = call->callee.as<Identifier>()) return callee->name;
+    if (const auto* callee = call->callee.as<Identifier>()) return callee->name.view();
   }
   return std::nullopt;
 }
@@ -111,23 +113,26 @@ Type assignment_result_type(const AssignmentExpression& e) {
   return type_of(e.target.inferred_type() ? e.target : e.value);
 }
 
-// One shared name per distinct type, so that all the expressions of a type share its string.
+// One interned name per distinct type in the tree's storage, so that all the expressions of a
+// type share its string.
 class TypeNames {
  public:
+  explicit TypeNames(Storage& storage) : builder_(storage) {}
   TypeName name(const Type& type) {
     if (!type) return {};
-    auto [it, inserted] = names_.try_emplace(*type);
-    if (inserted) it->second = TypeName(*type);
-    return it->second;
+    if (last_ && *last_ == *type) return last_;  // runs of one type are common
+    last_ = builder_.shared(*type);
+    return last_;
   }
 
  private:
-  std::unordered_map<std::string, TypeName> names_;
+  Builder builder_;
+  TypeName last_;
 };
 
 class Inferencer {
  public:
-  Inferencer() { scopes_.push_scope(); }
+  explicit Inferencer(Storage& storage) : type_names_(storage) { scopes_.push_scope(); }
 
   void annotate(Program& program) {
     collect_signatures(program.statements);
@@ -137,7 +142,7 @@ class Inferencer {
  private:
   // ---- Signatures ----
 
-  void collect_signatures(const std::vector<Statement>& statements) {
+  void collect_signatures(const List<Statement>& statements) {
     for (const Statement& s : statements) {
       if (const auto* block = s.as<Block>()) {
         collect_signatures(block->block.statements);
@@ -194,12 +199,12 @@ class Inferencer {
 
   // Records `type` for `name` in the innermost scope; an absent type records "no type", which
   // hides outer bindings. "Unknown" records nothing.
-  void bind(std::string_view name, Type type) {
+  void bind(Name name, Type type) {
     if (type == "Unknown") return;
     scopes_.assign(name, std::move(type));
   }
 
-  Type lookup(std::string_view name) const {
+  Type lookup(Name name) const {
     const Type* type = scopes_.find(name).first;
     return type ? *type : std::nullopt;
   }
@@ -209,7 +214,7 @@ class Inferencer {
     return type_of(target);
   }
 
-  void infer_parameters(std::vector<Parameter>& parameters) {
+  void infer_parameters(List<Parameter>& parameters) {
     for (Parameter& p : parameters) {
       if (p.default_value) infer_expression(*p.default_value);
       const Type inferred = p.default_value ? type_of(*p.default_value) : std::nullopt;
@@ -217,11 +222,11 @@ class Inferencer {
     }
   }
 
-  void infer_statements(std::vector<Statement>& statements) {
+  void infer_statements(List<Statement>& statements) {
     for (Statement& s : statements) infer_statement(s);
   }
 
-  void infer_scoped(std::vector<Statement>& statements) {
+  void infer_scoped(List<Statement>& statements) {
     ScopeGuard scope(*this);
     infer_statements(statements);
   }
@@ -246,7 +251,7 @@ class Inferencer {
     for_each_child(node, Overloads{[&](Expression& e) { infer_expression(e); },
                                    [&](Statement& s) { infer_statement(s); },
                                    [&](BlockStatement& b) { infer_scoped(b.statements); },
-                                   [&](std::vector<Statement>& body) { infer_scoped(body); },
+                                   [&](List<Statement>& body) { infer_scoped(body); },
                                    [&](CatchClause& clause) { infer_catch_clause(clause); }});
   }
 
@@ -317,7 +322,10 @@ class Inferencer {
   // A catch body shares the scope of its binding.
   void infer_catch_clause(CatchClause& clause) {
     ScopeGuard scope(*this);
-    if (clause.binding) bind(clause.binding->name, clause.binding->type_name.value_or("Exception"));
+    if (clause.binding) {
+      const auto& type_name = clause.binding->type_name;
+      bind(clause.binding->name, type_name ? Type(*type_name) : Type("Exception"));
+    }
     infer_statements(clause.body.statements);
   }
 
@@ -334,7 +342,7 @@ class Inferencer {
 
   // ---- Classes ----
 
-  void infer_class(std::vector<ClassMember>& members) {
+  void infer_class(List<ClassMember>& members) {
     for (ClassMember& member : members) {
       if (auto* field = std::get_if<Field>(&member.node)) {
         FieldDeclaration& f = field->declaration;
@@ -424,7 +432,7 @@ class Inferencer {
   Type type_of_node(const CallExpression& e) const {
     if (const auto* callee = e.callee.as<Identifier>()) {
       auto it = function_signatures_.find(callee->name);
-      return it == function_signatures_.end() ? Type() : Type(std::string(it->second));
+      return it == function_signatures_.end() ? Type() : Type(it->second);
     }
     if (const auto* member = e.callee.as<MemberExpression>()) {
       const TypeName& object_type = member->object.inferred_type();
@@ -432,7 +440,7 @@ class Inferencer {
       auto methods = class_method_signatures_.find(*object_type);
       if (methods == class_method_signatures_.end()) return std::nullopt;
       auto it = methods->second.find(member->name);
-      return it == methods->second.end() ? Type() : Type(std::string(it->second));
+      return it == methods->second.end() ? Type() : Type(it->second);
     }
     return std::nullopt;
   }
@@ -469,7 +477,7 @@ class Inferencer {
     return "Function";
   }
 
-  ScopedTable<Type> scopes_;  // the program scope stays at the bottom
+  ScopedTable<Type, Name> scopes_;  // the program scope stays at the bottom
   TypeNames type_names_;
   Type current_return_type_;
   std::unordered_map<std::string_view, std::string_view> function_signatures_;
@@ -480,7 +488,7 @@ class Inferencer {
 }  // namespace
 
 void annotate_program(ast::Program& program) {
-  Inferencer().annotate(program);
+  Inferencer(*program.storage).annotate(program);
 }
 
 }  // namespace tolu

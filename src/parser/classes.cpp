@@ -52,24 +52,24 @@ ast::TraitDeclaration Parser::parse_trait_declaration() {
 }
 
 // body := { ";" | member } "}", after "{". A trait body takes neither fields nor static methods.
-std::vector<ast::ClassMember> Parser::parse_member_body(bool is_class) {
-  std::vector<ast::ClassMember> members;
+ast::List<ast::ClassMember> Parser::parse_member_body(bool is_class) {
+  ListBuilder members(member_stack_);
   for (;;) {
     while (match_punct()) {
     }
     if (check_punct('}')) {
       advance();
-      return members;
+      return members.finish(b_);
     }
     if (is_class && (check_keyword("let") || check_keyword("const"))) {
-      members.push_back({ast::Field{parse_field_declaration()}});
+      members.push({ast::Field{parse_field_declaration()}});
     } else if (check_keyword("async") || check_keyword("method") ||
                (is_class && check_keyword("static"))) {
-      members.push_back({ast::Method{parse_method_declaration(is_class)}});
+      members.push({ast::Method{parse_method_declaration(is_class)}});
     } else if (check_keyword("class")) {
-      members.push_back({ast::NestedClass{parse_class_declaration()}});
+      members.push({ast::NestedClass{parse_class_declaration()}});
     } else if (check_keyword("trait")) {
-      members.push_back({ast::NestedTrait{parse_trait_declaration()}});
+      members.push({ast::NestedTrait{parse_trait_declaration()}});
     } else {
       fail(is_class ? "Unsupported class member" : "Unsupported trait member");
     }
@@ -77,16 +77,16 @@ std::vector<ast::ClassMember> Parser::parse_member_body(bool is_class) {
 }
 
 // composition := ("but" | "with") NAME { "," NAME }
-std::vector<std::string> Parser::parse_trait_composition_list() {
-  std::vector<std::string> traits;
-  if (!check_keyword("but") && !check_keyword("with")) return traits;
+ast::List<ast::Name> Parser::parse_trait_composition_list() {
+  if (!check_keyword("but") && !check_keyword("with")) return {};
   advance();
-  traits.push_back(expect_identifier("Expected trait name"));
+  ListBuilder traits(name_stack_);
+  traits.push(expect_identifier("Expected trait name"));
   while (check_punct(',')) {
     advance();
-    traits.push_back(expect_identifier("Expected trait name"));
+    traits.push(expect_identifier("Expected trait name"));
   }
-  return traits;
+  return traits.finish(b_);
 }
 
 // method := { "static" | "async" } "method" NAME (";" | params ["->" TYPE] block)
@@ -139,11 +139,13 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
   std::tie(field.type_annotation, field.name) = parse_typed_name();
   if (check_keyword("with")) {
     advance();
-    field.accessors.push_back(expect_name("Expected accessor name"));
+    ListBuilder accessors(name_stack_);
+    accessors.push(expect_name("Expected accessor name"));
     while (check_punct(',')) {
       advance();
-      field.accessors.push_back(expect_name("Expected accessor name"));
+      accessors.push(expect_name("Expected accessor name"));
     }
+    field.accessors = accessors.finish(b_);
   }
   field.is_weak = parse_optional_weak_modifier("field declaration");
   if (check_operator(":=")) {
@@ -155,7 +157,7 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
 }
 
 // params := "(" [param] { "," [param] } ")"; a variadic parameter needs no comma before it.
-std::vector<ast::Parameter> Parser::parse_parameter_list() {
+ast::List<ast::Parameter> Parser::parse_parameter_list() {
   expect_punct('(', "Expected '('");
   ListBuilder parameters(parameter_stack_);
   while (!check_punct(')')) {
@@ -169,7 +171,7 @@ std::vector<ast::Parameter> Parser::parse_parameter_list() {
     advance();
   }
   expect_punct(')', "Expected ')' after parameter list");
-  return parameters.finish();
+  return parameters.finish(b_);
 }
 
 // param := ["..."] typed-name ["?"] [":=" expression]
@@ -194,15 +196,15 @@ ast::Parameter Parser::parse_parameter() {
 }
 
 // typed-name := NAME | TYPE NAME
-std::pair<std::optional<std::string>, std::string> Parser::parse_typed_name() {
-  std::string first = expect_name("Expected name");
-  if (current().kind != TokenKind::Identifier) return {std::nullopt, std::move(first)};
-  std::string second = expect_name("Expected identifier");
-  return {std::move(first), std::move(second)};
+std::pair<std::optional<ast::Name>, ast::Name> Parser::parse_typed_name() {
+  const ast::Name first = expect_name("Expected name");
+  if (current().kind != TokenKind::Identifier) return {std::nullopt, first};
+  const ast::Name second = expect_name("Expected identifier");
+  return {first, second};
 }
 
 // return-type := "->" TYPE
-std::optional<std::string> Parser::parse_optional_return_type() {
+std::optional<ast::Name> Parser::parse_optional_return_type() {
   if (!check_operator("->")) return std::nullopt;
   advance();
   return expect_identifier("Expected return type after '->'");

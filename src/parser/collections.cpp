@@ -20,11 +20,11 @@ ast::Expression Parser::parse_pairlist_literal() {
   advance();
   advance();
   consume_commas();
-  std::vector<ast::DictEntry> entries;
+  ListBuilder entries(entry_stack_);
   const auto at_close = [&] { return check_punct('}') && is_punct(peek_token(), '}'); };
   if (!at_close()) {
     for (;;) {
-      entries.push_back(parse_dict_entry("Expected ':' after pairlist key"));
+      entries.push(parse_dict_entry("Expected ':' after pairlist key"));
       if (!check_punct(',')) break;
       consume_commas();
       if (at_close()) break;
@@ -32,7 +32,7 @@ ast::Expression Parser::parse_pairlist_literal() {
   }
   expect_punct('}', "Expected '}' after pairlist literal");
   expect_punct('}', "Expected second '}' after pairlist literal");
-  return make(ast::PairListLiteral{std::move(entries), std::nullopt}, line);
+  return make(ast::PairListLiteral{entries.finish(b_), std::nullopt}, line);
 }
 
 // entry := key ":" expression; the entry takes its position from the key.
@@ -51,14 +51,14 @@ ast::DictKey Parser::parse_dict_key_before_colon() {
   const Token& t = current();
   const Line line = t.line;
   if (t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier) {
-    std::string name(t.text);
+    const ast::Name name = token_name(t);
     advance();
-    return {ast::NameKey{std::move(name)}, line, source_file_};
+    return {ast::NameKey{name}, line, source_file_};
   }
   if (t.kind == TokenKind::String) {
-    std::string value = literal(t).value;
+    const std::string_view value = b_.text(literal(t).value);
     advance();
-    return {ast::StringKey{std::move(value)}, line, source_file_};
+    return {ast::StringKey{value}, line, source_file_};
   }
   if (is_punct(t, '(')) return parse_dict_key_expression();
   fail("Expected dict key");
@@ -87,7 +87,7 @@ ast::DictKey Parser::parse_dict_key_expression() {
 
 // arguments := ")" | argument { separator argument } [","] ")", after "("; a named argument may
 // follow another argument without a comma.
-std::vector<ast::CallArgument> Parser::parse_call_arguments_after_open() {
+ast::List<ast::CallArgument> Parser::parse_call_arguments_after_open() {
   if (check_punct(')')) {
     advance();
     return {};
@@ -104,7 +104,7 @@ std::vector<ast::CallArgument> Parser::parse_call_arguments_after_open() {
     if (!named_argument_follows()) break;
   }
   expect_punct(')', "Expected ')' after arguments");
-  return arguments.finish();
+  return arguments.finish(b_);
 }
 
 // argument := "..." expression | expression ":" expression | expression
@@ -145,13 +145,13 @@ bool Parser::named_argument_follows() const {
 // Each interpolation is parsed as an expression of its own, numbered from its own line so that
 // its lines are those of the enclosing file. Any failure inside is reported as the
 // interpolation's.
-std::vector<ast::TemplatePart> Parser::parse_template_parts(
+ast::List<ast::TemplatePart> Parser::parse_template_parts(
     const std::vector<TokenTemplatePart>& parts) {
   std::vector<ast::TemplatePart> result;
   result.reserve(parts.size());
   for (const TokenTemplatePart& part : parts) {
     if (part.kind == TokenTemplatePart::Text) {
-      result.push_back({ast::Text{part.text}, part.line, source_file_});
+      result.push_back({ast::Text{b_.text(part.text)}, part.line, source_file_});
       continue;
     }
     auto fail_interpolation = [&] {
@@ -159,7 +159,8 @@ std::vector<ast::TemplatePart> Parser::parse_template_parts(
     };
     // Lexing from the interpolation's line gives the positions that leading line feeds would,
     // without building them.
-    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), source_file_, depth_);
+    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), source_file_, b_.storage(),
+                 depth_);
     ast::Expression expression;
     try {
       expression = inner.parse_expression_root();
@@ -174,7 +175,7 @@ std::vector<ast::TemplatePart> Parser::parse_template_parts(
     ast::SourceFile source_file = expression.source_file();
     result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file)});
   }
-  return result;
+  return b_.list(std::move(result));
 }
 
 }  // namespace tolu::parsing

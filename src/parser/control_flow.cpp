@@ -26,9 +26,9 @@ ast::If Parser::parse_if_statement() {
   if (!match_keyword()) return statement;
   if (check_keyword("if")) {
     DepthGuard guard(*this);
-    statement.else_branch = ast::Statement{parse_if_statement()};
+    statement.else_branch = b_.statement(parse_if_statement());
   } else {
-    statement.else_branch = ast::Statement{ast::Block{parse_block_statement()}};
+    statement.else_branch = b_.statement(ast::Block{parse_block_statement()});
   }
   return statement;
 }
@@ -54,20 +54,23 @@ ast::Switch Parser::parse_switch_statement() {
   expect_punct('{', "Expected '{' before switch body");
   while (match_punct()) {
   }
+  std::vector<ast::SwitchCase> cases;
   while (!check_punct('}')) {
     if (check_keyword("case")) {
       ast::SwitchCase clause;
       clause.line = current_line();
       clause.source_file = source_file_;
       advance();
-      clause.values.push_back(parse_expression_prec(1));
+      ListBuilder values(expression_stack_);
+      values.push(parse_expression_prec(1));
       while (check_punct(',')) {
         advance();
-        clause.values.push_back(parse_expression_prec(1));
+        values.push(parse_expression_prec(1));
       }
+      clause.values = values.finish(b_);
       expect_operator();
       clause.body = parse_switch_consequent();
-      statement.cases.push_back(std::move(clause));
+      cases.push_back(std::move(clause));
     } else if (check_keyword("default")) {
       advance();
       if (!check_operator(":")) fail("Expected ':' after default");
@@ -80,10 +83,11 @@ ast::Switch Parser::parse_switch_statement() {
     }
   }
   advance();
+  statement.cases = b_.list(std::move(cases));
   return statement;
 }
 
-std::optional<std::string> Parser::parse_switch_comparator() {
+std::optional<ast::Name> Parser::parse_switch_comparator() {
   if (!check_operator(":")) return std::nullopt;
   advance();
   const Token& t = current();
@@ -92,13 +96,13 @@ std::optional<std::string> Parser::parse_switch_comparator() {
       (t.kind == TokenKind::Keyword && std::find(kComparatorWords.begin(), kComparatorWords.end(),
                                                  t.text) != kComparatorWords.end());
   if (!accepted) fail("Expected switch comparator operator");
-  std::string comparator(t.text);
+  const ast::Name comparator = token_name(t);
   advance();
   return comparator;
 }
 
 // consequent := { statement { ";" } } up to "case", "default" or "}"
-std::vector<ast::Statement> Parser::parse_switch_consequent() {
+ast::List<ast::Statement> Parser::parse_switch_consequent() {
   ListBuilder body(statement_stack_);
   while (match_punct()) {
   }
@@ -107,7 +111,7 @@ std::vector<ast::Statement> Parser::parse_switch_consequent() {
     while (match_punct()) {
     }
   }
-  return body.finish();
+  return body.finish(b_);
 }
 
 // try := "try" block ("catch" catch-clause)+
@@ -121,15 +125,15 @@ ast::Try Parser::parse_try_statement() {
   return statement;
 }
 
-std::vector<ast::CatchClause> Parser::parse_catch_clauses() {
-  std::vector<ast::CatchClause> catches;
+ast::List<ast::CatchClause> Parser::parse_catch_clauses() {
+  ListBuilder catches(catch_stack_);
   while (check_keyword("catch")) {
     const Line line = current_line();
     advance();
-    catches.push_back(parse_catch_clause(line));
+    catches.push(parse_catch_clause(line));
   }
-  if (catches.empty()) fail("Expected at least one catch block");
-  return catches;
+  if (catches.size() == 0) fail("Expected at least one catch block");
+  return catches.finish(b_);
 }
 
 // catch-clause := ["(" [[TYPE] NAME] ")"] block, after "catch"
@@ -142,10 +146,10 @@ ast::CatchClause Parser::parse_catch_clause(Line line) {
     if (check_punct(')')) {
       advance();
     } else {
-      std::string first = expect_identifier("Expected catch binding");
-      ast::CatchBinding binding{std::move(first), std::nullopt, source_file_};
+      const ast::Name first = expect_identifier("Expected catch binding");
+      ast::CatchBinding binding{first, std::nullopt, source_file_};
       if (current().kind == TokenKind::Identifier) {
-        binding.type_name = std::move(binding.name);
+        binding.type_name = binding.name;
         binding.name = expect_identifier("Expected catch variable name");
       }
       clause.binding = std::move(binding);

@@ -46,7 +46,7 @@ ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
 
 // binary := left OP expression(level + 1), or expression(level) when OP is right-associative
 ast::Expression Parser::parse_binary(ast::Expression left, BinaryOperator op) {
-  std::string spelling(current().text);
+  const ast::Name spelling = token_name(current());
   advance();
   ast::Expression right = parse_expression_prec(op.right_associative ? op.level : op.level + 1);
   if (const int direction = chain_direction(spelling);
@@ -56,14 +56,14 @@ ast::Expression Parser::parse_binary(ast::Expression left, BinaryOperator op) {
   }
   const Line line = left.line();
   ast::SourceFile source_file = left.source_file();
-  return ast::Expression{
+  return b_.expression(
       ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right)}, line,
-      std::move(source_file), std::nullopt};
+      std::move(source_file));
 }
 
 // assignment := target ASSIGN-OP expression [weak]
 ast::Expression Parser::parse_assignment(ast::Expression target) {
-  std::string op(current().text);
+  const ast::Name op = token_name(current());
   advance();
   ast::Expression value = parse_expression_prec(1);
   const bool is_weak = parse_optional_weak_modifier("assignment");
@@ -75,10 +75,9 @@ ast::Expression Parser::parse_assignment(ast::Expression target) {
   }
   const Line line = target.line();
   ast::SourceFile source_file = target.source_file();
-  return ast::Expression{
-      ast::AssignmentExpression{std::move(op), std::move(target), std::move(value), is_weak,
-                                ast::TypeCheck::Unknown},
-      line, std::move(source_file), std::nullopt};
+  return b_.expression(ast::AssignmentExpression{std::move(op), std::move(target), std::move(value),
+                                                 is_weak, ast::TypeCheck::Unknown},
+                       line, std::move(source_file));
 }
 
 // ternary := condition "?" expression ":" expression(3)
@@ -90,9 +89,9 @@ ast::Expression Parser::parse_ternary(ast::Expression condition) {
   ast::Expression else_branch = parse_expression_prec(3);
   const Line line = condition.line();
   ast::SourceFile source_file = condition.source_file();
-  return ast::Expression{
+  return b_.expression(
       ast::TernaryExpression{std::move(condition), std::move(then_branch), std::move(else_branch)},
-      line, std::move(source_file), std::nullopt};
+      line, std::move(source_file));
 }
 
 // fallback := left "?:" expression(3)
@@ -101,12 +100,12 @@ ast::Expression Parser::parse_fallback(ast::Expression left) {
   ast::Expression right = parse_expression_prec(3);
   const Line line = left.line();
   ast::SourceFile source_file = left.source_file();
-  return ast::Expression{ast::FallbackExpression{std::move(left), std::move(right)}, line,
-                         std::move(source_file), std::nullopt};
+  return b_.expression(ast::FallbackExpression{std::move(left), std::move(right)}, line,
+                       std::move(source_file));
 }
 
 // list := CLOSER | expression { "," expression } [","] CLOSER
-std::vector<ast::Expression> Parser::parse_expression_list_until_operator(std::string_view closer) {
+ast::List<ast::Expression> Parser::parse_expression_list_until_operator(std::string_view closer) {
   if (check_operator(closer)) {
     advance();
     return {};
@@ -120,7 +119,7 @@ std::vector<ast::Expression> Parser::parse_expression_list_until_operator(std::s
   }
   if (!check_operator(closer)) fail("Expected collection literal terminator");
   advance();
-  return elements.finish();
+  return elements.finish(b_);
 }
 
 }  // namespace tolu::parsing

@@ -7,8 +7,8 @@ namespace tolu::parsing {
 ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
   const Line line = current_line();
   expect_keyword("function");
-  std::vector<ast::Parameter> parameters = parse_parameter_list();
-  std::optional<std::string> return_type = parse_optional_return_type();
+  ast::List<ast::Parameter> parameters = parse_parameter_list();
+  std::optional<ast::Name> return_type = parse_optional_return_type();
   ast::BlockStatement body = parse_block_statement();
   return make(ast::FunctionExpression{std::move(parameters), std::move(return_type),
                                       std::move(body), is_async},
@@ -19,12 +19,8 @@ ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
 ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
   const Line line = current_line();
   expect_keyword("fn");
-  std::vector<ast::Parameter> parameters;
-  if (check_punct('(')) {
-    parameters = parse_parameter_list();
-  } else {
-    parameters.push_back(parse_parameter());
-  }
+  ast::List<ast::Parameter> parameters =
+      check_punct('(') ? parse_parameter_list() : b_.list_of(parse_parameter());
   if (!check_operator("->")) fail("Expected '->' after lambda parameters");
   advance();
   return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), is_async},

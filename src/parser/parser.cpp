@@ -1,8 +1,8 @@
 // The parser core: cursor, expectations, errors and the stage's entry points.
 #include "parser/parser.h"
 
-#include "lexer/lexer.h"
 #include "base/unicode.h"
+#include "lexer/lexer.h"
 #include "parser/parser_internal.h"
 
 namespace tolu {
@@ -10,10 +10,12 @@ namespace tolu {
 namespace {
 
 // Runs one root production of a parser over the whole source.
+// The tree is built in `storage`.
 template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
-                        Root (parsing::Parser::*production)()) {
-  parsing::Parser parser(source, 1, source_file);
+                        ast::Storage& storage, Root (parsing::Parser::*production)()) {
+  const ast::SourceFile file = ast::Builder(storage).shared(source_file);
+  parsing::Parser parser(source, 1, file, storage);
   try {
     Root root = (parser.*production)();
     if (auto error = parser.lexical_error())
@@ -27,13 +29,24 @@ Result<Root> parse_root(std::string_view source, const std::optional<std::string
 }  // namespace
 
 Result<ast::Program> parse_program_text(std::string_view source,
-                                        const std::optional<std::string>& source_file) {
-  return parse_root(source, source_file, &parsing::Parser::parse_program);
+                                        const std::optional<std::string>& source_file,
+                                        std::unique_ptr<ast::Storage> storage) {
+  if (storage) {
+    storage->clear();
+  } else {
+    storage = std::make_unique<ast::Storage>();
+  }
+  auto program = parse_root(source, source_file, *storage, &parsing::Parser::parse_program);
+  if (program) program.value().storage = std::move(storage);
+  return program;
 }
 
-Result<ast::Expression> parse_expression_text(std::string_view source,
-                                              const std::optional<std::string>& source_file) {
-  return parse_root(source, source_file, &parsing::Parser::parse_expression_root);
+Result<ast::ExpressionTree> parse_expression_text(std::string_view source,
+                                                  const std::optional<std::string>& source_file) {
+  auto storage = std::make_unique<ast::Storage>();
+  auto root = parse_root(source, source_file, *storage, &parsing::Parser::parse_expression_root);
+  if (!root) return std::move(root).error();
+  return ast::ExpressionTree(std::move(root).value(), std::move(storage));
 }
 
 namespace parsing {
@@ -57,8 +70,8 @@ bool is_assignable_target(const ast::Expression& e) {
 }
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
-               unsigned depth)
-    : tokens_(source, first_line), source_file_(std::move(source_file)), depth_(depth) {
+               ast::Storage& storage, unsigned depth)
+    : tokens_(source, first_line), b_(storage), source_file_(source_file), depth_(depth) {
   read_token(0);
   read_token(1);
   previous_line_ = current().line;
@@ -104,11 +117,11 @@ void Parser::expect_keyword(std::string_view word) {
   advance();
 }
 
-std::string Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
+ast::Name Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
   for (std::string_view word : words) {
     if (check_keyword(word)) {
       advance();
-      return std::string(word);
+      return name(word);
     }
   }
   fail("Expected keyword");
@@ -119,22 +132,22 @@ void Parser::expect_operator() {
   advance();
 }
 
-std::string Parser::expect_identifier(std::string_view message) {
+ast::Name Parser::expect_identifier(std::string_view message) {
   const Token& t = current();
   if (t.kind != TokenKind::Identifier) fail(std::string(message));
   if (t.text == "^^") fail("'^^' is reserved for the chain placeholder");
-  std::string name(t.text);
+  const ast::Name spelling = token_name(t);
   advance();
-  return name;
+  return spelling;
 }
 
-std::string Parser::expect_name(std::string_view message) {
+ast::Name Parser::expect_name(std::string_view message) {
   const Token& t = current();
   if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Keyword) fail(std::string(message));
   if (t.text == "^^") fail("'^^' is reserved for the chain placeholder");
-  std::string name(t.text);
+  const ast::Name spelling = token_name(t);
   advance();
-  return name;
+  return spelling;
 }
 
 ToluError Parser::error_current(std::string message) const {
@@ -178,12 +191,14 @@ ast::Program Parser::parse_program() {
   ast::Program program;
   program.line = current_line();
   program.source_file = source_file_;
+  ListBuilder statements(statement_stack_);
   for (;;) {
     while (match_punct()) {
     }
     if (at_eof()) break;
-    program.statements.push_back(parse_statement());
+    statements.push(parse_statement());
   }
+  program.statements = statements.finish(b_);
   return program;
 }
 
@@ -207,7 +222,7 @@ ast::BlockStatement Parser::parse_block_statement() {
     }
     if (check_punct('}')) {
       advance();
-      block.statements = statements.finish();
+      block.statements = statements.finish(b_);
       return block;
     }
     statements.push(parse_statement());

@@ -1,6 +1,7 @@
 // The parser: source text to a syntax tree, through the lexer's tokens.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,12 +12,15 @@
 namespace tolu {
 
 // Lexes and parses a whole program, reading tokens as it goes. A lexical error anywhere in the
-// source is reported before any syntax error. Every node carries a copy of `source_file`.
+// source is reported before any syntax error. Every node refers to one interned `source_file`.
+// The tree is built in `storage` when one is given (cleared first, keeping its memory, so that
+// a caller parsing file after file reuses one), else in a new one; the Program owns it.
 Result<ast::Program> parse_program_text(std::string_view source,
-                                        const std::optional<std::string>& source_file);
+                                        const std::optional<std::string>& source_file,
+                                        std::unique_ptr<ast::Storage> storage = nullptr);
 
 // Lexes and parses `source` as one expression that must use the whole text.
-Result<ast::Expression> parse_expression_text(std::string_view source,
-                                              const std::optional<std::string>& source_file);
+Result<ast::ExpressionTree> parse_expression_text(std::string_view source,
+                                                  const std::optional<std::string>& source_file);
 
 }  // namespace tolu

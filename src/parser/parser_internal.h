@@ -20,6 +20,7 @@
 #include "lexer/lexer.h"
 #include "lexer/token.h"
 #include "parser/operators.h"
+#include "syntax_tree/builder.h"
 #include "syntax_tree/syntax_tree.h"
 
 namespace tolu::parsing {
@@ -40,7 +41,7 @@ class Parser {
  public:
   // Reads `source` as if it started on line `first_line` of its file.
   Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
-         unsigned depth = 0);
+         ast::Storage& storage, unsigned depth = 0);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
@@ -87,10 +88,10 @@ class Parser {
   void consume_commas();
   void expect_punct(char c, std::string_view message);
   void expect_keyword(std::string_view word);
-  std::string expect_keyword_any(std::initializer_list<std::string_view> words);
+  ast::Name expect_keyword_any(std::initializer_list<std::string_view> words);
   void expect_operator();  // ":" after case values
-  std::string expect_identifier(std::string_view message);
-  std::string expect_name(std::string_view message);
+  ast::Name expect_identifier(std::string_view message);
+  ast::Name expect_name(std::string_view message);
   ToluError error_current(std::string message) const;
   [[noreturn]] void fail(std::string message) const;
   std::string token_text(const Token& token) const;
@@ -103,9 +104,14 @@ class Parser {
 
   template <class T>
   ast::Expression make(T payload, Line line) const {
-    return ast::Expression{ast::ExpressionNode(std::move(payload)), line, source_file_,
-                           std::nullopt};
+    return b_.expression(std::move(payload), line, source_file_);
   }
+  template <class T>
+  ast::Statement statement(T node) const {
+    return b_.statement(std::move(node));
+  }
+  ast::Name name(std::string_view text) const { return b_.name(text); }
+  ast::Name token_name(const Token& token) const { return b_.name(token.text); }
 
   // ---- Blocks and statements (statements.cpp) ----
   ast::BlockStatement parse_block_statement();
@@ -122,7 +128,7 @@ class Parser {
   ast::Statement apply_statement_modifier(ast::Statement statement);
   void expect_statement_terminator();
   ast::Statement parse_declaration();
-  ast::DestructuringDeclaration parse_destructuring_declaration(std::string kind, Line line);
+  ast::DestructuringDeclaration parse_destructuring_declaration(ast::Name kind, Line line);
   ast::DeclarationBindingEntry parse_binding_entry();
   ast::For parse_for_statement();
   ast::Import parse_import_statement();
@@ -134,10 +140,10 @@ class Parser {
   ast::If parse_if_statement();
   ast::While parse_while_statement();
   ast::Switch parse_switch_statement();
-  std::optional<std::string> parse_switch_comparator();
-  std::vector<ast::Statement> parse_switch_consequent();
+  std::optional<ast::Name> parse_switch_comparator();
+  ast::List<ast::Statement> parse_switch_consequent();
   ast::Try parse_try_statement();
-  std::vector<ast::CatchClause> parse_catch_clauses();
+  ast::List<ast::CatchClause> parse_catch_clauses();
   ast::CatchClause parse_catch_clause(Line line);
   ast::Return parse_return_statement();
   ast::Throw parse_throw_statement();
@@ -146,14 +152,14 @@ class Parser {
   // ---- Classes, traits and signatures (classes.cpp) ----
   ast::ClassDeclaration parse_class_declaration();
   ast::TraitDeclaration parse_trait_declaration();
-  std::vector<ast::ClassMember> parse_member_body(bool is_class);
-  std::vector<std::string> parse_trait_composition_list();
+  ast::List<ast::ClassMember> parse_member_body(bool is_class);
+  ast::List<ast::Name> parse_trait_composition_list();
   ast::MethodDeclaration parse_method_declaration(bool allow_static);
   ast::FieldDeclaration parse_field_declaration();
-  std::vector<ast::Parameter> parse_parameter_list();
+  ast::List<ast::Parameter> parse_parameter_list();
   ast::Parameter parse_parameter();
-  std::pair<std::optional<std::string>, std::string> parse_typed_name();
-  std::optional<std::string> parse_optional_return_type();
+  std::pair<std::optional<ast::Name>, ast::Name> parse_typed_name();
+  std::optional<ast::Name> parse_optional_return_type();
   bool parse_optional_weak_modifier(std::string_view context);
   ast::BlockStatement empty_body(Line line) const;
 
@@ -163,11 +169,11 @@ class Parser {
   ast::Expression parse_assignment(ast::Expression target);
   ast::Expression parse_ternary(ast::Expression condition);
   ast::Expression parse_fallback(ast::Expression left);
-  std::vector<ast::Expression> parse_expression_list_until_operator(std::string_view closer);
+  ast::List<ast::Expression> parse_expression_list_until_operator(std::string_view closer);
 
   // ---- Prefix, primary and postfix forms (primary.cpp) ----
   ast::Expression parse_prefix_expression();
-  ast::Expression parse_unary(std::string op);
+  ast::Expression parse_unary(ast::Name op);
   ast::Expression parse_placeholder_lambda();
   ast::Expression parse_declaration_expression();
   ast::Expression parse_try_expression();
@@ -176,7 +182,7 @@ class Parser {
   ast::Expression parse_array_literal();
   ast::Expression parse_dict_literal();
   ast::Expression parse_set_literal(std::string_view closer);
-  ast::Expression parse_grouped_unary(std::string name, std::string_view closer);
+  ast::Expression parse_grouped_unary(ast::Name name, std::string_view closer);
   ast::Expression parse_super_call_expression();
   ast::Expression parse_parenthesized_expression();
   ast::Expression parse_postfix_suffixes(ast::Expression expr);
@@ -186,7 +192,7 @@ class Parser {
   ast::Expression parse_member_suffix(ast::Expression object);
   ast::Expression parse_dynamic_member_suffix(ast::Expression object);
   ast::Expression parse_postfix_operator_suffix(ast::Expression operand);
-  std::optional<std::string> match_postfix_condition_keyword();
+  std::optional<ast::Name> match_postfix_condition_keyword();
 
   // ---- Collections, keys, arguments and templates (collections.cpp) ----
   ast::Expression parse_bag_literal();
@@ -195,10 +201,10 @@ class Parser {
   ast::DictKey parse_dict_key_before_colon();
   ast::DictKey parse_dict_key_until_rbrace();
   ast::DictKey parse_dict_key_expression();
-  std::vector<ast::CallArgument> parse_call_arguments_after_open();
+  ast::List<ast::CallArgument> parse_call_arguments_after_open();
   ast::CallArgument parse_call_argument();
   bool named_argument_follows() const;
-  std::vector<ast::TemplatePart> parse_template_parts(const std::vector<TokenTemplatePart>& parts);
+  ast::List<ast::TemplatePart> parse_template_parts(const std::vector<TokenTemplatePart>& parts);
 
   // ---- Functions, lambdas and async forms (functions.cpp) ----
   ast::Expression parse_function_expression_with_async(bool is_async);
@@ -212,6 +218,7 @@ class Parser {
   std::array<LiteralPayload, 2> literals_;
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
+  ast::Builder b_;               // makes every node, list and name in the tree's storage
   ast::SourceFile source_file_;  // shared by every node
   // The stacks the ListBuilders of each element type share.
   std::vector<ast::Statement> statement_stack_;
@@ -219,12 +226,16 @@ class Parser {
   std::vector<ast::CallArgument> argument_stack_;
   std::vector<ast::DictEntry> entry_stack_;
   std::vector<ast::Parameter> parameter_stack_;
+  std::vector<ast::Name> name_stack_;
+  std::vector<ast::ClassMember> member_stack_;
+  std::vector<ast::CatchClause> catch_stack_;
+  std::vector<ast::TemplatePart> part_stack_;
   unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
 };
 
 // Builds the list a production parses on a stack shared by every list of its element type, then
-// moves it into a vector of exactly its size: one allocation per list rather than one per
-// doubling, and no spare capacity left in the tree. Lists nest; an inner list is finished, or
+// moves it into an arena list of exactly its size: no allocation per list beyond the arena's,
+// and no spare capacity left in the tree. Lists nest; an inner list is finished, or
 // dropped by a failure, before the outer one goes on.
 template <class T>
 class ListBuilder {
@@ -235,12 +246,13 @@ class ListBuilder {
   ListBuilder& operator=(const ListBuilder&) = delete;
 
   void push(T item) { stack_.push_back(std::move(item)); }
-  std::vector<T> finish() {
-    std::vector<T> list(std::make_move_iterator(stack_.begin() + start_),
-                        std::make_move_iterator(stack_.end()));
-    stack_.erase(stack_.begin() + start_, stack_.end());
+  ast::List<T> finish(const ast::Builder& builder) {
+    ast::List<T> list =
+        builder.list_moving(stack_.begin() + static_cast<std::ptrdiff_t>(start_), stack_.end());
+    stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(start_), stack_.end());
     return list;
   }
+  std::size_t size() const { return stack_.size() - start_; }
 
  private:
   std::vector<T>& stack_;

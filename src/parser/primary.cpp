@@ -38,22 +38,22 @@ ast::Expression Parser::parse_prefix_expression() {
     if (word == "async") return parse_async_expression();
     if (word == "await") return parse_await_expression();
     if (word == "spawn") return parse_spawn_expression();
-    if (contains(kNamedUnaryOperators, word)) return parse_unary(std::string(word));
+    if (contains(kNamedUnaryOperators, word)) return parse_unary(name(word));
   } else if (t.kind == TokenKind::Operator) {
-    if (contains(kSymbolUnaryOperators, t.text)) return parse_unary(std::string(t.text));
+    if (contains(kSymbolUnaryOperators, t.text)) return parse_unary(token_name(t));
     if (t.text == "->") return parse_placeholder_lambda();
   }
   return parse_postfix_suffixes(parse_primary_expression());
 }
 
 // unary := OP operand, where the operand binds tighter than any binary operator
-ast::Expression Parser::parse_unary(std::string op) {
+ast::Expression Parser::parse_unary(ast::Name op) {
   advance();
   ast::Expression operand = parse_expression_prec(17);
   if ((op == "++" || op == "--") && !is_assignable_target(operand)) {
     fail("invalid target for unary operator '" + op + "'");
   }
-  return make(ast::UnaryExpression{std::move(op), {}, std::move(operand)}, previous_line());
+  return make(ast::UnaryExpression{op, {}, std::move(operand)}, previous_line());
 }
 
 // placeholder-lambda := "->" expression, a function of the chain placeholder "^^"
@@ -61,13 +61,13 @@ ast::Expression Parser::parse_placeholder_lambda() {
   const Line line = current_line();
   advance();
   ast::Parameter placeholder;
-  placeholder.name = "^^";
+  placeholder.name = name("^^");
   placeholder.is_optional = true;
   placeholder.source_file = source_file_;
   placeholder.line = line;
-  std::vector<ast::Parameter> parameters;
-  parameters.push_back(std::move(placeholder));
-  return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), false}, line);
+  return make(
+      ast::LambdaExpression{b_.list_of(std::move(placeholder)), parse_expression_prec(1), false},
+      line);
 }
 
 // declaration-expression := ("let" | "const") typed-name [weak] [":=" expression [weak]]
@@ -104,31 +104,30 @@ ast::Expression Parser::parse_new_expression() {
     ast::SourceFile object_file = class_expression.source_file();
     if (check_operator(".")) {
       advance();
-      std::string name = expect_name("Expected member name after '.'");
-      class_expression =
-          ast::Expression{ast::MemberExpression{std::move(class_expression), std::move(name)},
-                          object_line, std::move(object_file), std::nullopt};
+      const ast::Name member = expect_name("Expected member name after '.'");
+      class_expression = b_.expression(ast::MemberExpression{std::move(class_expression), member},
+                                       object_line, std::move(object_file));
     } else if (check_punct('{')) {
       advance();
       ast::DictKey key = parse_dict_key_until_rbrace();
       expect_punct('}', "Expected '}' after dict access");
       class_expression =
-          ast::Expression{ast::DictAccessExpression{std::move(class_expression), std::move(key)},
-                          object_line, std::move(object_file), std::nullopt};
+          b_.expression(ast::DictAccessExpression{std::move(class_expression), std::move(key)},
+                        object_line, std::move(object_file));
     } else {
       break;
     }
     chain.deepen();
   }
-  std::vector<std::string> traits = parse_trait_composition_list();
+  ast::List<ast::Name> traits = parse_trait_composition_list();
   expect_punct('(', "Expected '(' after class name in new expression");
-  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
   const Line call_line = class_expression.line();
   ast::SourceFile call_file = class_expression.source_file();
-  ast::Expression call{ast::CallExpression{std::move(class_expression), std::move(arguments)},
-                       call_line, std::move(call_file), std::nullopt};
+  ast::Expression call = b_.expression(
+      ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_line, call_file);
   return parse_postfix_suffixes(
-      make(ast::UnaryExpression{"new", std::move(traits), std::move(call)}, line));
+      make(ast::UnaryExpression{name("new"), std::move(traits), std::move(call)}, line));
 }
 
 ast::Expression Parser::parse_primary_expression() {
@@ -136,30 +135,30 @@ ast::Expression Parser::parse_primary_expression() {
   const Line line = t.line;
   switch (t.kind) {
     case TokenKind::Identifier: {
-      std::string name(t.text);
+      const ast::Name identifier = token_name(t);
       advance();
-      return make(ast::Identifier{std::move(name), std::nullopt}, line);
+      return make(ast::Identifier{identifier, std::nullopt}, line);
     }
     case TokenKind::Number: {
-      std::string text(t.text);
+      const std::string_view text = b_.text(t.text);
       advance();
-      return make(ast::NumberLiteral{std::move(text)}, line);
+      return make(ast::NumberLiteral{text}, line);
     }
     case TokenKind::String: {
-      std::string value = std::move(take_literal().value);
+      const std::string_view value = b_.text(literal(t).value);
       advance();
-      return make(ast::StringLiteral{std::move(value)}, line);
+      return make(ast::StringLiteral{value}, line);
     }
     case TokenKind::BinaryString: {
-      std::vector<std::uint8_t> bytes = std::move(take_literal().bytes);
+      ast::List<std::uint8_t> bytes = b_.list(literal(t).bytes);
       advance();
       return make(ast::BinaryStringLiteral{std::move(bytes)}, line);
     }
     case TokenKind::Regex: {
       LiteralPayload payload = take_literal();
       advance();
-      return make(ast::RegexLiteral{std::move(payload.value), parse_template_parts(payload.parts),
-                                    std::move(payload.flags), std::nullopt},
+      return make(ast::RegexLiteral{b_.text(payload.value), parse_template_parts(payload.parts),
+                                    b_.text(payload.flags), std::nullopt},
                   line);
     }
     case TokenKind::Template: {
@@ -184,8 +183,8 @@ ast::Expression Parser::parse_primary_expression() {
       if (t.text == "<<<") return parse_bag_literal();
       if (t.text == "<<") return parse_set_literal(">>");
       if (t.text == "«") return parse_set_literal("»");
-      if (t.text == "⌊") return parse_grouped_unary("floor", "⌋");
-      if (t.text == "⌈") return parse_grouped_unary("ceil", "⌉");
+      if (t.text == "⌊") return parse_grouped_unary(name("floor"), "⌋");
+      if (t.text == "⌈") return parse_grouped_unary(name("ceil"), "⌉");
       break;
     case TokenKind::Punct:
       if (t.text[0] == '(') {
@@ -216,7 +215,7 @@ ast::Expression Parser::parse_array_literal() {
     consume_commas();
   }
   expect_punct(']', "Expected ']' after array literal");
-  return make(ast::ArrayLiteral{elements.finish(), std::nullopt}, line);
+  return make(ast::ArrayLiteral{elements.finish(b_), std::nullopt}, line);
 }
 
 // dict := "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
@@ -231,7 +230,7 @@ ast::Expression Parser::parse_dict_literal() {
     consume_commas();
   }
   expect_punct('}', "Expected '}' after dict literal");
-  return make(ast::DictLiteral{entries.finish(), std::nullopt}, line);
+  return make(ast::DictLiteral{entries.finish(b_), std::nullopt}, line);
 }
 
 // set := ("<<" list ">>") | ("«" list "»")
@@ -242,7 +241,7 @@ ast::Expression Parser::parse_set_literal(std::string_view closer) {
 }
 
 // grouped-unary := "⌊" expression "⌋" | "⌈" expression "⌉"
-ast::Expression Parser::parse_grouped_unary(std::string name, std::string_view closer) {
+ast::Expression Parser::parse_grouped_unary(ast::Name name, std::string_view closer) {
   const Line line = current_line();
   advance();
   ast::Expression operand = parse_expression_prec(1);
@@ -297,9 +296,9 @@ ast::Expression Parser::parse_call_suffix(ast::Expression callee) {
   const Line line = callee.line();
   ast::SourceFile source_file = callee.source_file();
   advance();
-  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  return {ast::CallExpression{std::move(callee), std::move(arguments)}, line,
-          std::move(source_file), std::nullopt};
+  ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  return b_.expression(ast::CallExpression{std::move(callee), std::move(arguments)}, line,
+                       source_file);
 }
 
 ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
@@ -308,17 +307,16 @@ ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
   advance();
   ast::DictKey key = parse_dict_key_until_rbrace();
   expect_punct('}', "Expected '}' after dict access");
-  return {ast::DictAccessExpression{std::move(object), std::move(key)}, line,
-          std::move(source_file), std::nullopt};
+  return b_.expression(ast::DictAccessExpression{std::move(object), std::move(key)}, line,
+                       source_file);
 }
 
 ast::Expression Parser::parse_member_suffix(ast::Expression object) {
   const Line line = object.line();
   ast::SourceFile source_file = object.source_file();
   advance();
-  std::string name = expect_name("Expected member name after '.'");
-  return {ast::MemberExpression{std::move(object), std::move(name)}, line, std::move(source_file),
-          std::nullopt};
+  const ast::Name member = expect_name("Expected member name after '.'");
+  return b_.expression(ast::MemberExpression{std::move(object), member}, line, source_file);
 }
 
 ast::Expression Parser::parse_dynamic_member_suffix(ast::Expression object) {
@@ -328,20 +326,21 @@ ast::Expression Parser::parse_dynamic_member_suffix(ast::Expression object) {
   ast::Expression member = parse_expression_prec(1);
   expect_punct(')', "Expected ')' after dynamic member expression");
   expect_punct('(', "Expected '(' after dynamic member");
-  std::vector<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  return {ast::DynamicMemberCall{std::move(object), std::move(member), std::move(arguments)}, line,
-          std::move(source_file), std::nullopt};
+  ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
+  return b_.expression(
+      ast::DynamicMemberCall{std::move(object), std::move(member), std::move(arguments)}, line,
+      source_file);
 }
 
 // The target error is reported at the token after the operator.
 ast::Expression Parser::parse_postfix_operator_suffix(ast::Expression operand) {
-  std::string op(current().text);
+  const ast::Name op = token_name(current());
   advance();
   if (!is_assignable_target(operand)) fail("invalid target for unary operator '" + op + "'");
   const Line line = operand.line();
   ast::SourceFile source_file = operand.source_file();
-  return {ast::PostfixExpression{std::move(op), std::move(operand)}, line, std::move(source_file),
-          std::nullopt};
+  return b_.expression(ast::PostfixExpression{std::move(op), std::move(operand)}, line,
+                       source_file);
 }
 
 // index-or-slice := "[" (expression "]" | [expression] ":" [expression] "]")
@@ -354,8 +353,8 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
     ast::Expression first = parse_expression_prec(1);
     if (check_punct(']')) {
       advance();
-      return ast::Expression{ast::IndexExpression{std::move(object), std::move(first)}, line,
-                             std::move(source_file), std::nullopt};
+      return b_.expression(ast::IndexExpression{std::move(object), std::move(first)}, line,
+                           std::move(source_file));
     }
     if (!check_operator(":")) fail("Expected ']' after index");
     start = std::move(first);
@@ -364,13 +363,13 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   std::optional<ast::Expression> end;
   if (!check_punct(']')) end = parse_expression_prec(1);
   expect_punct(']', "Expected ']' after slice");
-  return ast::Expression{ast::SliceExpression{std::move(object), std::move(start), std::move(end)},
-                         line, std::move(source_file), std::nullopt};
+  return b_.expression(ast::SliceExpression{std::move(object), std::move(start), std::move(end)},
+                       line, std::move(source_file));
 }
 
-std::optional<std::string> Parser::match_postfix_condition_keyword() {
+std::optional<ast::Name> Parser::match_postfix_condition_keyword() {
   if (!check_keyword("if") && !check_keyword("unless")) return std::nullopt;
-  std::string keyword(current().text);
+  const ast::Name keyword = token_name(current());
   advance();
   return keyword;
 }

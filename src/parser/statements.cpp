@@ -44,7 +44,7 @@ ast::Statement Parser::parse_statement() {
 // dispatch keeps no temporaries of its own: deeply nested statements stay cheap on the stack.
 template <auto Parse>
 ast::Statement Parser::statement_of() {
-  return ast::Statement{ast::StatementNode{(this->*Parse)()}};
+  return b_.statement((this->*Parse)());
 }
 
 Parser::StatementParser Parser::statement_parser_for(const Token& t) {
@@ -117,17 +117,16 @@ ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
     body.source_file = source_file;
     body.line = line;
     body.needs_lexical_scope = false;
-    body.statements.push_back(std::move(statement));
-    return {ast::For{"^^", "const", std::move(iterable), std::move(body), std::nullopt,
-                     std::move(source_file), line}};
+    body.statements = b_.list_of(std::move(statement));
+    return b_.statement(ast::For{name("^^"), name("const"), std::move(iterable), std::move(body),
+                                 std::nullopt, source_file, line});
   }
   if (auto keyword = match_postfix_condition_keyword()) {
     ast::Expression condition = parse_expression_prec(1);
     const Line line = statement.line();
     ast::SourceFile source_file = statement.source_file();
-    return {ast::PostfixConditional{
-        ast::PostfixConditionalStatement{std::move(*keyword), std::move(condition),
-                                         std::move(statement), std::move(source_file), line}}};
+    return b_.statement(ast::PostfixConditional{ast::PostfixConditionalStatement{
+        *keyword, std::move(condition), std::move(statement), source_file, line}});
   }
   return statement;
 }
@@ -142,10 +141,10 @@ void Parser::expect_statement_terminator() {
 // [weak]])
 ast::Statement Parser::parse_declaration() {
   const Line line = current_line();
-  std::string kind = expect_keyword_any({"let", "const"});
-  if (check_punct('{')) return {parse_destructuring_declaration(std::move(kind), line)};
+  const ast::Name kind = expect_keyword_any({"let", "const"});
+  if (check_punct('{')) return b_.statement(parse_destructuring_declaration(kind, line));
   ast::VariableDeclaration declaration;
-  declaration.kind = std::move(kind);
+  declaration.kind = kind;
   declaration.line = line;
   declaration.source_file = source_file_;
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
@@ -155,13 +154,13 @@ ast::Statement Parser::parse_declaration() {
     declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
   }
-  return {std::move(declaration)};
+  return b_.statement(std::move(declaration));
 }
 
 // pattern := "{" { "," } [ entry { { "," } entry } ] { "," } "}"
-ast::DestructuringDeclaration Parser::parse_destructuring_declaration(std::string kind, Line line) {
+ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name kind, Line line) {
   ast::DestructuringDeclaration declaration;
-  declaration.kind = std::move(kind);
+  declaration.kind = kind;
   declaration.line = line;
   declaration.source_file = source_file_;
   ast::DeclarationBindingPattern& pattern = declaration.pattern;
@@ -170,21 +169,23 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(std::strin
   advance();
   consume_commas();
   std::vector<std::uint32_t> columns;  // of each entry's first token, for the duplicate error
+  std::vector<ast::DeclarationBindingEntry> entries;
   while (!check_punct('}')) {
     columns.push_back(current().column);
-    pattern.entries.push_back(parse_binding_entry());
+    entries.push_back(parse_binding_entry());
     consume_commas();
   }
   advance();
   std::unordered_set<std::string_view> seen;
-  for (std::size_t i = 0; i < pattern.entries.size(); ++i) {
-    const auto& entry = pattern.entries[i];
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& entry = entries[i];
     if (seen.insert(entry.name).second) continue;
     throw ParseFailure{ToluError::with_source_file(
         ToluError::located(ErrorKind::Syntax, entry.line, columns[i],
                            "Duplicate unpacked binding '" + entry.name + "' in declaration"),
         source_file_.to_optional())};
   }
+  pattern.entries = b_.list(std::move(entries));
   if (!check_operator(":=")) fail("Expected ':=' after declaration binding pattern");
   advance();
   declaration.initializer = parse_expression_prec(1);
@@ -197,8 +198,8 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
   entry.line = current_line();
   entry.source_file = source_file_;
   const Token& first = current();
-  auto name_key = [&](std::string name, Line line) {
-    return ast::DictKey{ast::NameKey{std::move(name)}, line, source_file_};
+  auto name_key = [&](ast::Name name, Line line) {
+    return ast::DictKey{ast::NameKey{name}, line, source_file_};
   };
   if (first.kind == TokenKind::Keyword || first.kind == TokenKind::String || check_punct('(') ||
       first.kind == TokenKind::Template) {
@@ -213,19 +214,19 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
     std::tie(entry.type_annotation, entry.name) = parse_typed_name();
   } else if (first.kind == TokenKind::Identifier) {
     const Line key_line = first.line;
-    std::string word(first.text);
+    const ast::Name word = token_name(first);
     advance();
     if (current().kind == TokenKind::Identifier) {
-      entry.type_annotation = std::move(word);
+      entry.type_annotation = word;
       entry.name = expect_name("Expected identifier");
       entry.key = name_key(entry.name, key_line);
     } else if (check_operator(":")) {
       advance();
-      entry.key = name_key(std::move(word), key_line);
+      entry.key = name_key(word, key_line);
       std::tie(entry.type_annotation, entry.name) = parse_typed_name();
     } else {
       entry.key = name_key(word, key_line);
-      entry.name = std::move(word);
+      entry.name = word;
     }
   } else {
     fail("Expected unpacked binding in declaration");
@@ -246,13 +247,13 @@ ast::For Parser::parse_for_statement() {
   advance();
   expect_punct('(', "Expected '(' after for");
   if (check_keyword("const") || check_keyword("let")) {
-    loop.binding_kind = std::string(current().text);
+    loop.binding_kind = token_name(current());
     advance();
     loop.variable = expect_identifier("Expected loop variable");
     expect_keyword("in");
   } else {
-    loop.variable = "^^";
-    loop.binding_kind = "const";
+    loop.variable = name("^^");
+    loop.binding_kind = name("const");
   }
   loop.iterable = parse_expression_prec(1);
   expect_punct(')', "Expected ')' after for header");
@@ -267,11 +268,13 @@ ast::Import Parser::parse_import_statement() {
   import.line = current_line();
   import.source_file = source_file_;
   advance();
+  std::string module_path;
   while (!check_keyword("try") && !check_keyword("import")) {
     if (at_eof()) fail("Expected keyword 'import' after module path");
-    import.module_path += token_text(current());
+    module_path += token_text(current());
     advance();
   }
+  import.module_path = b_.text(module_path);
   if (check_keyword("try")) {
     advance();
     import.is_try = true;
@@ -281,6 +284,7 @@ ast::Import Parser::parse_import_statement() {
     advance();
     import.imports_all = true;
   } else {
+    std::vector<ast::ImportSpecifier> specifiers;
     for (;;) {
       ast::ImportSpecifier specifier;
       specifier.line = current_line();
@@ -292,15 +296,16 @@ ast::Import Parser::parse_import_statement() {
       } else {
         specifier.local_name = specifier.name;
       }
-      import.specifiers.push_back(std::move(specifier));
+      specifiers.push_back(std::move(specifier));
       if (!check_punct(',')) break;
       advance();
     }
+    import.specifiers = b_.list(std::move(specifiers));
   }
   const Line condition_line = current_line();
   if (auto keyword = match_postfix_condition_keyword()) {
-    import.condition = ast::PostfixCondition{std::move(*keyword), parse_expression_prec(1),
-                                             source_file_, condition_line};
+    import.condition =
+        ast::PostfixCondition{*keyword, parse_expression_prec(1), source_file_, condition_line};
   }
   return import;
 }
@@ -340,14 +345,14 @@ ast::Output Parser::parse_output_statement() {
     advance();
     arguments.push(parse_expression_prec(1));
   }
-  output.arguments = arguments.finish();
+  output.arguments = arguments.finish(b_);
   return output;
 }
 
 ast::LoopControl Parser::parse_loop_control() {
   const Line line = current_line();
-  std::string keyword = expect_keyword_any({"next", "continue", "last"});
-  return {std::move(keyword), source_file_, line};
+  const ast::Name keyword = expect_keyword_any({"next", "continue", "last"});
+  return {keyword, source_file_, line};
 }
 
 }  // namespace tolu::parsing

@@ -129,7 +129,7 @@ class Validator {
     }
   }
 
-  void declare_parameters(const std::vector<Parameter>& parameters, Context context) {
+  void declare_parameters(const List<Parameter>& parameters, Context context) {
     for (const Parameter& p : parameters) {
       if (p.default_value) validate_expression(*p.default_value, context);
       declare_name(p.name, p.line, false);
@@ -138,7 +138,7 @@ class Validator {
 
   // ---- Statements ----
 
-  void validate_statements(const std::vector<Statement>& statements, Context context) {
+  void validate_statements(const List<Statement>& statements, Context context) {
     for (const Statement& s : statements) validate_statement(s, context);
   }
 
@@ -296,7 +296,7 @@ class Validator {
     ScopeGuard scope(scopes_);
     std::unordered_map<std::string_view, bool> methods;
     std::unordered_set<std::string_view> nested;
-    auto declare_nested = [&](const std::string& name, Line line) {
+    auto declare_nested = [&](Name name, Line line) {
       if (!nested.insert(name).second)
         fail("Redeclaration of '" + name + "' in the same scope", line);
     };

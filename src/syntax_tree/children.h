@@ -10,10 +10,10 @@
 // The slots a visitor may take:
 //   Expression, std::optional<Expression>        a child expression, or an optional one
 //   Statement, std::optional<Statement>          a child statement (an else branch is optional)
-//   std::vector<Statement>                       a statement list as a whole, so that a walker
-//   std::optional<std::vector<Statement>>        can splice it (a switch's default body)
+//   List<Statement>                              a statement list as a whole, so that a walker
+//   std::optional<List<Statement>>               can replace it (a switch's default body)
 //   BlockStatement, std::optional<BlockStatement>
-//   std::vector<Parameter>, DictKey, std::vector<TemplatePart>
+//   List<Parameter>, DictKey, List<TemplatePart>
 //   and any record or tagged union in the tree (CatchClause, SwitchCase, ClassMember, ...).
 // A slot the visitor does not take is looked through: a list or an optional hands on its items,
 // a record or tagged union its fields. Expressions and statements are never looked through, since
@@ -26,7 +26,6 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "syntax_tree/fields.h"
 
@@ -50,17 +49,18 @@ inline constexpr bool kIsOptional<std::optional<T>> = true;
 template <class T>
 inline constexpr bool kIsVector = false;
 template <class T>
-inline constexpr bool kIsVector<std::vector<T>> = true;
+inline constexpr bool kIsVector<List<T>> = true;
 
 // Fields that hold no part of the tree: names, flags, numbers, positions and lists of them.
 template <class T>
 inline constexpr bool kIsLeaf =
-    std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, std::string> ||
-    std::is_same_v<T, SharedName> || std::is_same_v<T, SwitchIndexEntry>;
+    std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, Name> ||
+    std::is_same_v<T, std::string_view> || std::is_same_v<T, SharedName> ||
+    std::is_same_v<T, SwitchIndexEntry>;
 template <class T>
 inline constexpr bool kIsLeaf<std::optional<T>> = kIsLeaf<T>;
 template <class T>
-inline constexpr bool kIsLeaf<std::vector<T>> = kIsLeaf<T>;
+inline constexpr bool kIsLeaf<List<T>> = kIsLeaf<T>;
 
 // The tagged unions whose alternatives are listed by describe() and whose common fields are not.
 template <class T>

@@ -11,7 +11,8 @@ concept Record = requires {
   T::kName;
 };
 
-Json json_of(const std::string& text);
+Json json_of(std::string_view text);
+Json json_of(Name name);
 Json json_of(bool value);
 Json json_of(std::uint64_t number);
 Json json_of(std::uint8_t byte);
@@ -19,7 +20,7 @@ Json json_of(TypeCheck check);
 template <class T>
 Json json_of(const std::optional<T>& optional);
 template <class T>
-Json json_of(const std::vector<T>& items);
+Json json_of(const List<T>& items);
 Json json_of(const Expression& expression);
 Json json_of(const Statement& statement);
 Json json_of(const DictKey& key);
@@ -52,8 +53,11 @@ Json tagged(const Variant& node) {
   return object;
 }
 
-Json json_of(const std::string& text) {
-  return text;
+Json json_of(std::string_view text) {
+  return std::string(text);
+}
+Json json_of(Name name) {
+  return name.str();
 }
 Json json_of(bool value) {
   return value;
@@ -69,7 +73,7 @@ Json json_of(TypeCheck check) {
 }
 
 Json json_of(const SourceFile& file) {
-  return file ? Json(*file) : Json(nullptr);
+  return file ? Json(std::string(*file)) : Json(nullptr);
 }
 
 template <class T>
@@ -78,7 +82,7 @@ Json json_of(const std::optional<T>& optional) {
 }
 
 template <class T>
-Json json_of(const std::vector<T>& items) {
+Json json_of(const List<T>& items) {
   Json array = Json::array();
   for (const T& item : items) array.push_back(json_of(item));
   return array;

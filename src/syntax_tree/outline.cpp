@@ -15,7 +15,9 @@ concept Record = requires {
 template <class T>
 struct IsScalar : std::false_type {};
 template <>
-struct IsScalar<std::string> : std::true_type {};
+struct IsScalar<Name> : std::true_type {};
+template <>
+struct IsScalar<std::string_view> : std::true_type {};
 template <>
 struct IsScalar<bool> : std::true_type {};
 template <>
@@ -23,9 +25,9 @@ struct IsScalar<std::uint64_t> : std::true_type {};
 template <>
 struct IsScalar<TypeCheck> : std::true_type {};
 template <>
-struct IsScalar<std::vector<std::string>> : std::true_type {};
+struct IsScalar<List<Name>> : std::true_type {};
 template <>
-struct IsScalar<std::vector<std::uint8_t>> : std::true_type {};
+struct IsScalar<List<std::uint8_t>> : std::true_type {};
 template <class T>
 struct IsScalar<std::optional<T>> : IsScalar<T> {};
 
@@ -72,15 +74,15 @@ class Outline {
   template <class T>
   static std::string positions(const T& value) {
     std::string text = " line=" + std::to_string(value.line);
-    if (value.source_file) text += " source_file=\"" + *value.source_file + "\"";
+    if (value.source_file) text += " source_file=\"" + std::string(*value.source_file) + "\"";
     return text;
   }
 
   template <class T>
   void expression_line(const std::string& label, const T& alternative, const Expression& e) {
     std::string suffix = " line=" + std::to_string(e.line());
-    if (e.source_file()) suffix += " source_file=\"" + *e.source_file() + "\"";
-    if (e.inferred_type()) suffix += " : " + *e.inferred_type();
+    if (e.source_file()) suffix += " source_file=\"" + std::string(*e.source_file()) + "\"";
+    if (e.inferred_type()) suffix += " : " + std::string(*e.inferred_type());
     record(label, alternative, suffix);
   }
 
@@ -105,18 +107,24 @@ class Outline {
     }
   }
 
-  static std::string scalar_text(const std::string& s) { return "\"" + s + "\""; }
+  static std::string scalar_text(std::string_view s) {
+    std::string text = "\"";
+    text.append(s);
+    text.push_back('"');
+    return text;
+  }
+  static std::string scalar_text(Name s) { return scalar_text(s.view()); }
   static std::string scalar_text(bool b) { return b ? "true" : "false"; }
   static std::string scalar_text(std::uint64_t n) { return std::to_string(n); }
   static std::string scalar_text(TypeCheck t) { return std::to_string(static_cast<int>(t)); }
   // "[a, b]" for a list of words (nothing for none), "[1 2]" for bytes.
   template <class Item>
-  static std::string list_text(const std::vector<Item>& items, std::string_view separator) {
+  static std::string list_text(const List<Item>& items, std::string_view separator) {
     std::string text = "[";
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (i > 0) text.append(separator);
-      if constexpr (std::is_same_v<Item, std::string>) {
-        text.append(items[i]);
+      if constexpr (std::is_same_v<Item, Name>) {
+        text.append(items[i].view());
       } else {
         text.append(std::to_string(items[i]));
       }
@@ -124,12 +132,10 @@ class Outline {
     text.push_back(']');
     return text;
   }
-  static std::string scalar_text(const std::vector<std::string>& words) {
+  static std::string scalar_text(const List<Name>& words) {
     return words.empty() ? "" : list_text(words, ", ");
   }
-  static std::string scalar_text(const std::vector<std::uint8_t>& bytes) {
-    return list_text(bytes, " ");
-  }
+  static std::string scalar_text(const List<std::uint8_t>& bytes) { return list_text(bytes, " "); }
   template <class T>
   static std::string scalar_text(const std::optional<T>& o) {
     return o ? scalar_text(*o) : "";

@@ -1,11 +1,25 @@
-// The syntax tree: a plain owning tree (no sharing, no parent links) built by the parser,
-// checked by the validator and annotated in place by the inferencer and the optimizer.
+// The syntax tree: a plain tree (no sharing, no parent links) built by the parser, checked by
+// the validator and annotated in place by the inferencer and the optimizer.
 //
-// Tagged unions are std::variant. Expression and Statement are handles that own their node on
-// the heap (copying one copies the subtree), so a node holds its children directly, lists of them
-// are plain vectors, and moving a subtree moves one pointer. Every node type has a static kName,
-// the variant or record name used by the printers; describe() in fields.h lists each type's fields
-// for them.
+// Every node, list and string of a tree lives in the arena of the Storage its root owns (a
+// Program, or the ExpressionTree of the expression entry point), so nodes are trivially
+// destructible and destroying the root frees a few chunks and nothing else. Tagged unions are
+// std::variant. Expression and Statement are handles: one pointer to a node in the arena.
+// Lists are List<T> (base/list.h), built once at their final size. Identifiers, keywords,
+// operators and type names are Names interned in the storage's NameTable; literal text is a
+// std::string_view into the arena. Every node type has a static kName, the variant or record
+// name used by the printers; describe() in fields.h lists each type's fields for them.
+//
+// Making, copying and keeping a tree:
+//   - Nodes are made through a Builder (syntax_tree/builder.h) over the Storage that will hold
+//     them: builder.name("x"), builder.list(...), builder.expression(node, line, file),
+//     builder.statement(node). The parser and the optimizer build through it and nothing else.
+//   - Handles move (the moved-from handle is empty) but never copy: a copy of a subtree is
+//     made explicitly with clone() (syntax_tree/clone.h) into a given Builder's storage, which
+//     may be the same tree's or another's. == compares whole subtrees, as before.
+//   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
+//     it moves one pointer to the storage and leaves every node where it was. Names of
+//     different storages compare by text, so trees from different programs compare as before.
 #pragma once
 
 #include <cstdint>
@@ -16,39 +30,57 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
-#include <vector>
+
+#include "base/arena.h"
+#include "base/list.h"
+#include "base/name.h"
 
 namespace tolu::ast {
 
-using Line = std::uint64_t;
-using OptionalType = std::optional<std::string>;
+using tolu::List;
+using tolu::Name;
 
-// An immutable name that many nodes share, or none: the file a node came from, or the type
-// the inferencer gave an expression. Copies share one string, so a node pays a pointer for it.
-// Reads like a std::optional<std::string>.
+using Line = std::uint64_t;
+using OptionalType = std::optional<Name>;
+
+// What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point
+// into it; a root holds it by unique_ptr. clear() forgets the tree and keeps the memory.
+struct Storage {
+  explicit Storage(std::size_t first_chunk = Arena::kDefaultFirstChunk) : arena(first_chunk) {}
+  Storage(const Storage&) = delete;
+  Storage& operator=(const Storage&) = delete;
+  void clear() {
+    names.clear();
+    arena.reset();
+  }
+
+  Arena arena;
+  NameTable names{arena};
+};
+
+// An interned name that many nodes share, or none: the file a node came from, or the type the
+// inferencer gave an expression. One copy per storage, a pointer per node. Reads like a
+// std::optional<std::string>, except that * gives a std::string_view.
 class SharedName {
  public:
   SharedName() = default;
   SharedName(std::nullopt_t) {}
-  SharedName(std::string name) : name_(std::make_shared<const std::string>(std::move(name))) {}
-  SharedName(const char* name) : SharedName(std::string(name)) {}
-  SharedName(const std::optional<std::string>& name) {
-    if (name) name_ = std::make_shared<const std::string>(*name);
-  }
+  // `name` must be interned; `present` tells an empty name from none.
+  SharedName(Name name, bool present = true) : name_(name), present_(present) {}
 
-  bool has_value() const { return name_ != nullptr; }
-  explicit operator bool() const { return has_value(); }
-  const std::string& operator*() const { return *name_; }
-  const std::string* operator->() const { return name_.get(); }
+  bool has_value() const { return present_; }
+  explicit operator bool() const { return present_; }
+  std::string_view operator*() const { return name_.view(); }
+  Name name() const { return name_; }
   std::optional<std::string> to_optional() const {
-    return name_ ? std::optional<std::string>(*name_) : std::nullopt;
+    return present_ ? std::optional<std::string>(name_.str()) : std::nullopt;
   }
 
   friend bool operator==(const SharedName& a, const SharedName& b) {
-    return a.name_ == b.name_ || (a.name_ && b.name_ && *a.name_ == *b.name_);
+    return a.present_ == b.present_ && a.name_ == b.name_;
   }
   friend bool operator==(const SharedName& a, std::string_view name) {
-    return a.name_ && *a.name_ == name;
+    return a.present_ && a.name_ == name;
   }
   friend bool operator==(const SharedName& a, const char* name) {
     return a == std::string_view(name);
@@ -56,10 +88,11 @@ class SharedName {
   friend bool operator==(const SharedName& a, const std::string& name) {
     return a == std::string_view(name);
   }
-  friend bool operator==(const SharedName& a, std::nullopt_t) { return !a.name_; }
+  friend bool operator==(const SharedName& a, std::nullopt_t) { return !a.present_; }
 
  private:
-  std::shared_ptr<const std::string> name_;
+  Name name_;
+  bool present_ = false;
 };
 
 using SourceFile = SharedName;
@@ -71,43 +104,38 @@ enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 struct ExpressionData;
 struct StatementData;
 
-// Owns one T on the heap and copies it deeply. It keeps a large, rarely used alternative of a
-// node's variant out of line, so that it does not widen every node of that kind, and it is the
-// storage of the node owners below. Only a default-constructed or moved-from box is empty.
+// A node of the arena held out of line: a large, rarely used alternative of a node's variant,
+// so that it does not widen every node of that kind. Moves like a handle; == compares nodes.
 template <class T>
-class Box {
+class Indirect {
  public:
-  Box() = default;
-  Box(T value) : p_(std::make_unique<T>(std::move(value))) {}
-  // Builds the T in place from `args`, saving a move.
-  template <class... Args>
-  explicit Box(std::in_place_t, Args&&... args)
-      : p_(std::make_unique<T>(std::forward<Args>(args)...)) {}
-  Box(const Box& other) : p_(other.p_ ? std::make_unique<T>(*other.p_) : nullptr) {}
-  Box(Box&&) noexcept = default;
-  Box& operator=(const Box& other) {
-    if (this != &other) p_ = other.p_ ? std::make_unique<T>(*other.p_) : nullptr;
+  Indirect() = default;
+  explicit Indirect(T* p) : p_(p) {}
+  Indirect(Indirect&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  Indirect& operator=(Indirect&& other) noexcept {
+    p_ = std::exchange(other.p_, nullptr);
     return *this;
   }
-  Box& operator=(Box&&) noexcept = default;
-  ~Box() = default;
+  Indirect(const Indirect&) = delete;
+  Indirect& operator=(const Indirect&) = delete;
+  ~Indirect() = default;
 
   T& operator*() { return *p_; }
   const T& operator*() const { return *p_; }
-  T* operator->() { return p_.get(); }
-  const T* operator->() const { return p_.get(); }
-  T* get() { return p_.get(); }
-  const T* get() const { return p_.get(); }
+  T* operator->() { return p_; }
+  const T* operator->() const { return p_; }
+  T* get() { return p_; }
+  const T* get() const { return p_; }
 
-  friend bool operator==(const Box& a, const Box& b) {
+  friend bool operator==(const Indirect& a, const Indirect& b) {
     return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
   }
 
  private:
-  std::unique_ptr<T> p_;
+  T* p_ = nullptr;
 };
 
-// The large, rarely used node types, kept in boxes inside their variants.
+// The large, rarely used node types, kept out of line inside their variants.
 struct RegexLiteral;
 struct UnaryExpression;
 struct AssignmentExpression;
@@ -146,15 +174,15 @@ inline constexpr bool kBoxed = BoxedNodes::contains<T>;
 
 // The type a variant keeps for the node type T.
 template <class T>
-using Stored = std::conditional_t<kBoxed<T>, Box<T>, T>;
+using Stored = std::conditional_t<kBoxed<T>, Indirect<T>, T>;
 
 // The node type inside a variant's alternative.
 template <class T>
-T& unbox(Box<T>& box) {
+T& unbox(Indirect<T>& box) {
   return *box;
 }
 template <class T>
-const T& unbox(const Box<T>& box) {
+const T& unbox(const Indirect<T>& box) {
   return *box;
 }
 template <class T>
@@ -162,22 +190,30 @@ T& unbox(T& node) {
   return node;
 }
 
-// std::visit over a node variant, handing `f` the node types rather than their boxes.
+// std::visit over a node variant, handing `f` the node types rather than their indirections.
 template <class F, class Variant>
 decltype(auto) visit_node(F&& f, Variant&& node) {
   return std::visit([&](auto& alternative) -> decltype(auto) { return f(unbox(alternative)); },
                     node);
 }
 
-// Owns one node on the heap. Copying copies the node and so the whole subtree; moving moves a
-// pointer. Only a default-constructed or moved-from owner is empty, and the parser never leaves
-// one in a tree. Member templates are instantiated where Data is complete.
+// A handle to one node in an arena. Moving moves the pointer and empties the source; there is
+// no copy (see clone()). Only a default-constructed or moved-from handle is empty, and the
+// parser never leaves one in a tree. Member templates are instantiated where Data is complete.
 template <class Data>
 class NodeOwner {
  public:
   NodeOwner() = default;
+  NodeOwner(NodeOwner&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  NodeOwner& operator=(NodeOwner&& other) noexcept {
+    p_ = std::exchange(other.p_, nullptr);
+    return *this;
+  }
+  NodeOwner(const NodeOwner&) = delete;
+  NodeOwner& operator=(const NodeOwner&) = delete;
+  ~NodeOwner() = default;
 
-  bool empty() const { return p_.get() == nullptr; }
+  bool empty() const { return p_ == nullptr; }
   auto& node() { return p_->node; }
   const auto& node() const { return p_->node; }
   template <class T>
@@ -194,20 +230,24 @@ class NodeOwner {
   bool is() const {
     return std::holds_alternative<Stored<T>>(p_->node);
   }
+  Data* data() { return p_; }
+  const Data* data() const { return p_; }
 
-  friend bool operator==(const NodeOwner&, const NodeOwner&) = default;
+  friend bool operator==(const NodeOwner& a, const NodeOwner& b) {
+    return a.p_ && b.p_ ? *a.p_ == *b.p_ : a.p_ == b.p_;
+  }
 
  protected:
-  explicit NodeOwner(Data data) : p_(std::in_place, std::move(data)) {}
-  Box<Data> p_;
+  explicit NodeOwner(Data* data) : p_(data) {}
+  Data* p_ = nullptr;
 };
 
 // An expression. The three accessors are total over the variants.
 class Expression : public NodeOwner<ExpressionData> {
  public:
   Expression() = default;
-  template <class Node>
-  Expression(Node&& node, Line line, SourceFile source_file, TypeName inferred_type = {});
+  // Adopts a node the Builder placed in an arena.
+  explicit Expression(ExpressionData* data) : NodeOwner(data) {}
 
   Line line() const;
   const SourceFile& source_file() const;
@@ -215,21 +255,12 @@ class Expression : public NodeOwner<ExpressionData> {
   TypeName& inferred_type();
 };
 
-class Statement;
-
-// True when a statement's variant can be built from a Node: a statement type, its box or the
-// variant itself. Checked where Data is complete, so that no other type converts to a Statement.
-template <class Node, class Data = StatementData>
-inline constexpr bool kMakesStatement =
-    !std::is_same_v<std::decay_t<Node>, Statement> &&
-    std::is_constructible_v<decltype(std::declval<Data>().node), Node&&>;
-
-// A statement, built from any of its variants.
+// A statement.
 class Statement : public NodeOwner<StatementData> {
  public:
   Statement() = default;
-  template <class Node>
-  requires kMakesStatement<Node> Statement(Node&& node);
+  // Adopts a node the Builder placed in an arena.
+  explicit Statement(StatementData* data) : NodeOwner(data) {}
 
   // The position of the variant, or of the declaration or statement record it wraps.
   Line line() const;
@@ -240,7 +271,7 @@ class Statement : public NodeOwner<StatementData> {
 
 struct BlockStatement {
   static constexpr std::string_view kName = "BlockStatement";
-  std::vector<Statement> statements;
+  List<Statement> statements;
   SourceFile source_file;
   Line line = 1;
   bool needs_lexical_scope = true;
@@ -249,7 +280,7 @@ struct BlockStatement {
 
 struct Parameter {
   static constexpr std::string_view kName = "Parameter";
-  std::string name;
+  Name name;
   OptionalType type_annotation;
   std::optional<Expression> default_value;
   bool is_optional = false;
@@ -261,7 +292,7 @@ struct Parameter {
 
 struct CatchBinding {
   static constexpr std::string_view kName = "CatchBinding";
-  std::string name;
+  Name name;
   OptionalType type_name;
   SourceFile source_file;
   bool operator==(const CatchBinding&) const = default;
@@ -280,12 +311,12 @@ struct CatchClause {
 
 struct NameKey {
   static constexpr std::string_view kName = "NameKey";
-  std::string name;
+  Name name;
   bool operator==(const NameKey&) const = default;
 };
 struct StringKey {
   static constexpr std::string_view kName = "StringKey";
-  std::string value;
+  std::string_view value;
   bool operator==(const StringKey&) const = default;
 };
 struct ExpressionKey {
@@ -303,7 +334,7 @@ struct DictKey {
 
 struct Text {
   static constexpr std::string_view kName = "Text";
-  std::string text;
+  std::string_view text;
   bool operator==(const Text&) const = default;
 };
 struct Interpolation {
@@ -326,31 +357,31 @@ struct CallArgument;
 
 struct Identifier {
   static constexpr std::string_view kName = "Identifier";
-  std::string name;
+  Name name;
   std::optional<std::uint64_t> resolved_depth;
   bool operator==(const Identifier&) const = default;
 };
 struct NumberLiteral {
   static constexpr std::string_view kName = "NumberLiteral";
-  std::string text;
+  std::string_view text;
   bool operator==(const NumberLiteral&) const = default;
 };
 struct StringLiteral {
   static constexpr std::string_view kName = "StringLiteral";
-  std::string value;
+  std::string_view value;
   bool operator==(const StringLiteral&) const = default;
 };
 struct BinaryStringLiteral {
   static constexpr std::string_view kName = "BinaryStringLiteral";
-  std::vector<std::uint8_t> bytes;
+  List<std::uint8_t> bytes;
   bool operator==(const BinaryStringLiteral&) const = default;
 };
 struct RegexLiteral {
   static constexpr std::string_view kName = "RegexLiteral";
-  std::string pattern;
-  std::vector<TemplatePart> parts;
-  std::string flags;
-  std::optional<std::string> cache_key;
+  std::string_view pattern;
+  List<TemplatePart> parts;
+  std::string_view flags;
+  std::optional<std::string_view> cache_key;
   bool operator==(const RegexLiteral&) const = default;
 };
 struct BooleanLiteral {
@@ -364,49 +395,49 @@ struct NullLiteral {
 };
 struct ArrayLiteral {
   static constexpr std::string_view kName = "ArrayLiteral";
-  std::vector<Expression> elements;
+  List<Expression> elements;
   std::optional<std::uint64_t> capacity_hint;
   bool operator==(const ArrayLiteral&) const = default;
 };
 struct SetLiteral {
   static constexpr std::string_view kName = "SetLiteral";
-  std::vector<Expression> elements;
+  List<Expression> elements;
   std::optional<std::uint64_t> capacity_hint;
   bool operator==(const SetLiteral&) const = default;
 };
 struct BagLiteral {
   static constexpr std::string_view kName = "BagLiteral";
-  std::vector<Expression> elements;
+  List<Expression> elements;
   std::optional<std::uint64_t> capacity_hint;
   bool operator==(const BagLiteral&) const = default;
 };
 struct DictLiteral {
   static constexpr std::string_view kName = "DictLiteral";
-  std::vector<DictEntry> entries;
+  List<DictEntry> entries;
   std::optional<std::uint64_t> capacity_hint;
   bool operator==(const DictLiteral&) const = default;
 };
 struct PairListLiteral {
   static constexpr std::string_view kName = "PairListLiteral";
-  std::vector<DictEntry> entries;
+  List<DictEntry> entries;
   std::optional<std::uint64_t> capacity_hint;
   bool operator==(const PairListLiteral&) const = default;
 };
 struct TemplateLiteral {
   static constexpr std::string_view kName = "TemplateLiteral";
-  std::vector<TemplatePart> parts;
+  List<TemplatePart> parts;
   bool operator==(const TemplateLiteral&) const = default;
 };
 struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
-  std::string op;
-  std::vector<std::string> traits;  // only for "new"
+  Name op;
+  List<Name> traits;  // only for "new"
   Expression operand;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
   static constexpr std::string_view kName = "BinaryExpression";
-  std::string op;  // as written
+  Name op;  // as written
   Expression left;
   Expression right;
   bool operator==(const BinaryExpression&) const = default;
@@ -426,7 +457,7 @@ struct FallbackExpression {
 };
 struct AssignmentExpression {
   static constexpr std::string_view kName = "AssignmentExpression";
-  std::string op;
+  Name op;
   Expression target;
   Expression value;
   bool is_weak = false;
@@ -436,20 +467,20 @@ struct AssignmentExpression {
 struct CallExpression {
   static constexpr std::string_view kName = "CallExpression";
   Expression callee;
-  std::vector<CallArgument> arguments;
+  List<CallArgument> arguments;
   bool operator==(const CallExpression&) const = default;
 };
 struct MemberExpression {
   static constexpr std::string_view kName = "MemberExpression";
   Expression object;
-  std::string name;
+  Name name;
   bool operator==(const MemberExpression&) const = default;
 };
 struct DynamicMemberCall {
   static constexpr std::string_view kName = "DynamicMemberCall";
   Expression object;
   Expression member;
-  std::vector<CallArgument> arguments;
+  List<CallArgument> arguments;
   bool operator==(const DynamicMemberCall&) const = default;
 };
 struct IndexExpression {
@@ -473,20 +504,20 @@ struct DictAccessExpression {
 };
 struct PostfixExpression {
   static constexpr std::string_view kName = "PostfixExpression";
-  std::string op;  // "++" or "--"
+  Name op;  // "++" or "--"
   Expression operand;
   bool operator==(const PostfixExpression&) const = default;
 };
 struct LambdaExpression {
   static constexpr std::string_view kName = "LambdaExpression";
-  std::vector<Parameter> parameters;
+  List<Parameter> parameters;
   Expression body;
   bool is_async = false;
   bool operator==(const LambdaExpression&) const = default;
 };
 struct FunctionExpression {
   static constexpr std::string_view kName = "FunctionExpression";
-  std::vector<Parameter> parameters;
+  List<Parameter> parameters;
   OptionalType return_type;
   BlockStatement body;
   bool is_async = false;
@@ -494,8 +525,8 @@ struct FunctionExpression {
 };
 struct DeclarationExpression {
   static constexpr std::string_view kName = "DeclarationExpression";
-  std::string kind;  // "let" or "const"
-  std::string name;
+  Name kind;  // "let" or "const"
+  Name name;
   OptionalType type_annotation;
   std::optional<Expression> initializer;
   bool is_weak = false;
@@ -505,7 +536,7 @@ struct DeclarationExpression {
 struct TryExpression {
   static constexpr std::string_view kName = "TryExpression";
   BlockStatement body;
-  std::vector<CatchClause> catches;
+  List<CatchClause> catches;
   bool operator==(const TryExpression&) const = default;
 };
 struct DoExpression {
@@ -525,7 +556,7 @@ struct SpawnExpression {
 };
 struct SuperCallExpression {
   static constexpr std::string_view kName = "SuperCallExpression";
-  std::vector<CallArgument> arguments;
+  List<CallArgument> arguments;
   bool operator==(const SuperCallExpression&) const = default;
 };
 
@@ -587,10 +618,10 @@ struct ClassMember;
 
 struct FieldDeclaration {
   static constexpr std::string_view kName = "FieldDeclaration";
-  std::string kind;
-  std::string name;
+  Name kind;
+  Name name;
   OptionalType type_annotation;
-  std::vector<std::string> accessors;
+  List<Name> accessors;
   std::optional<Expression> initializer;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
@@ -601,8 +632,8 @@ struct FieldDeclaration {
 
 struct MethodDeclaration {
   static constexpr std::string_view kName = "MethodDeclaration";
-  std::string name;
-  std::vector<Parameter> parameters;
+  Name name;
+  List<Parameter> parameters;
   OptionalType return_type;
   BlockStatement body;
   bool is_static = false;
@@ -615,10 +646,10 @@ struct MethodDeclaration {
 
 struct ClassDeclaration {
   static constexpr std::string_view kName = "ClassDeclaration";
-  std::string name;
-  std::optional<std::string> base_class;
-  std::vector<std::string> traits;
-  std::vector<ClassMember> members;
+  Name name;
+  std::optional<Name> base_class;
+  List<Name> traits;
+  List<ClassMember> members;
   bool is_forward = false;
   SourceFile source_file;
   Line line = 1;
@@ -627,8 +658,8 @@ struct ClassDeclaration {
 
 struct TraitDeclaration {
   static constexpr std::string_view kName = "TraitDeclaration";
-  std::string name;
-  std::vector<ClassMember> members;
+  Name name;
+  List<ClassMember> members;
   bool is_forward = false;
   SourceFile source_file;
   Line line = 1;
@@ -663,8 +694,8 @@ struct ClassMember {
 
 struct SwitchCase {
   static constexpr std::string_view kName = "SwitchCase";
-  std::vector<Expression> values;
-  std::vector<Statement> body;
+  List<Expression> values;
+  List<Statement> body;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const SwitchCase&) const = default;
@@ -672,7 +703,7 @@ struct SwitchCase {
 
 struct SwitchIndexEntry {
   static constexpr std::string_view kName = "SwitchIndexEntry";
-  std::string key;
+  std::string_view key;
   std::uint64_t case_index = 0;
   bool operator==(const SwitchIndexEntry&) const = default;
 };
@@ -680,7 +711,7 @@ struct SwitchIndexEntry {
 struct DeclarationBindingEntry {
   static constexpr std::string_view kName = "DeclarationBindingEntry";
   DictKey key;
-  std::string name;
+  Name name;
   OptionalType type_annotation;
   std::optional<Expression> default_value;
   bool is_weak = false;
@@ -692,7 +723,7 @@ struct DeclarationBindingEntry {
 
 struct DeclarationBindingPattern {
   static constexpr std::string_view kName = "DeclarationBindingPattern";
-  std::vector<DeclarationBindingEntry> entries;
+  List<DeclarationBindingEntry> entries;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const DeclarationBindingPattern&) const = default;
@@ -700,8 +731,8 @@ struct DeclarationBindingPattern {
 
 struct ImportSpecifier {
   static constexpr std::string_view kName = "ImportSpecifier";
-  std::string name;
-  std::string local_name;
+  Name name;
+  Name local_name;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const ImportSpecifier&) const = default;
@@ -709,7 +740,7 @@ struct ImportSpecifier {
 
 struct PostfixCondition {
   static constexpr std::string_view kName = "PostfixCondition";
-  std::string keyword;  // "if" or "unless"
+  Name keyword;  // "if" or "unless"
   Expression condition;
   SourceFile source_file;
   Line line = 1;
@@ -718,7 +749,7 @@ struct PostfixCondition {
 
 struct PostfixConditionalStatement {
   static constexpr std::string_view kName = "PostfixConditionalStatement";
-  std::string keyword;  // "if" or "unless"
+  Name keyword;  // "if" or "unless"
   Expression condition;
   Statement statement;
   SourceFile source_file;
@@ -735,8 +766,8 @@ struct Block {
 };
 struct VariableDeclaration {
   static constexpr std::string_view kName = "VariableDeclaration";
-  std::string kind;
-  std::string name;
+  Name kind;
+  Name name;
   OptionalType type_annotation;
   std::optional<Expression> initializer;
   bool is_weak = false;
@@ -747,7 +778,7 @@ struct VariableDeclaration {
 };
 struct DestructuringDeclaration {
   static constexpr std::string_view kName = "DestructuringDeclaration";
-  std::string kind;
+  Name kind;
   DeclarationBindingPattern pattern;
   Expression initializer;
   SourceFile source_file;
@@ -756,8 +787,8 @@ struct DestructuringDeclaration {
 };
 struct FunctionDeclaration {
   static constexpr std::string_view kName = "FunctionDeclaration";
-  std::string name;
-  std::vector<Parameter> parameters;
+  Name name;
+  List<Parameter> parameters;
   OptionalType return_type;
   BlockStatement body;
   bool is_async = false;
@@ -778,8 +809,8 @@ struct Trait {
 };
 struct Import {
   static constexpr std::string_view kName = "Import";
-  std::string module_path;
-  std::vector<ImportSpecifier> specifiers;
+  std::string_view module_path;
+  List<ImportSpecifier> specifiers;
   bool is_try = false;
   bool imports_all = false;
   std::optional<PostfixCondition> condition;
@@ -806,8 +837,8 @@ struct While {
 };
 struct For {
   static constexpr std::string_view kName = "For";
-  std::string variable;
-  std::optional<std::string> binding_kind;
+  Name variable;
+  std::optional<Name> binding_kind;
   Expression iterable;
   BlockStatement body;
   std::optional<BlockStatement> else_block;
@@ -818,10 +849,10 @@ struct For {
 struct Switch {
   static constexpr std::string_view kName = "Switch";
   Expression discriminant;
-  std::optional<std::string> comparator;
-  std::vector<SwitchCase> cases;
-  std::optional<std::vector<Statement>> default_body;
-  std::optional<std::vector<SwitchIndexEntry>> case_index;
+  std::optional<Name> comparator;
+  List<SwitchCase> cases;
+  std::optional<List<Statement>> default_body;
+  std::optional<List<SwitchIndexEntry>> case_index;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const Switch&) const = default;
@@ -829,7 +860,7 @@ struct Switch {
 struct Try {
   static constexpr std::string_view kName = "Try";
   BlockStatement body;
-  std::vector<CatchClause> catches;
+  List<CatchClause> catches;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const Try&) const = default;
@@ -844,7 +875,7 @@ struct Return {
 };
 struct LoopControl {
   static constexpr std::string_view kName = "LoopControl";
-  std::string keyword;
+  Name keyword;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const LoopControl&) const = default;
@@ -870,8 +901,8 @@ struct PostfixConditional {
 };
 struct Output {
   static constexpr std::string_view kName = "Output";
-  std::string keyword;
-  std::vector<Expression> arguments;
+  Name keyword;
+  List<Expression> arguments;
   SourceFile source_file;
   Line line = 1;
   bool operator==(const Output&) const = default;
@@ -898,10 +929,6 @@ struct StatementData {
 
 // ---- Expression and Statement members, now that their nodes are complete ------------------
 
-template <class Node>
-Expression::Expression(Node&& node, Line line, SourceFile source_file, TypeName inferred_type)
-    : NodeOwner(ExpressionData{ExpressionNode(std::forward<Node>(node)), line,
-                               std::move(source_file), std::move(inferred_type)}) {}
 inline Line Expression::line() const {
   return p_->line;
 }
@@ -915,16 +942,51 @@ inline TypeName& Expression::inferred_type() {
   return p_->inferred_type;
 }
 
-template <class Node>
-requires kMakesStatement<Node> Statement::Statement(Node&& node)
-    : NodeOwner(StatementData{StatementNode(std::forward<Node>(node))}) {}
+// The arena runs no destructor, so no node may need one.
+template <class... T>
+inline constexpr bool kTriviallyDestructible = (std::is_trivially_destructible_v<T> && ...);
+static_assert(
+    kTriviallyDestructible<
+        ExpressionData, StatementData, BlockStatement, Parameter, CatchBinding, CatchClause,
+        NameKey, StringKey, ExpressionKey, DictKey, Text, Interpolation, TemplatePart, Identifier,
+        NumberLiteral, StringLiteral, BinaryStringLiteral, RegexLiteral, BooleanLiteral,
+        NullLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral, PairListLiteral,
+        TemplateLiteral, UnaryExpression, BinaryExpression, TernaryExpression, FallbackExpression,
+        AssignmentExpression, CallExpression, MemberExpression, DynamicMemberCall, IndexExpression,
+        SliceExpression, DictAccessExpression, PostfixExpression, LambdaExpression,
+        FunctionExpression, DeclarationExpression, TryExpression, DoExpression, AwaitExpression,
+        SpawnExpression, SuperCallExpression, DictEntry, Named, Positional, Spread, CallArgument,
+        FieldDeclaration, MethodDeclaration, ClassDeclaration, TraitDeclaration, Field, Method,
+        NestedClass, NestedTrait, ClassMember, SwitchCase, SwitchIndexEntry,
+        DeclarationBindingEntry, DeclarationBindingPattern, ImportSpecifier, PostfixCondition,
+        PostfixConditionalStatement, Block, VariableDeclaration, DestructuringDeclaration,
+        FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try, Return, LoopControl,
+        Throw, Die, PostfixConditional, Output, ExpressionStatement>);
 
+// The root of a parsed program: its statements, and the storage that holds the whole tree.
 struct Program {
   static constexpr std::string_view kName = "Program";
-  std::vector<Statement> statements;
+  List<Statement> statements;
   SourceFile source_file;
   Line line = 1;
-  bool operator==(const Program&) const = default;
+  std::unique_ptr<Storage> storage;  // null only in a moved-from Program
+
+  // Compares the trees, not where they are stored.
+  friend bool operator==(const Program& a, const Program& b) {
+    return a.statements == b.statements && a.source_file == b.source_file && a.line == b.line;
+  }
+};
+
+// The root of a parsed expression: the expression, and the storage that holds its tree. Reads
+// as the Expression it derives from.
+class ExpressionTree : public Expression {
+ public:
+  ExpressionTree(Expression expression, std::unique_ptr<Storage> storage)
+      : Expression(std::move(expression)), storage_(std::move(storage)) {}
+  Storage& storage() { return *storage_; }
+
+ private:
+  std::unique_ptr<Storage> storage_;
 };
 
 }  // namespace tolu::ast

@@ -18,12 +18,12 @@ std::string join(const std::vector<std::string>& items, std::string_view separat
 }
 
 std::string shape(const DictKey& key) {
-  if (auto* n = std::get_if<NameKey>(&key.node)) return n->name;
-  if (auto* s = std::get_if<StringKey>(&key.node)) return "\"" + s->value + "\"";
+  if (auto* n = std::get_if<NameKey>(&key.node)) return n->name.str();
+  if (auto* s = std::get_if<StringKey>(&key.node)) return "\"" + std::string(s->value) + "\"";
   return "(" + shape(std::get<ExpressionKey>(key.node).expression) + ")";
 }
 
-std::string shape(const std::vector<CallArgument>& arguments) {
+std::string shape(const List<CallArgument>& arguments) {
   std::vector<std::string> items;
   for (const auto& a : arguments) {
     if (auto* named = std::get_if<Named>(&a.node)) {
@@ -37,19 +37,19 @@ std::string shape(const std::vector<CallArgument>& arguments) {
   return "(" + join(items, ", ") + ")";
 }
 
-std::string shape(const std::vector<Expression>& elements) {
+std::string shape(const List<Expression>& elements) {
   std::vector<std::string> items;
   for (const auto& e : elements) items.push_back(shape(e));
   return join(items, ", ");
 }
 
-std::string shape(const std::vector<DictEntry>& entries) {
+std::string shape(const List<DictEntry>& entries) {
   std::vector<std::string> items;
   for (const auto& e : entries) items.push_back(shape(e.key) + ": " + shape(e.value));
   return join(items, ", ");
 }
 
-std::string shape(const std::vector<TemplatePart>& parts) {
+std::string shape(const List<TemplatePart>& parts) {
   std::string out;
   for (const auto& p : parts) {
     if (auto* t = std::get_if<Text>(&p.node)) {
@@ -61,7 +61,7 @@ std::string shape(const std::vector<TemplatePart>& parts) {
   return out;
 }
 
-std::string shape(const std::vector<Parameter>& parameters) {
+std::string shape(const List<Parameter>& parameters) {
   std::vector<std::string> items;
   for (const auto& p : parameters) {
     std::string item = (p.is_variadic ? "..." : "") +
@@ -80,13 +80,17 @@ std::string shape(const BlockStatement& block) {
 }
 
 struct ExpressionShape {
-  std::string operator()(const Identifier& n) const { return n.name; }
-  std::string operator()(const NumberLiteral& n) const { return n.text; }
-  std::string operator()(const StringLiteral& n) const { return "\"" + n.value + "\""; }
+  std::string operator()(const Identifier& n) const { return n.name.str(); }
+  std::string operator()(const NumberLiteral& n) const { return std::string(n.text); }
+  std::string operator()(const StringLiteral& n) const {
+    return "\"" + std::string(n.value) + "\"";
+  }
   std::string operator()(const BinaryStringLiteral& n) const {
     return "'" + std::string(n.bytes.begin(), n.bytes.end()) + "'";
   }
-  std::string operator()(const RegexLiteral& n) const { return "/" + n.pattern + "/" + n.flags; }
+  std::string operator()(const RegexLiteral& n) const {
+    return "/" + std::string(n.pattern) + "/" + std::string(n.flags);
+  }
   std::string operator()(const BooleanLiteral& n) const { return n.value ? "true" : "false"; }
   std::string operator()(const NullLiteral&) const { return "null"; }
   std::string operator()(const ArrayLiteral& n) const { return "[" + shape(n.elements) + "]"; }
@@ -96,7 +100,9 @@ struct ExpressionShape {
   std::string operator()(const PairListLiteral& n) const { return "{{" + shape(n.entries) + "}}"; }
   std::string operator()(const TemplateLiteral& n) const { return "`" + shape(n.parts) + "`"; }
   std::string operator()(const UnaryExpression& n) const {
-    std::string traits = n.traits.empty() ? "" : " with " + join(n.traits, ",");
+    std::vector<std::string> names;
+    for (const Name& name : n.traits) names.push_back(name.str());
+    std::string traits = n.traits.empty() ? "" : " with " + join(names, ",");
     return "(" + n.op + traits + " " + shape(n.operand) + ")";
   }
   std::string operator()(const BinaryExpression& n) const {
@@ -186,8 +192,8 @@ struct StatementShape {
   std::string operator()(const Import& n) const {
     std::vector<std::string> items;
     for (const auto& s : n.specifiers)
-      items.push_back(s.name == s.local_name ? s.name : s.name + " as " + s.local_name);
-    return "from " + n.module_path + (n.is_try ? " try" : "") + " import " +
+      items.push_back(s.name == s.local_name ? s.name.str() : s.name + " as " + s.local_name);
+    return "from " + std::string(n.module_path) + (n.is_try ? " try" : "") + " import " +
            (n.imports_all ? "*" : join(items, ", ")) +
            (n.condition ? " " + n.condition->keyword + " " + shape(n.condition->condition) : "");
   }
@@ -199,8 +205,9 @@ struct StatementShape {
     return "while " + shape(n.condition) + " " + shape(n.body);
   }
   std::string operator()(const For& n) const {
-    return "for " + n.binding_kind.value_or("?") + " " + n.variable + " in " + shape(n.iterable) +
-           " " + shape(n.body) + (n.else_block ? " else " + shape(*n.else_block) : "");
+    return "for " + (n.binding_kind ? n.binding_kind->str() : "?") + " " + n.variable + " in " +
+           shape(n.iterable) + " " + shape(n.body) +
+           (n.else_block ? " else " + shape(*n.else_block) : "");
   }
   std::string operator()(const Switch& n) const {
     std::string out =
@@ -229,7 +236,7 @@ struct StatementShape {
     return out;
   }
   std::string operator()(const Return& n) const { return "return" + optional_shape(n.value); }
-  std::string operator()(const LoopControl& n) const { return n.keyword; }
+  std::string operator()(const LoopControl& n) const { return n.keyword.str(); }
   std::string operator()(const Throw& n) const { return "throw " + shape(n.value); }
   std::string operator()(const Die& n) const { return "die " + shape(n.value); }
   std::string operator()(const PostfixConditional& n) const {

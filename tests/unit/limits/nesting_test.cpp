@@ -7,6 +7,7 @@
 #include "base/limits.h"
 #include "front_end/front_end.h"
 #include "support/shape.h"
+#include "syntax_tree/clone.h"
 #include "syntax_tree/printers.h"
 
 namespace tolu {
@@ -66,7 +67,7 @@ TEST_P(Nesting, AcceptedUpToTheLimitAndRefusedPastIt) {
   {
     auto at_limit = run_pipeline(deepest, c);
     ASSERT_TRUE(at_limit);
-    const ast::Program copy = at_limit.value();
+    const ast::Program copy = ast::clone(at_limit.value());
     EXPECT_TRUE(copy == at_limit.value());
     EXPECT_FALSE(ast::to_json(copy).dump().empty());
   }

@@ -2,6 +2,7 @@
 
 #include "front_end/front_end.h"
 #include "support/shape.h"
+#include "syntax_tree/clone.h"
 
 namespace tolu {
 namespace {
@@ -249,13 +250,13 @@ TEST(TreeCopies, AreDeepAndIndependent) {
   const ast::Program original = parse_raw(
       "let f := function (a) { try { x := {k: [1, 2]} } catch (e) { say e } };\n"
       "say f(1) + 2;");
-  ast::Program copy = original;
+  ast::Program copy = ast::clone(original);
   EXPECT_EQ(copy, original);
   auto& declaration = *copy.statements[0].as<ast::VariableDeclaration>();
-  declaration.initializer->inferred_type() = "Function";
+  declaration.initializer->inferred_type() = ast::Builder(*copy.storage).shared("Function");
   declaration.needs_type_check = ast::TypeCheck::Yes;
   auto& function = *declaration.initializer->as<ast::FunctionExpression>();
-  function.body.statements.clear();
+  function.body.statements = {};
   EXPECT_NE(copy, original);
   const auto& kept = *original.statements[0].as<ast::VariableDeclaration>();
   EXPECT_FALSE(kept.initializer->inferred_type());

@@ -6,10 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "front_end/front_end.h"
 #include "base/unicode.h"
+#include "front_end/front_end.h"
 #include "lexer/lexer.h"
 #include "support/shape.h"
+#include "syntax_tree/clone.h"
 
 namespace tolu {
 namespace {
@@ -115,7 +116,7 @@ TEST(Properties, SavedFuzzerInputsGiveOneOutcome) {
     auto program =
         parse_program_with_compile_options_and_source_file(source, every_pass, std::nullopt);
     if (program) {
-      const ast::Program copy = program.value();
+      const ast::Program copy = ast::clone(program.value());
       EXPECT_TRUE(copy == program.value());
     } else {
       expect_error_inside(program.error(), source);

@@ -3,6 +3,7 @@
 #include "front_end/front_end.h"
 #include "sema/validator.h"
 #include "support/shape.h"
+#include "syntax_tree/builder.h"
 
 namespace tolu {
 namespace {
@@ -188,13 +189,15 @@ INSTANTIATE_TEST_SUITE_P(TraitFields, ValidatorRule,
 // text gives.
 TEST(Validator, TraitFieldsInTreesBuiltInCodeAreRefused) {
   ast::Program program;
+  program.storage = std::make_unique<ast::Storage>();
+  const ast::Builder build(*program.storage);
   ast::TraitDeclaration trait;
-  trait.name = "T";
+  trait.name = build.name("T");
   ast::FieldDeclaration field;
-  field.name = "x";
+  field.name = build.name("x");
   field.line = 4;
-  trait.members.push_back({ast::Field{field}});
-  program.statements.push_back({ast::Trait{trait}});
+  trait.members = build.list_of(ast::ClassMember{ast::Field{std::move(field)}});
+  program.statements = build.list_of(build.statement(ast::Trait{std::move(trait)}));
   const auto error = validate_program(program);
   ASSERT_TRUE(error);
   EXPECT_EQ(testing::describe_error(*error),

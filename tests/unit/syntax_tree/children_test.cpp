@@ -102,7 +102,7 @@ TEST(ForEachChild, HandsOutTheSlotsAVisitorTakesAndLooksThroughTheRest) {
   Program program = parse_every_kind();
   const Statement& function = program.statements[4];  // f(p, Number q := 3, ...rest)
   int parameter_lists = 0, defaults = 0, blocks = 0;
-  for_each_child(function, Overloads{[&](const std::vector<Parameter>&) { ++parameter_lists; },
+  for_each_child(function, Overloads{[&](const List<Parameter>&) { ++parameter_lists; },
                                      [&](const BlockStatement&) { ++blocks; }});
   for_each_child(function, Overloads{[&](const std::optional<Expression>& d) { defaults += !!d; }});
   EXPECT_EQ(parameter_lists, 1);
@@ -111,7 +111,7 @@ TEST(ForEachChild, HandsOutTheSlotsAVisitorTakesAndLooksThroughTheRest) {
 
   // A walker takes a statement list as a whole and may splice it.
   Statement& if_statement = program.statements[7];
-  for_each_child(if_statement, Overloads{[&](BlockStatement& b) { b.statements.clear(); },
+  for_each_child(if_statement, Overloads{[&](BlockStatement& b) { b.statements = {}; },
                                          [&](std::optional<Statement>& e) { e.reset(); }});
   EXPECT_TRUE(if_statement.as<If>()->then_block.statements.empty());
   EXPECT_FALSE(if_statement.as<If>()->else_branch);

@@ -1,0 +1,95 @@
+// The one way to make nodes: a Builder places nodes, lists, names and text in a Storage. The
+// parser builds every tree through it, and so does anything else that makes or copies nodes
+// (clone.h). A Builder is a pair of references; make as many as convenient.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "syntax_tree/syntax_tree.h"
+
+namespace tolu::ast {
+
+class Builder {
+ public:
+  explicit Builder(Storage& storage) : storage_(&storage) {}
+
+  Storage& storage() const { return *storage_; }
+
+  // The interned name spelled `text`.
+  Name name(std::string_view text) const { return storage_->names.intern(text); }
+  std::optional<Name> optional_name(const std::optional<std::string>& text) const {
+    return text ? std::optional<Name>(name(std::string_view(*text))) : std::nullopt;
+  }
+  // An interned name shared by many nodes (a file, a type), or none.
+  SharedName shared(std::string_view text) const { return SharedName(name(text)); }
+  SharedName shared(const char* text) const { return shared(std::string_view(text)); }
+  SharedName shared(const std::optional<std::string>& text) const {
+    return text ? shared(std::string_view(*text)) : SharedName();
+  }
+  // A copy of literal text in the arena.
+  std::string_view text(std::string_view text) const { return storage_->arena.copy_text(text); }
+
+  // A list holding the items of [first, last), moved.
+  template <class It>
+  auto list_moving(It first, It last) const {
+    using T = typename std::iterator_traits<It>::value_type;
+    return List<T>::move(storage_->arena, first, last);
+  }
+  template <class T>
+  List<T> list(std::vector<T>&& items) const {
+    return List<T>::move(storage_->arena, items.begin(), items.end());
+  }
+  // A list of names or other plain values, copied.
+  template <class T>
+  List<T> list(std::initializer_list<T> items) const {
+    return List<T>::copy(storage_->arena, items.begin(), items.end());
+  }
+  template <class T>
+  List<T> list(const std::vector<T>& items) const requires std::is_trivially_copyable_v<T> {
+    return List<T>::copy(storage_->arena, items.begin(), items.end());
+  }
+  // A list of one item.
+  template <class T>
+  List<T> list_of(T item) const {
+    return List<T>::generate(storage_->arena, 1, [&](std::size_t) { return std::move(item); });
+  }
+
+  // An expression node from its variant's alternative (a node type such as BinaryExpression).
+  template <class Node>
+  Expression expression(Node&& node, Line line, SourceFile source_file,
+                        TypeName inferred_type = {}) const {
+    return Expression(storage_->arena.make<ExpressionData>(ExpressionData{
+        ExpressionNode(stored(std::forward<Node>(node))), line, source_file, inferred_type}));
+  }
+  // A statement node from its variant's alternative (If, Return, ...).
+  template <class Node>
+  Statement statement(Node&& node) const {
+    return Statement(storage_->arena.make<StatementData>(
+        StatementData{StatementNode(stored(std::forward<Node>(node)))}));
+  }
+
+  // What a variant keeps for `node`: the node itself, or, for the large types, the node placed
+  // in the arena.
+  template <class Node>
+  auto stored(Node&& node) const {
+    using T = std::remove_cvref_t<Node>;
+    if constexpr (kBoxed<T>) {
+      return Indirect<T>(storage_->arena.make<T>(std::forward<Node>(node)));
+    } else {
+      return T(std::forward<Node>(node));
+    }
+  }
+
+ private:
+  Storage* storage_;
+};
+
+}  // namespace tolu::ast
