@@ -12,12 +12,14 @@ Result<ast::Program> parse_program(std::string_view source) {
 
 Result<ast::Program> parse_program_with_compile_options_and_source_file(
     std::string_view source, const CompileOptions& options,
-    const std::optional<std::string>& source_file) {
-  auto program = parse_program_text(source, source_file);
+    const std::optional<std::string>& source_file, std::unique_ptr<ast::Storage>* reuse) {
+  auto program = parse_program_text(source, source_file, reuse);
   if (!program) return program;
   if (options.validate) {
-    if (auto error = validate_program(program.value()))
+    if (auto error = validate_program(program.value())) {
+      if (reuse) *reuse = std::move(program.value().storage);
       return ToluError::with_source_file(std::move(*error), source_file);
+    }
   }
   if (options.infer_types) annotate_program(program.value());
   return program;

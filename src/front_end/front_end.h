@@ -1,6 +1,7 @@
 // The front end's entry points: source text in, an annotated tree or one error out.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,9 +21,10 @@ struct CompileOptions {
 // Lexes, parses, validates and infers with the default options; attaches no file name.
 Result<ast::Program> parse_program(std::string_view source);
 
+// `reuse` may hand in the storage of a tree the caller is done with (see parse_program_text).
 Result<ast::Program> parse_program_with_compile_options_and_source_file(
     std::string_view source, const CompileOptions& options,
-    const std::optional<std::string>& source_file);
+    const std::optional<std::string>& source_file, std::unique_ptr<ast::Storage>* reuse = nullptr);
 
 // Parses the whole text as one expression; no validation, inference or optimization.
 Result<ast::ExpressionTree> parse_expression_with_source_file(

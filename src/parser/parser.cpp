@@ -30,14 +30,20 @@ Result<Root> parse_root(std::string_view source, const std::optional<std::string
 
 Result<ast::Program> parse_program_text(std::string_view source,
                                         const std::optional<std::string>& source_file,
-                                        std::unique_ptr<ast::Storage> storage) {
-  if (storage) {
+                                        std::unique_ptr<ast::Storage>* reuse) {
+  std::unique_ptr<ast::Storage> storage;
+  if (reuse && *reuse) {
+    storage = std::move(*reuse);
     storage->clear();
   } else {
     storage = std::make_unique<ast::Storage>();
   }
   auto program = parse_root(source, source_file, *storage, &parsing::Parser::parse_program);
-  if (program) program.value().storage = std::move(storage);
+  if (program) {
+    program.value().storage = std::move(storage);
+  } else if (reuse) {
+    *reuse = std::move(storage);
+  }
   return program;
 }
 

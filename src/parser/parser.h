@@ -13,11 +13,12 @@ namespace tolu {
 
 // Lexes and parses a whole program, reading tokens as it goes. A lexical error anywhere in the
 // source is reported before any syntax error. Every node refers to one interned `source_file`.
-// The tree is built in `storage` when one is given (cleared first, keeping its memory, so that
-// a caller parsing file after file reuses one), else in a new one; the Program owns it.
+// The Program owns the storage its tree is built in. A caller parsing file after file can hand
+// in the storage of a tree it is done with through `reuse`: it is cleared, keeping its memory,
+// and taken by the Program, or left in `reuse` when parsing fails.
 Result<ast::Program> parse_program_text(std::string_view source,
                                         const std::optional<std::string>& source_file,
-                                        std::unique_ptr<ast::Storage> storage = nullptr);
+                                        std::unique_ptr<ast::Storage>* reuse = nullptr);
 
 // Lexes and parses `source` as one expression that must use the whole text.
 Result<ast::ExpressionTree> parse_expression_text(std::string_view source,

@@ -1,0 +1,150 @@
+// How a tree lives in its storage: copies are explicit and independent, moves keep every node in
+// place, names are interned once per tree, and a storage can be reused for the next tree.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "front_end/front_end.h"
+#include "parser/parser.h"
+#include "syntax_tree/builder.h"
+#include "syntax_tree/clone.h"
+#include "syntax_tree/printers.h"
+
+namespace tolu {
+namespace {
+
+using namespace ast;
+
+constexpr const char* kSource = R"(let x := 1;
+function f(a, Number b := x) -> Number { return a + b * x; }
+class C with T { let Number v with get := f(x, 2); method m(z) { return `z=${z}`; } }
+switch (x) { case 1, 2: say x; default: say f(x, x); }
+say {k: [x, 'b', /r${x}/g]}, x ?: 2, try { 1; } catch (String e) { e; };
+)";
+
+Program parse(std::string_view source, std::unique_ptr<Storage> storage = nullptr) {
+  auto result = parse_program_text(source, std::string("t.tos"), &storage);
+  EXPECT_TRUE(result);
+  return std::move(result).value();
+}
+
+std::string json(const Program& program) {
+  return to_json(program).dump();
+}
+
+// The first statement's initializer: `1` in `let x := 1`.
+Expression& first_initializer(Program& program) {
+  return *program.statements[0].as<VariableDeclaration>()->initializer;
+}
+
+TEST(Storage, ACloneIsEqualIndependentAndOutlivesItsOriginal) {
+  auto original = std::make_unique<Program>(parse(kSource));
+  const std::string printed = json(*original);
+  Program copy = clone(*original);
+  EXPECT_EQ(copy, *original);
+  EXPECT_NE(copy.storage.get(), original->storage.get());
+
+  // The copy's names are its own table's, not the original's.
+  const Name copied = copy.statements[0].as<VariableDeclaration>()->name;
+  EXPECT_EQ(copied.table(), &copy.storage->names);
+  EXPECT_EQ(copied, original->statements[0].as<VariableDeclaration>()->name);  // by text
+
+  // Changing the copy leaves the original alone.
+  first_initializer(copy).inferred_type() = Builder(*copy.storage).shared("Text");
+  copy.statements[1].as<FunctionDeclaration>()->body.statements = {};
+  EXPECT_NE(copy, *original);
+  EXPECT_EQ(json(*original), printed);
+
+  // A fresh copy, then the original gone: the copy prints as the original did.
+  Program second = clone(*original);
+  original.reset();
+  EXPECT_EQ(json(second), printed);
+}
+
+TEST(Storage, CloningASubtreeIntoTheSameTreeGivesSeparateNodes) {
+  Program program = parse(kSource);
+  const Builder builder(*program.storage);
+  const Statement& function = program.statements[1];
+  Statement copy = clone(function, builder);
+  EXPECT_EQ(copy, function);
+  EXPECT_NE(copy.data(), function.data());
+  // Names stay interned in the one table, so the copy shares them.
+  EXPECT_EQ(copy.as<FunctionDeclaration>()->name.data(),
+            function.as<FunctionDeclaration>()->name.data());
+  copy.as<FunctionDeclaration>()->parameters = {};
+  EXPECT_EQ(function.as<FunctionDeclaration>()->parameters.size(), 2u);
+}
+
+TEST(Storage, MovingARootKeepsEveryNodeInPlace) {
+  Program program = parse(kSource);
+  const ExpressionData* node = first_initializer(program).data();
+  const std::string printed = json(program);
+  Program moved = std::move(program);
+  EXPECT_EQ(first_initializer(moved).data(), node);
+  EXPECT_EQ(json(moved), printed);
+
+  auto expression = parse_expression_with_source_file("f(x) + [x, `${x}`]", std::nullopt);
+  ASSERT_TRUE(expression);
+  ExpressionTree tree = std::move(expression).value();
+  const std::string expression_json = to_json(tree).dump();
+  ExpressionTree kept = std::move(tree);
+  EXPECT_TRUE(kept.is<BinaryExpression>());
+  EXPECT_EQ(to_json(kept).dump(), expression_json);
+}
+
+TEST(Storage, InternsEachNameAndTheSourceFileOncePerTree) {
+  Program program = parse("let x := 1; say x + x; say x;");
+  const auto& declaration = *program.statements[0].as<VariableDeclaration>();
+  const auto& sum = *program.statements[1].as<Output>()->arguments[0].as<BinaryExpression>();
+  const auto& left = *sum.left.as<Identifier>();
+  const auto& right = *sum.right.as<Identifier>();
+  EXPECT_EQ(left.name.data(), declaration.name.data());
+  EXPECT_EQ(right.name.data(), declaration.name.data());
+  EXPECT_EQ(sum.left.source_file().name().data(), declaration.source_file.name().data());
+  EXPECT_EQ(*sum.left.source_file(), "t.tos");
+  // After inference, expressions of one type share one name.
+  auto inferred = parse_program("let a := 1; let b := 2;");
+  ASSERT_TRUE(inferred);
+  const auto type_of = [&](int i) {
+    return inferred.value().statements[i].as<VariableDeclaration>()->initializer->inferred_type();
+  };
+  ASSERT_TRUE(type_of(0));
+  EXPECT_EQ(type_of(0).name().data(), type_of(1).name().data());
+}
+
+TEST(Storage, AReusedStorageKeepsItsMemoryAndGivesTheSameTree) {
+  Program first = parse(kSource);
+  const std::string printed = json(first);
+  std::unique_ptr<Storage> storage = std::move(first.storage);
+  const std::size_t reserved = storage->arena.bytes_reserved();
+  const std::size_t chunks = storage->arena.chunk_count();
+  ASSERT_GT(reserved, 0u);
+
+  Program second = parse(kSource, std::move(storage));
+  EXPECT_EQ(json(second), printed);
+  EXPECT_EQ(second.storage->arena.bytes_reserved(), reserved);
+  EXPECT_EQ(second.storage->arena.chunk_count(), chunks);
+  // Names were entered afresh: the ids are those of a fresh tree.
+  const Program fresh = parse(kSource);
+  EXPECT_EQ(second.storage->names.id_limit(), fresh.storage->names.id_limit());
+  EXPECT_EQ(second.statements[0].as<VariableDeclaration>()->name.id(),
+            fresh.statements[0].as<VariableDeclaration>()->name.id());
+}
+
+TEST(Storage, AFailedParseLeavesTheReusedStorageWithTheCaller) {
+  std::unique_ptr<Storage> storage = parse(kSource).storage;
+  const Storage* kept = storage.get();
+  EXPECT_FALSE(parse_program_text("let = 1", std::nullopt, &storage));  // a syntax error
+  EXPECT_EQ(storage.get(), kept);
+  EXPECT_FALSE(parse_program_with_compile_options_and_source_file("say nope", CompileOptions{},
+                                                                  std::nullopt, &storage));
+  EXPECT_EQ(storage.get(), kept);  // a validation error
+  const Program again = parse(kSource, std::move(storage));
+  EXPECT_EQ(again.storage.get(), kept);
+  EXPECT_EQ(json(again), json(parse(kSource)));
+}
+
+}  // namespace
+}  // namespace tolu
