@@ -47,6 +47,14 @@ Name NameTable::intern(std::string_view text) {
   return Name(entry);
 }
 
+Name NameTable::intern_present(std::string_view text) {
+  if (!text.empty()) return intern(text);
+  if (!empty_)
+    empty_ =
+        ::new (arena_->allocate(sizeof(NameEntry), alignof(NameEntry))) NameEntry{this, 0, 0, 0};
+  return Name(empty_);
+}
+
 Name NameTable::find(std::string_view text) const {
   if (text.empty() || slots_.empty()) return Name();
   return Name(slots_[probe(text, hash(text))].entry);
@@ -55,6 +63,7 @@ Name NameTable::find(std::string_view text) const {
 void NameTable::clear() {
   slots_.assign(slots_.size(), Slot{});
   count_ = 0;
+  empty_ = nullptr;
 }
 
 void NameTable::grow() {

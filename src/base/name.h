@@ -38,10 +38,14 @@ class Name {
   // The empty name.
   Name() = default;
 
+  // False only for a default-constructed Name. NameTable::intern_present() gives an empty name
+  // that is present, so that a Name can stand for an optional one in a pointer.
+  bool present() const { return entry_ != nullptr; }
+
   // 0 for the empty name, else the id its table gave it.
   std::uint32_t id() const { return entry_ ? entry_->id : 0; }
   std::size_t size() const { return entry_ ? entry_->size : 0; }
-  bool empty() const { return entry_ == nullptr; }
+  bool empty() const { return size() == 0; }
   const char* data() const { return entry_ ? entry_->bytes() : ""; }
   std::string_view view() const { return {data(), size()}; }
   operator std::string_view() const { return view(); }
@@ -81,6 +85,8 @@ class NameTable {
 
   // The one Name spelled `text`, entered on first use.
   Name intern(std::string_view text);
+  // As intern(), except that the empty spelling gives a present() name.
+  Name intern_present(std::string_view text);
   // The Name spelled `text` if it was entered, else the empty name.
   Name find(std::string_view text) const;
 
@@ -101,6 +107,7 @@ class NameTable {
   Arena* arena_;
   std::vector<Slot> slots_;  // open addressing; the size is zero or a power of two
   std::uint32_t count_ = 0;
+  const NameEntry* empty_ = nullptr;  // the present empty name, made on first use
 };
 
 }  // namespace tolu

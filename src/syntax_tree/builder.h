@@ -29,7 +29,9 @@ class Builder {
     return text ? std::optional<Name>(name(std::string_view(*text))) : std::nullopt;
   }
   // An interned name shared by many nodes (a file, a type), or none.
-  SharedName shared(std::string_view text) const { return SharedName(name(text)); }
+  SharedName shared(std::string_view text) const {
+    return SharedName(storage_->names.intern_present(text));
+  }
   SharedName shared(const char* text) const { return shared(std::string_view(text)); }
   SharedName shared(const std::optional<std::string>& text) const {
     return text ? shared(std::string_view(*text)) : SharedName();

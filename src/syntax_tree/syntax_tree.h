@@ -65,22 +65,22 @@ class SharedName {
  public:
   SharedName() = default;
   SharedName(std::nullopt_t) {}
-  // `name` must be interned; `present` tells an empty name from none.
-  SharedName(Name name, bool present = true) : name_(name), present_(present) {}
+  // None when `name` is not present() (see NameTable::intern_present).
+  explicit SharedName(Name name) : name_(name) {}
 
-  bool has_value() const { return present_; }
-  explicit operator bool() const { return present_; }
+  bool has_value() const { return name_.present(); }
+  explicit operator bool() const { return has_value(); }
   std::string_view operator*() const { return name_.view(); }
   Name name() const { return name_; }
   std::optional<std::string> to_optional() const {
-    return present_ ? std::optional<std::string>(name_.str()) : std::nullopt;
+    return has_value() ? std::optional<std::string>(name_.str()) : std::nullopt;
   }
 
   friend bool operator==(const SharedName& a, const SharedName& b) {
-    return a.present_ == b.present_ && a.name_ == b.name_;
+    return a.has_value() == b.has_value() && a.name_ == b.name_;
   }
   friend bool operator==(const SharedName& a, std::string_view name) {
-    return a.present_ && a.name_ == name;
+    return a.has_value() && a.name_ == name;
   }
   friend bool operator==(const SharedName& a, const char* name) {
     return a == std::string_view(name);
@@ -88,11 +88,10 @@ class SharedName {
   friend bool operator==(const SharedName& a, const std::string& name) {
     return a == std::string_view(name);
   }
-  friend bool operator==(const SharedName& a, std::nullopt_t) { return !a.present_; }
+  friend bool operator==(const SharedName& a, std::nullopt_t) { return !a.has_value(); }
 
  private:
   Name name_;
-  bool present_ = false;
 };
 
 using SourceFile = SharedName;

@@ -30,6 +30,17 @@ TEST(NameTable, InternsEachSpellingOnceWithDenseIds) {
   EXPECT_TRUE(table.intern("").empty());
   EXPECT_EQ(table.intern("").id(), 0u);
   EXPECT_EQ(table.intern(""), Name());
+  EXPECT_FALSE(table.intern("").present());
+
+  // A present empty name stands for "an empty spelling" where Name() stands for "none".
+  const Name present_empty = table.intern_present("");
+  EXPECT_TRUE(present_empty.present());
+  EXPECT_TRUE(present_empty.empty());
+  EXPECT_EQ(present_empty.id(), 0u);
+  EXPECT_EQ(present_empty, Name());  // still the empty text
+  EXPECT_EQ(present_empty, "");
+  EXPECT_EQ(table.intern_present(""), present_empty);
+  EXPECT_EQ(table.intern_present("beta"), b);
 }
 
 TEST(NameTable, KeepsIdsAndTextThroughGrowth) {

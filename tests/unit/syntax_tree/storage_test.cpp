@@ -146,5 +146,22 @@ TEST(Storage, AFailedParseLeavesTheReusedStorageWithTheCaller) {
   EXPECT_EQ(json(again), json(parse(kSource)));
 }
 
+TEST(Storage, AnEmptySourceFileNameIsKeptApartFromNone) {
+  Program named = parse("say 1;");
+  auto empty_name = parse_program_text("say 1;", std::string(""));
+  auto no_name = parse_program_text("say 1;", std::nullopt);
+  ASSERT_TRUE(empty_name && no_name);
+  EXPECT_TRUE(empty_name.value().source_file.has_value());
+  EXPECT_EQ(*empty_name.value().source_file, "");
+  EXPECT_FALSE(no_name.value().source_file.has_value());
+  EXPECT_NE(empty_name.value(), no_name.value());
+  EXPECT_NE(empty_name.value(), named);
+  // A copy keeps the difference.
+  EXPECT_EQ(clone(empty_name.value()), empty_name.value());
+  EXPECT_TRUE(clone(empty_name.value()).source_file.has_value());
+  EXPECT_NE(to_json(clone(empty_name.value())).dump().find("\"source_file\":\"\""),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace tolu
