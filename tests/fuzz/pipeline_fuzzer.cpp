@@ -1,11 +1,12 @@
 // libFuzzer target: the whole pipeline with every optimizer pass, and the expression entry point.
-// A tree must survive a copy, compare equal to its copy and print as JSON.
+// A tree must survive a deep copy, compare equal to its copy and print as JSON.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "front_end/front_end.h"
+#include "syntax_tree/clone.h"
 #include "syntax_tree/printers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto program = tolu::parse_program_with_compile_options_and_source_file(source, options,
                                                                           std::string("f.tos"));
   if (program) {
-    const tolu::ast::Program copy = program.value();
+    const tolu::ast::Program copy = tolu::ast::clone(program.value());
     if (!(copy == program.value())) std::abort();
     (void)tolu::ast::to_json(copy).dump(-1, ' ', false, tolu::ast::Json::error_handler_t::replace);
   } else if (program.error().line() == 0 || program.error().column() == 0) {
