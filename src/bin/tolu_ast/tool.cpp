@@ -1,5 +1,6 @@
 #include "bin/tolu_ast/tool.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include "lexer/lexer.h"
 #include "base/unicode.h"
 #include "syntax_tree/printers.h"
+#include "tolu/version.h"
 
 namespace tolu::inspect {
 namespace {
@@ -29,6 +31,7 @@ constexpr std::string_view kUsage =
     "  --passes=LIST         optimizer passes, comma-separated, or all (default: none)\n"
     "  --source-file=NAME    the source file name handed to the front end\n"
     "  --json                print JSON instead of the readable outline\n"
+    "  --version             print the version\n"
     "  -h, --help            show this help\n";
 
 struct Options {
@@ -205,6 +208,10 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
       out << kUsage;
       return 0;
     }
+  }
+  if (std::find(args.begin(), args.end(), "--version") != args.end()) {
+    out << "tolu-ast " << version() << "\n";
+    return 0;
   }
   auto parsed = parse_arguments(args);
   if (auto* usage = std::get_if<UsageError>(&parsed)) {
