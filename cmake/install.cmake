@@ -24,5 +24,6 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/ToluConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/ToluConfig.cmake ${PROJECT_BINARY_DIR}/ToluConfigVersion.cmake
         DESTINATION ${TOLU_CMAKE_DIR})
 
+file(RELATIVE_PATH TOLU_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tolu.pc.in ${PROJECT_BINARY_DIR}/tolu.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tolu.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/scoped_table.h"
-#include "syntax_tree/children.h"
+#include "tolu/children.h"
 
 namespace tolu {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "diagnostics/tolu_error.h"
+#include "tolu/error.h"
 #include "lexer/token.h"
 
 namespace tolu {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "diagnostics/tolu_error.h"
+#include "tolu/error.h"
 #include "lexer/token.h"
 #include "base/unicode.h"
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "diagnostics/tolu_error.h"
+#include "tolu/error.h"
 #include "lexer/lexer.h"
 #include "lexer/token.h"
 #include "parser/operators.h"
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu::parsing {
 

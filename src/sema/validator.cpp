@@ -11,7 +11,7 @@
 #include <unordered_set>
 
 #include "sema/scope_stack.h"
-#include "syntax_tree/children.h"
+#include "tolu/children.h"
 
 namespace tolu {
 namespace {

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "bin/common/read_text.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "base/unicode.h"
 
 namespace tolu::checker {

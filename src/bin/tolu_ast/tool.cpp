@@ -8,11 +8,12 @@
 #include <sstream>
 
 #include "bin/common/read_text.h"
-#include "diagnostics/render.h"
-#include "front_end/front_end.h"
+#include "tolu/render.h"
+#include "tolu/front_end.h"
 #include "lexer/lexer.h"
 #include "base/unicode.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
 #include "tolu/version.h"
 
 namespace tolu::inspect {

@@ -5,9 +5,10 @@
 #include <functional>
 
 #include "base/limits.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "support/shape.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
 
 namespace tolu {
 namespace {

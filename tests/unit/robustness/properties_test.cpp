@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "base/unicode.h"
 #include "lexer/lexer.h"
 #include "support/shape.h"

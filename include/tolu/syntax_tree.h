@@ -18,6 +18,8 @@
 #include <variant>
 #include <vector>
 
+#include "tolu/export.h"
+
 namespace tolu::ast {
 
 using Line = std::uint64_t;
@@ -232,8 +234,8 @@ class Statement : public NodeOwner<StatementData> {
   requires kMakesStatement<Node> Statement(Node&& node);
 
   // The position of the variant, or of the declaration or statement record it wraps.
-  Line line() const;
-  const SourceFile& source_file() const;
+  TOLU_API Line line() const;
+  TOLU_API const SourceFile& source_file() const;
 };
 
 // ---- Blocks and the records that expressions and statements share ------------------------

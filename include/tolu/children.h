@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "syntax_tree/fields.h"
+#include "tolu/fields.h"
 
 namespace tolu::ast {
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <variant>
 
+#include "tolu/export.h"
+
 namespace tolu {
 
 // Kinds 0 to 3 are built by the front end; 4 to 7 exist so that embedders can carry their own
@@ -26,7 +28,7 @@ enum class ErrorKind : std::uint8_t {
   Io = 7,        // an operating-system error
 };
 
-std::string_view error_kind_name(ErrorKind kind);
+TOLU_API std::string_view error_kind_name(ErrorKind kind);
 
 // Payload of kinds 0 to 3.
 struct LocatedError {
@@ -53,7 +55,7 @@ struct IoError {
   bool operator==(const IoError&) const = default;
 };
 
-class ToluError {
+class TOLU_API ToluError {
  public:
   static ToluError located(ErrorKind kind, std::size_t line, std::size_t column,
                            std::string message);
