@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "lexer/lexer.h"
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolu {
 namespace {
@@ -64,6 +67,27 @@ TEST(OperatorTable, LexingOrderPutsEachSpellingBeforeItsPrefixes) {
   std::size_t expected = 0;
   for (const OperatorSpelling& s : operator_spellings()) expected += s.is_keyword() ? 0 : 1;
   EXPECT_EQ(symbols, expected);  // every symbol is tried, once
+}
+
+TEST(OperatorTable, EverySpellingLexesToOneTokenOfItsOperator) {
+  for (const OperatorSpelling& s : operator_spellings()) {
+    SCOPED_TRACE(shown(s));
+    // Between two names, so that "/" is no regex and a keyword stands alone.
+    const std::string source = "a " + std::string(s.text) + " b";
+    auto lexed = lex(source);
+    ASSERT_TRUE(lexed);
+    const std::vector<Token>& tokens = lexed.value().tokens;
+    ASSERT_EQ(tokens.size(), 4u);
+    const Token& t = tokens[1];
+    EXPECT_EQ(t.kind, s.is_keyword() ? TokenKind::Keyword : TokenKind::Operator);
+    EXPECT_EQ(t.op, s.id);
+    EXPECT_EQ(t.text, s.has(OperatorSpelling::kLexesAsFirst) ? operator_spelling(s.id) : s.text);
+    EXPECT_EQ(tokens[0].op, OperatorId::None);
+  }
+  // Keywords that are no operators carry none.
+  auto lexed = lex("let if say true ⊤");
+  ASSERT_TRUE(lexed);
+  for (const Token& t : lexed.value().tokens) EXPECT_EQ(t.op, OperatorId::None);
 }
 
 }  // namespace
