@@ -18,6 +18,8 @@
 #include <variant>
 #include <vector>
 
+#include "base/operators.h"
+
 namespace tolu::ast {
 
 using Line = std::uint64_t;
@@ -388,11 +390,14 @@ struct TemplateLiteral {
   std::vector<TemplatePart> parts;
   bool operator==(const TemplateLiteral&) const = default;
 };
+// The operator nodes keep the operator as written in `op` and the operator it names in `op_id`;
+// set_operator() sets both.
 struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
   std::string op;
-  std::vector<std::string> traits;  // only for "new"
+  std::vector<std::string> traits;  // only for new
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
@@ -400,6 +405,7 @@ struct BinaryExpression {
   std::string op;  // as written
   Expression left;
   Expression right;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const BinaryExpression&) const = default;
 };
 struct TernaryExpression {
@@ -422,6 +428,7 @@ struct AssignmentExpression {
   Expression value;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const AssignmentExpression&) const = default;
 };
 struct CallExpression {
@@ -464,8 +471,9 @@ struct DictAccessExpression {
 };
 struct PostfixExpression {
   static constexpr std::string_view kName = "PostfixExpression";
-  std::string op;  // "++" or "--"
+  std::string op;  // ++ or --
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const PostfixExpression&) const = default;
 };
 struct LambdaExpression {
@@ -810,6 +818,7 @@ struct Switch {
   static constexpr std::string_view kName = "Switch";
   Expression discriminant;
   std::optional<std::string> comparator;
+  OperatorId comparator_op = OperatorId::None;  // the operator the comparator names
   std::vector<SwitchCase> cases;
   std::optional<std::vector<Statement>> default_body;
   std::optional<std::vector<SwitchIndexEntry>> case_index;
@@ -909,6 +918,26 @@ inline TypeName& Expression::inferred_type() {
 template <class Node>
 requires(!std::is_same_v<std::decay_t<Node>, Statement>) Statement::Statement(Node&& node)
     : NodeOwner(StatementData{StatementNode(std::forward<Node>(node))}) {}
+
+// Sets an operator node's spelling and the operator that spelling names.
+template <class OperatorNode>
+void set_operator(OperatorNode& node, std::string_view spelling) {
+  const OperatorSpelling* found = find_operator(spelling);
+  node.op = std::string(spelling);
+  node.op_id = found ? found->id : OperatorId::None;
+}
+
+// What assignments, ++, -- and the prefix backslash may apply to: a name, an index, slice or
+// dict access, or a path (the operators @, @@ and @?).
+inline bool is_assignable_target(const Expression& e) {
+  if (e.is<Identifier>() || e.is<IndexExpression>() || e.is<SliceExpression>() ||
+      e.is<DictAccessExpression>()) {
+    return true;
+  }
+  const auto* path = e.as<BinaryExpression>();
+  return path && (path->op_id == OperatorId::At || path->op_id == OperatorId::AtAt ||
+                  path->op_id == OperatorId::AtQuestion);
+}
 
 struct Program {
   static constexpr std::string_view kName = "Program";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "front_end/front_end.h"
 #include "lexer/lexer.h"
 
 #include <string>
@@ -88,6 +89,84 @@ TEST(OperatorTable, EverySpellingLexesToOneTokenOfItsOperator) {
   auto lexed = lex("let if say true ⊤");
   ASSERT_TRUE(lexed);
   for (const Token& t : lexed.value().tokens) EXPECT_EQ(t.op, OperatorId::None);
+}
+
+// The tree's shape with operators shown by identity rather than spelling: "(a #7 (b #9 c))".
+std::string shape_by_operator(const ast::Expression& e) {
+  if (const auto* binary = e.as<ast::BinaryExpression>()) {
+    return "(" + shape_by_operator(binary->left) + " #" +
+           std::to_string(static_cast<int>(binary->op_id)) + " " +
+           shape_by_operator(binary->right) + ")";
+  }
+  if (const auto* name = e.as<ast::Identifier>()) return name->name;
+  return "?";
+}
+
+std::string parse_by_operator(const std::string& source) {
+  auto parsed = parse_expression_with_source_file(source, std::nullopt);
+  return parsed ? shape_by_operator(parsed.value()) : parsed.error().message();
+}
+
+TEST(OperatorTable, SpellingsOfOneOperatorParseAlike) {
+  std::vector<std::string> binary;
+  for (const OperatorSpelling& s : operator_spellings()) {
+    if (operator_info(s.id).is_binary()) binary.emplace_back(s.text);
+  }
+  for (const OperatorSpelling& s : operator_spellings()) {
+    const std::string first(operator_spelling(s.id));
+    if (!operator_info(s.id).is_binary() || s.text == first) continue;
+    SCOPED_TRACE(shown(s) + " as " + first);
+    // Beside every binary operator, on either side, the spelling groups as the first one does.
+    for (const std::string& other : binary) {
+      SCOPED_TRACE(other);
+      EXPECT_EQ(parse_by_operator("a " + shown(s) + " b " + other + " c"),
+                parse_by_operator("a " + first + " b " + other + " c"));
+      EXPECT_EQ(parse_by_operator("a " + other + " b " + shown(s) + " c"),
+                parse_by_operator("a " + other + " b " + first + " c"));
+    }
+  }
+}
+
+// The parser builds each operator node with the operator's identity beside its spelling.
+template <class Node>
+void expect_operator_node(const std::string& source, const OperatorSpelling& s) {
+  SCOPED_TRACE(source);
+  auto parsed = parse_expression_with_source_file(source, std::nullopt);
+  ASSERT_TRUE(parsed) << parsed.error().message();
+  const Node* node = parsed.value().template as<Node>();
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(node->op_id, s.id);
+  EXPECT_EQ(node->op, s.has(OperatorSpelling::kLexesAsFirst) ? operator_spelling(s.id) : s.text);
+}
+
+TEST(OperatorTable, OperatorNodesCarryTheirOperator) {
+  for (const OperatorSpelling& s : operator_spellings()) {
+    const std::string text = shown(s);
+    const OperatorInfo& info = operator_info(s.id);
+    if (info.is_binary()) expect_operator_node<ast::BinaryExpression>("a " + text + " b", s);
+    if (info.is_assignment())
+      expect_operator_node<ast::AssignmentExpression>("a " + text + " b", s);
+    if (s.is_prefix()) expect_operator_node<ast::UnaryExpression>(text + " a", s);
+    if (s.is_postfix()) expect_operator_node<ast::PostfixExpression>("a " + text, s);
+  }
+  // The forms that name their operator without spelling it.
+  auto floor = parse_expression_with_source_file("⌊a⌋", std::nullopt);
+  ASSERT_TRUE(floor);
+  EXPECT_EQ(floor.value().as<ast::UnaryExpression>()->op_id, OperatorId::Floor);
+  auto made = parse_expression_with_source_file("new P()", std::nullopt);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made.value().as<ast::UnaryExpression>()->op_id, OperatorId::New);
+}
+
+TEST(OperatorTable, SetOperatorSetsSpellingAndIdentity) {
+  auto parsed = parse_expression_with_source_file("a * b", std::nullopt);
+  ASSERT_TRUE(parsed);
+  auto* binary = parsed.value().as<ast::BinaryExpression>();
+  ast::set_operator(*binary, canonical_operator(binary->op));
+  EXPECT_EQ(binary->op, canonical_operator(operator_spelling(OperatorId::Multiply)));
+  EXPECT_EQ(binary->op_id, OperatorId::Multiply);
+  ast::set_operator(*binary, "no operator");
+  EXPECT_EQ(binary->op_id, OperatorId::None);
 }
 
 }  // namespace
