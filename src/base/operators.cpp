@@ -43,12 +43,14 @@ struct Row {
     r.info.applies = binary;
     return r;
   }
-  // A prefix operator in this spelling; the result type is given with the operator's first one.
-  constexpr Row prefix(R result = R::None) const {
-    Row r = with(S::kPrefix);
-    r.info.prefix_result = result;
+  // The result type of a unary expression of the operator.
+  constexpr Row unary(R result) const {
+    Row r = *this;
+    r.info.unary_result = result;
     return r;
   }
+  // A prefix operator in this spelling; the result type is given with the operator's first one.
+  constexpr Row prefix(R result = R::None) const { return with(S::kPrefix).unary(result); }
   constexpr Row postfix() const { return with(S::kPostfix); }
   constexpr Row switch_comparator() const { return with(S::kSwitchComparator); }
   constexpr Row preferred() const { return with(S::kPreferred); }
@@ -181,7 +183,7 @@ constexpr Row kRows[] = {
     op(Id::Can, "can", C::TypeTest).left(8).yields(R::Boolean).switch_comparator(),
     op(Id::Typeof, "typeof", C::TypeTest).prefix(R::String),
     // "new" leads a construct of its own rather than taking an operand like a prefix operator.
-    op(Id::New, "new", C::TypeTest),
+    op(Id::New, "new", C::TypeTest).unary(R::NewRule),
 
     // Pipelines
     op(Id::PipeRight, "|>", C::Pipeline).left(2),

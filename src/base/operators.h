@@ -170,9 +170,9 @@ struct OperatorInfo {
   std::uint8_t level = 0;  // binary precedence, 2 to 16 (higher binds tighter); 0: not binary
   bool right_associative = false;
   OperatorCategory category = OperatorCategory::None;
-  ResultType prefix_result = ResultType::None;  // as a prefix operator
-  ResultType result = ResultType::None;         // as a binary operator or an assignment
-  OperatorId applies = OperatorId::None;        // a compound assignment: the operator it applies
+  ResultType unary_result = ResultType::None;  // as the operator of a unary expression
+  ResultType result = ResultType::None;        // as a binary operator or an assignment
+  OperatorId applies = OperatorId::None;       // a compound assignment: the operator it applies
 
   constexpr bool is_binary() const { return level != 0; }
   constexpr bool is_assignment() const { return category == OperatorCategory::Assignment; }

@@ -6,6 +6,8 @@
 
 #include "front_end/front_end.h"
 #include "lexer/lexer.h"
+#include "support/shape.h"
+#include "syntax_tree/printers.h"
 
 #include <string>
 #include <string_view>
@@ -123,6 +125,48 @@ TEST(OperatorTable, SpellingsOfOneOperatorParseAlike) {
                 parse_by_operator("a " + first + " b " + other + " c"));
       EXPECT_EQ(parse_by_operator("a " + other + " b " + shown(s) + " c"),
                 parse_by_operator("a " + other + " b " + first + " c"));
+    }
+  }
+}
+
+// The whole tree after validation and inference, less the operators' spellings, or the error.
+std::string checked_without_spellings(const std::string& source) {
+  auto parsed = parse_program(source);
+  if (!parsed) return testing::describe_error(parsed.error());
+  ast::Json tree = ast::to_json(parsed.value());
+  const auto drop_operators = [](auto& self, ast::Json& json) -> void {
+    if (json.is_object()) json.erase("operator");
+    if (!json.is_structured()) return;
+    for (ast::Json& child : json) self(self, child);
+  };
+  drop_operators(drop_operators, tree);
+  return tree.dump();
+}
+
+TEST(OperatorTable, SpellingsOfOneOperatorCheckAndInferAlike) {
+  const std::string values[][2] = {{"1", "2"}, {"<<1>>", "<<2>>"}, {"{}", "1"}, {"\"s\"", "null"}};
+  for (const OperatorSpelling& s : operator_spellings()) {
+    const std::string first(operator_spelling(s.id));
+    if (s.text == first) continue;
+    SCOPED_TRACE(shown(s) + " as " + first);
+    const OperatorInfo& info = operator_info(s.id);
+    std::vector<std::string> forms;  // "@" stands for the operator
+    if (info.is_binary()) forms = {"a @ b", "b @ a", "a @ [^^]", "[^^] @ a"};
+    if (info.is_assignment()) forms = {"(a @ b)"};
+    if (s.is_prefix()) forms = {"@ a"};
+    for (const auto& pair : values) {
+      const std::string& a = pair[0];
+      const std::string& b = pair[1];
+      for (const std::string& form : forms) {
+        const auto program = [&](const std::string& op) {
+          const std::size_t at = form.find('@');
+          return "let a := " + a + "; let b := " + b + "; let c := " + form.substr(0, at) + op +
+                 form.substr(at + 1);
+        };
+        EXPECT_EQ(checked_without_spellings(program(shown(s))),
+                  checked_without_spellings(program(first)))
+            << program(shown(s));
+      }
     }
   }
 }
