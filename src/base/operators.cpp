@@ -342,7 +342,7 @@ constexpr auto kIdRanges = [] {
 constexpr std::size_t kSymbolCount = std::count_if(
     std::begin(kRows), std::end(kRows), [](const Row& row) { return !row.spelling.is_keyword(); });
 
-constexpr auto kLexingOrder = [] {
+constexpr auto kLexingOrderArray = [] {
   std::array<OperatorSpelling, kSymbolCount> order{};
   std::size_t n = 0;
   for (const Row& row : kRows) {
@@ -351,10 +351,9 @@ constexpr auto kLexingOrder = [] {
   std::sort(order.begin(), order.end(), [](const S& a, const S& b) { return a.text > b.text; });
   return order;
 }();
-constexpr FirstByteIndex kLexingIndex =
-    index_by_first_byte(kLexingOrder, [](const S& s) { return s.text; });
 
 constexpr bool lexing_order_is_longest_first() {
+  const auto& kLexingOrder = kLexingOrderArray;
   for (std::size_t i = 0; i < kSymbolCount; ++i) {
     for (std::size_t j = i + 1; j < kSymbolCount; ++j) {
       if (kLexingOrder[j].text.starts_with(kLexingOrder[i].text)) return false;
@@ -376,6 +375,27 @@ constexpr std::array<OperatorInfo, kOperatorIdCount> kInfo = [] {
   return info;
 }();
 
+constexpr std::array<std::uint32_t, 256> kLengthsByFirstByte = [] {
+  std::array<std::uint32_t, 256> lengths{};
+  for (const S& s : kSpellings) {
+    if (s.text.size() >= 32) throw "spellings are shorter than 32 bytes";
+    lengths[static_cast<unsigned char>(s.text[0])] |= std::uint32_t{1} << s.text.size();
+  }
+  return lengths;
+}();
+
+const OperatorSpelling* const kLexingOrder = kLexingOrderArray.data();
+constexpr FirstByteIndex kLexingIndex =
+    index_by_first_byte(kLexingOrderArray, [](const S& s) { return s.text; });
+
+const OperatorSpelling* find_operator_spelled(std::string_view text) {
+  const auto [from, to] = candidates(kBySpellingIndex, text);
+  for (std::size_t i = from; i < to; ++i) {
+    if (kBySpelling[i].text == text) return &kBySpelling[i];
+  }
+  return nullptr;
+}
+
 }  // namespace operators_detail
 
 std::string_view operator_spelling(OperatorId id) {
@@ -394,24 +414,11 @@ const OperatorSpelling& operator_entry(OperatorId id, std::string_view text) {
   return kById[to - 1];
 }
 
-const OperatorSpelling* find_operator(std::string_view text) {
-  const auto [from, to] = candidates(kBySpellingIndex, text);
-  for (std::size_t i = from; i < to; ++i) {
-    if (kBySpelling[i].text == text) return &kBySpelling[i];
-  }
-  return nullptr;
-}
-
 std::string_view canonical_operator(std::string_view text) {
   const OperatorSpelling* spelling = find_operator(text);
   if (!spelling || spelling->has(S::kAsWritten)) return text;
   const std::uint8_t preferred = kPreferredSpelling[index_of(spelling->id)];
   return preferred == kNoEntry ? text : kSpellings[preferred].text;
-}
-
-std::span<const OperatorSpelling> operators_by_first_byte(unsigned char first_byte) {
-  const auto [from, to] = kLexingIndex[first_byte];
-  return {kLexingOrder.data() + from, kLexingOrder.data() + to};
 }
 
 std::span<const OperatorSpelling> operator_spellings() {

@@ -15,6 +15,8 @@
 #include <span>
 #include <string_view>
 
+#include "base/spelling_index.h"
+
 namespace tolu {
 
 enum class OperatorId : std::uint8_t {
@@ -204,7 +206,13 @@ struct OperatorSpelling {
 
 namespace operators_detail {
 extern const std::array<OperatorInfo, kOperatorIdCount> kInfo;
-}
+// For each first byte, the lengths of the spellings that start with it, as bits.
+extern const std::array<std::uint32_t, 256> kLengthsByFirstByte;
+const OperatorSpelling* find_operator_spelled(std::string_view text);
+// The Operator tokens in the order the lexer tries them, and the run of them for each first byte.
+extern const OperatorSpelling* const kLexingOrder;
+extern const FirstByteIndex kLexingIndex;
+}  // namespace operators_detail
 
 inline const OperatorInfo& operator_info(OperatorId id) {
   return operators_detail::kInfo[static_cast<std::size_t>(id)];
@@ -218,7 +226,14 @@ std::string_view operator_spelling(OperatorId id);
 const OperatorSpelling& operator_entry(OperatorId id, std::string_view text);
 
 // The table's entry for exactly `text`, or null when no operator is spelled so.
-const OperatorSpelling* find_operator(std::string_view text);
+inline const OperatorSpelling* find_operator(std::string_view text) {
+  // Most words the lexer asks about are names: their length settles it without a comparison.
+  if (text.empty() || text.size() >= 32) return nullptr;
+  const std::uint32_t lengths =
+      operators_detail::kLengthsByFirstByte[static_cast<unsigned char>(text[0])];
+  if (!((lengths >> text.size()) & 1u)) return nullptr;
+  return operators_detail::find_operator_spelled(text);
+}
 
 // The canonical spelling of `text`: that of its operator's preferred spelling, or `text` itself
 // when its operator has none, when the spelling keeps its form, or when it is no operator.
@@ -227,7 +242,10 @@ std::string_view canonical_operator(std::string_view text);
 // The spellings of Operator tokens whose first byte is `first_byte`, in the order the lexer tries
 // them: a spelling comes before any spelling that is a prefix of it, so the first that matches
 // is the longest.
-std::span<const OperatorSpelling> operators_by_first_byte(unsigned char first_byte);
+inline std::span<const OperatorSpelling> operators_by_first_byte(unsigned char first_byte) {
+  const auto [from, to] = operators_detail::kLexingIndex[first_byte];
+  return {operators_detail::kLexingOrder + from, operators_detail::kLexingOrder + to};
+}
 
 // Every spelling, in table order.
 std::span<const OperatorSpelling> operator_spellings();
