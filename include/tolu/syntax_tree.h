@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tolu/export.h"
+#include "tolu/operator_id.h"
 
 namespace tolu::ast {
 
@@ -399,11 +400,14 @@ struct TemplateLiteral {
   std::vector<TemplatePart> parts;
   bool operator==(const TemplateLiteral&) const = default;
 };
+// The operator nodes keep the operator as written in `op` and the operator it names in `op_id`;
+// set_operator() sets both.
 struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
   std::string op;
-  std::vector<std::string> traits;  // only for "new"
+  std::vector<std::string> traits;  // only for new
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
@@ -411,6 +415,7 @@ struct BinaryExpression {
   std::string op;  // as written
   Expression left;
   Expression right;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const BinaryExpression&) const = default;
 };
 struct TernaryExpression {
@@ -433,6 +438,7 @@ struct AssignmentExpression {
   Expression value;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const AssignmentExpression&) const = default;
 };
 struct CallExpression {
@@ -475,8 +481,9 @@ struct DictAccessExpression {
 };
 struct PostfixExpression {
   static constexpr std::string_view kName = "PostfixExpression";
-  std::string op;  // "++" or "--"
+  std::string op;  // ++ or --
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const PostfixExpression&) const = default;
 };
 struct LambdaExpression {
@@ -821,6 +828,7 @@ struct Switch {
   static constexpr std::string_view kName = "Switch";
   Expression discriminant;
   std::optional<std::string> comparator;
+  OperatorId comparator_op = OperatorId::None;  // the operator the comparator names
   std::vector<SwitchCase> cases;
   std::optional<std::vector<Statement>> default_body;
   std::optional<std::vector<SwitchIndexEntry>> case_index;
@@ -920,6 +928,18 @@ inline TypeName& Expression::inferred_type() {
 template <class Node>
 requires kMakesStatement<Node> Statement::Statement(Node&& node)
     : NodeOwner(StatementData{StatementNode(std::forward<Node>(node))}) {}
+
+// What assignments, ++, -- and the prefix backslash may apply to: a name, an index, slice or
+// dict access, or a path (the operators @, @@ and @?).
+inline bool is_assignable_target(const Expression& e) {
+  if (e.is<Identifier>() || e.is<IndexExpression>() || e.is<SliceExpression>() ||
+      e.is<DictAccessExpression>()) {
+    return true;
+  }
+  const auto* path = e.as<BinaryExpression>();
+  return path && (path->op_id == OperatorId::At || path->op_id == OperatorId::AtAt ||
+                  path->op_id == OperatorId::AtQuestion);
+}
 
 struct Program {
   static constexpr std::string_view kName = "Program";

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "tolu/error.h"
-#include "lexer/token.h"
 #include "base/unicode.h"
+#include "lexer/token.h"
+#include "tolu/error.h"
 
 namespace tolu::lexing {
 
@@ -103,7 +103,8 @@ class Lexer {
   bool lex_operator();
   void lex_number();
   void lex_word();
-  void push(TokenKind kind, Position start, std::string_view text);
+  void push(TokenKind kind, Position start, std::string_view text,
+            OperatorId op = OperatorId::None);
   void push_literal(TokenKind kind, Position start, LiteralPayload payload);
 
   // Literal readers (literals.cpp).

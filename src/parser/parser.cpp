@@ -1,8 +1,8 @@
 // The parser core: cursor, expectations, errors and the stage's entry points.
 #include "parser/parser.h"
 
-#include "lexer/lexer.h"
 #include "base/unicode.h"
+#include "lexer/lexer.h"
 #include "parser/parser_internal.h"
 
 namespace tolu {
@@ -45,15 +45,6 @@ DepthGuard::DepthGuard(Parser& parser) : parser_(parser) {
 void ChainDepth::deepen() {
   ++levels_;
   if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
-}
-
-bool is_assignable_target(const ast::Expression& e) {
-  if (e.is<ast::Identifier>() || e.is<ast::IndexExpression>() || e.is<ast::SliceExpression>() ||
-      e.is<ast::DictAccessExpression>()) {
-    return true;
-  }
-  const auto* binary = e.as<ast::BinaryExpression>();
-  return binary && (binary->op == "@@" || binary->op == "@?" || binary->op == "@");
 }
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
@@ -104,6 +95,11 @@ void Parser::expect_keyword(std::string_view word) {
   advance();
 }
 
+void Parser::expect_keyword(OperatorId op) {
+  if (!check_keyword(op)) fail("Expected keyword '" + std::string(operator_spelling(op)) + "'");
+  advance();
+}
+
 std::string Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
   for (std::string_view word : words) {
     if (check_keyword(word)) {
@@ -115,7 +111,7 @@ std::string Parser::expect_keyword_any(std::initializer_list<std::string_view> w
 }
 
 void Parser::expect_operator() {
-  if (!check_operator(":")) fail("Expected ':' after case values");
+  if (!check_operator(OperatorId::Colon)) fail("Expected ':' after case values");
   advance();
 }
 

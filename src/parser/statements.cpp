@@ -150,7 +150,7 @@ ast::Statement Parser::parse_declaration() {
   declaration.source_file = source_file_;
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
   declaration.is_weak = parse_optional_weak_modifier("declaration");
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
@@ -185,7 +185,7 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(std::strin
                            "Duplicate unpacked binding '" + entry.name + "' in declaration"),
         source_file_.to_optional())};
   }
-  if (!check_operator(":=")) fail("Expected ':=' after declaration binding pattern");
+  if (!check_operator(OperatorId::Assign)) fail("Expected ':=' after declaration binding pattern");
   advance();
   declaration.initializer = parse_expression_prec(1);
   return declaration;
@@ -208,7 +208,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
     } else {
       entry.key = parse_dict_key_before_colon();
     }
-    if (!check_operator(":")) fail("Expected ':' after declaration binding key");
+    if (!check_operator(OperatorId::Colon)) fail("Expected ':' after declaration binding key");
     advance();
     std::tie(entry.type_annotation, entry.name) = parse_typed_name();
   } else if (first.kind == TokenKind::Identifier) {
@@ -219,7 +219,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
       entry.type_annotation = std::move(word);
       entry.name = expect_name("Expected identifier");
       entry.key = name_key(entry.name, key_line);
-    } else if (check_operator(":")) {
+    } else if (check_operator(OperatorId::Colon)) {
       advance();
       entry.key = name_key(std::move(word), key_line);
       std::tie(entry.type_annotation, entry.name) = parse_typed_name();
@@ -230,7 +230,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
   } else {
     fail("Expected unpacked binding in declaration");
   }
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     entry.default_value = parse_expression_prec(1);
   }
@@ -249,7 +249,7 @@ ast::For Parser::parse_for_statement() {
     loop.binding_kind = std::string(current().text);
     advance();
     loop.variable = expect_identifier("Expected loop variable");
-    expect_keyword("in");
+    expect_keyword(OperatorId::In);
   } else {
     loop.variable = "^^";
     loop.binding_kind = "const";
@@ -277,7 +277,9 @@ ast::Import Parser::parse_import_statement() {
     import.is_try = true;
   }
   expect_keyword("import");
-  if (check_operator("*")) {
+  // The star as written: "×" is the same operator but imports nothing.
+  if (check_operator(OperatorId::Multiply) &&
+      current().text == operator_spelling(OperatorId::Multiply)) {
     advance();
     import.imports_all = true;
   } else {
