@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build release demo test sanitize fuzz bench format clean
+.PHONY: all deps build release demo test sanitize fuzz bench install consumer format clean
 
 all: build
 
@@ -14,7 +14,7 @@ build: deps
 	@cmake --build build -j $(JOBS)
 
 release: deps
-	@cmake -S . -B build-release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTOLU_TESTS=OFF >/dev/null
+	@cmake -S . -B build-release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-release -j $(JOBS)
 
 demo: release
@@ -32,7 +32,7 @@ sanitize: deps
 FUZZ_SECONDS ?= 60
 fuzz:
 	@WITH_CLANG=1 scripts/install-deps
-	@CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTOLU_FUZZ=ON -DTOLU_TESTS=OFF >/dev/null
+	@CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTOLU_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	@for target in lex pipeline; do \
 	  mkdir -p build-fuzz/corpus-$$target; \
@@ -47,12 +47,23 @@ fuzz:
 # Release build of the tools and benchmarks in their own folder, then one table of figures.
 bench:
 	@WITH_BENCH=1 scripts/install-deps
-	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTOLU_TESTS=OFF -DTOLU_BENCH=ON >/dev/null
+	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOLU_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@bench/run.sh build-bench
+
+# Installs the library, the public headers, the tools and the package files below PREFIX.
+PREFIX ?= /usr/local
+install: release
+	@cmake --install build-release --prefix "$(PREFIX)"
+
+# Installs into temporary prefixes (static and shared builds) and builds a small program against
+# each: find_package() with the static and with the shared library, and a plain compiler call
+# with pkg-config.
+consumer: deps
+	@tests/consumer/run.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-sanitize build-fuzz build-bench bench/out
+	@rm -rf build build-release build-sanitize build-fuzz build-bench build-consumer bench/out

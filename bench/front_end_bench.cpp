@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "corpus.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "infer/inferencer.h"
 #include "lexer/lexer.h"
 #include "parser/parser.h"

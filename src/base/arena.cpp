@@ -1,4 +1,4 @@
-#include "base/arena.h"
+#include "tolu/arena.h"
 
 #include <sys/mman.h>
 

@@ -1,4 +1,4 @@
-#include "base/name.h"
+#include "tolu/name.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/name.h"
+#include "tolu/name.h"
 
 namespace tolu {
 

@@ -1,4 +1,4 @@
-#include "diagnostics/render.h"
+#include "tolu/render.h"
 
 #include "base/unicode.h"
 

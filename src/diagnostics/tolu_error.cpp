@@ -1,4 +1,4 @@
-#include "diagnostics/tolu_error.h"
+#include "tolu/error.h"
 
 namespace tolu {
 

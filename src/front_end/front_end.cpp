@@ -1,4 +1,4 @@
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 
 #include "infer/inferencer.h"
 #include "parser/parser.h"

@@ -11,9 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/operators.h"
 #include "base/scoped_table.h"
-#include "syntax_tree/builder.h"
-#include "syntax_tree/children.h"
+#include "tolu/builder.h"
+#include "tolu/children.h"
 
 namespace tolu {
 namespace {
@@ -58,58 +59,46 @@ Expression* key_expression(Key& key) {
   return expression_key ? &expression_key->expression : nullptr;
 }
 
-// Operators are short and mostly differ in length or first byte, which settles most
-// comparisons before the rest of the spelling is compared.
-bool one_of(std::string_view op, std::initializer_list<std::string_view> spellings) {
-  for (std::string_view s : spellings) {
-    if (s.size() == op.size() && s[0] == op[0] && s == op) return true;
+// The result types the operator table names outright; the others depend on the operands.
+Type fixed_type(ResultType result) {
+  switch (result) {
+    case ResultType::Boolean:
+      return "Boolean";
+    case ResultType::Number:
+      return "Number";
+    case ResultType::String:
+      return "String";
+    default:
+      return std::nullopt;
   }
-  return false;
 }
 
-// Table U.
+// The result types of the prefix operators.
 Type unary_type(const UnaryExpression& e) {
-  const std::string_view op = e.op;
-  if (one_of(op, {"!", "¬", "not"})) return "Boolean";
-  if (one_of(op, {"+", "-", "++", "--", "abs", "√", "int", "sqrt", "ceil", "floor", "round",
-                  "length"})) {
-    return "Number";
-  }
-  if (one_of(op, {"uc", "lc", "typeof"})) return "String";
-  if (op == "new") return infer_new_type(e.operand);
-  return std::nullopt;
+  const ResultType result = operator_info(e.op_id).unary_result;
+  if (result == ResultType::NewRule) return infer_new_type(e.operand);
+  return fixed_type(result);
 }
 
-// Table B.
+// The result types of the binary operators.
 Type binary_type(const BinaryExpression& e) {
-  const std::string_view op = e.op;
-  if (one_of(op,
-             {"<",   "=",        ">",          "or",         "==",          "!=",  "<=",   ">=",
-              "eq",  "ne",       "gt",         "ge",         "lt",          "le",  "in",   "@?",
-              "and", "xor",      "⋀",          "⋁",          "⊻",           "⊼",   "≠",    "≡",
-              "≢",   "≤",        "≥",          "eqi",        "nei",         "gti", "gei",  "lti",
-              "lei", "∈",        "∉",          "⊂",          "⊃",           "can", "nand", "does",
-              "⊂⊃",  "subsetof", "supersetof", "instanceof", "equivalentof"})) {
-    return "Boolean";
-  }
-  if (one_of(op, {"+", "-", "*", "/", "×", "÷", "**", "mod", "<=>", "≶", "≷", "cmp", "cmpi"}))
-    return "Number";
-  if (one_of(op, {"_", "~=", "->"})) return "String";
-  if (one_of(op, {"\\", "⋃", "⋂", "∖", "union", "intersection"})) return same_type(e.left, e.right);
-  if (op == "default") {
+  const ResultType result = operator_info(e.op_id).result;
+  if (result == ResultType::SameAsOperands) return same_type(e.left, e.right);
+  if (result == ResultType::DefaultRule) {
     const TypeName& left = e.left.inferred_type();
     if (left == "Dict") return "Dict";
     if (left == "PairList" || left == "Null") return "PairList";
+    return std::nullopt;
   }
-  return std::nullopt;
+  return fixed_type(result);
 }
 
-// The result type of an assignment, by operator.
+// The result type of an assignment, by operator: the value's, a fixed one, or failing both the
+// target's (else the value's).
 Type assignment_result_type(const AssignmentExpression& e) {
-  const std::string_view op = e.op;
-  if (op == ":=" || op == "?:=") return type_of(e.value);
-  if (one_of(op, {"+=", "-=", "*=", "/=", "×=", "÷=", "**="})) return "Number";
-  if (op == "_=" || op == "~=") return "String";
+  const ResultType result = operator_info(e.op_id).result;
+  if (result == ResultType::ValueType) return type_of(e.value);
+  if (Type fixed = fixed_type(result)) return fixed;
   return type_of(e.target.inferred_type() ? e.target : e.value);
 }
 

@@ -1,7 +1,7 @@
 // The type inferencer: static type names for expressions, type-check flags for declarations.
 #pragma once
 
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu {
 

@@ -13,50 +13,18 @@
 namespace tolu {
 namespace {
 
+// The keywords that are not operators; the operator keywords (and, in, new, ...) are in
+// the operator table.
 constexpr auto kKeywords = [] {
-  std::array<std::string_view, 83> words = {
-      "let",      "const",      "function",     "async",   "await",  "spawn",   "class",
-      "trait",    "method",     "static",       "extends", "with",   "but",     "from",
-      "import",   "as",         "try",          "catch",   "if",     "else",    "unless",
-      "while",    "for",        "in",           "switch",  "case",   "default", "return",
-      "next",     "continue",   "last",         "throw",   "die",    "do",      "fn",
-      "new",      "super",      "null",         "true",    "false",  "and",     "or",
-      "xor",      "nand",       "not",          "mod",     "eq",     "ne",      "gt",
-      "ge",       "lt",         "le",           "cmp",     "eqi",    "nei",     "gti",
-      "gei",      "lti",        "lei",          "cmpi",    "say",    "print",   "warn",
-      "assert",   "debug",      "instanceof",   "does",    "can",    "union",   "intersection",
-      "subsetof", "supersetof", "equivalentof", "abs",     "sqrt",   "floor",   "ceil",
-      "round",    "int",        "uc",           "lc",      "length", "typeof"};
+  std::array<std::string_view, 42> words = {
+      "let",      "const",   "function", "async", "await",  "spawn",  "class", "trait",  "method",
+      "static",   "extends", "with",     "but",   "from",   "import", "as",    "try",    "catch",
+      "if",       "else",    "unless",   "while", "for",    "switch", "case",  "return", "next",
+      "continue", "last",    "throw",    "die",   "do",     "fn",     "super", "null",   "true",
+      "false",    "say",     "print",    "warn",  "assert", "debug"};
   std::sort(words.begin(), words.end());
   return words;
 }();
-
-// Operators of more than one character, in the order they are tried: the first match wins, so
-// a longer spelling comes before any of its prefixes.
-constexpr std::string_view kMultiCharOperators[] = {
-    "**=", "?:=", "<=>", ".(", "⊂⊃", "<<<", ">>>", "...", ":=", "+=", "-=", "*=", "/=", "_=", "~=",
-    "**",  "==",  "!=",  "<=", ">=", "++",  "--",  "->",  "@?", "@@", "?:", "|>", "<|", "×=", "÷=",
-    "≤",   "≥",   "≠",   "≡",  "≢",  "≶",   "≷",   "⋀",   "⋁",  "⊻",  "⊼",  "∈",  "∉",  "⋃",  "⋂",
-    "∖",   "¬",   "√",   "⊂",  "⊃",  ">>",  "<<",  "⌊",   "⌋",  "⌈",  "⌉",  "«",  "»",  "→"};
-
-// For each first byte, the multi-character operators that begin with it, in the order above.
-struct OperatorsByFirstByte {
-  std::array<std::array<std::uint8_t, 64>, 256> indexes{};
-  std::array<std::uint8_t, 256> counts{};
-};
-
-constexpr OperatorsByFirstByte kOperatorsByFirstByte = [] {
-  OperatorsByFirstByte table;
-  for (std::size_t i = 0; i < std::size(kMultiCharOperators); ++i) {
-    const auto first = static_cast<unsigned char>(kMultiCharOperators[i][0]);
-    table.indexes[first][table.counts[first]++] = static_cast<std::uint8_t>(i);
-  }
-  return table;
-}();
-
-// Characters that are an operator on their own.
-constexpr std::u32string_view kSingleCharOperators =
-    U"!&*+-./:<=>?@\\^|~«¬»×÷∈∉∖√≠≡≢≤≥≶≷⊂⊃⊻⊼⋀⋁⋂⋃⌈⌉⌊⌋▷◁";
 
 constexpr bool is_ascii_digit(char32_t c) {
   return c >= '0' && c <= '9';
@@ -78,11 +46,16 @@ static_assert(kKeywords.size() < 256);
 constexpr FirstByteIndex kKeywordIndex =
     index_by_first_byte(kKeywords, [](std::string_view word) { return word; });
 
-std::string_view keyword_spelling(std::string_view word) {
+// A keyword's spelling, with its operator for an operator keyword; an empty spelling when
+// `word` is no keyword.
+std::pair<std::string_view, OperatorId> keyword_spelling(std::string_view word) {
   const auto [from, to] = candidates(kKeywordIndex, word);
   for (std::size_t i = from; i < to; ++i) {
-    if (kKeywords[i].size() == word.size() && kKeywords[i] == word) return kKeywords[i];
+    if (kKeywords[i].size() == word.size() && kKeywords[i] == word)
+      return {kKeywords[i], OperatorId::None};
   }
+  if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
+    return {op->text, op->id};
   return {};
 }
 
@@ -116,7 +89,7 @@ constexpr auto kByteClasses = [] {
 }  // namespace
 
 bool is_keyword(std::string_view word) {
-  return !keyword_spelling(word).empty();
+  return !keyword_spelling(word).first.empty();
 }
 
 std::string_view token_kind_name(TokenKind kind) {
@@ -235,8 +208,8 @@ void Lexer::fail(Position at, std::string message) const {
   throw LexFailure{ToluError::located(ErrorKind::Lexical, at.line, at.column, std::move(message))};
 }
 
-void Lexer::push(TokenKind kind, Position start, std::string_view text) {
-  *token_ = Token{kind, start.index, pos_.index, start.line, start.column, text, 0};
+void Lexer::push(TokenKind kind, Position start, std::string_view text, OperatorId op) {
+  *token_ = Token{kind, op, start.index, pos_.index, start.line, start.column, text, 0};
   produced_ = true;
 }
 
@@ -347,23 +320,13 @@ void Lexer::lex_other() {
     advance_over("^^");
     return push(TokenKind::Identifier, start, "^^");
   }
+  // "_" followed by a letter, a digit or another "_" starts a word; alone it is an operator.
+  if (c == '_' && is_word_continue(peek_next())) return lex_word();
   if (lex_operator()) return;
-  if (c == '_') {
-    if (is_word_continue(peek_next())) return lex_word();
-    const Position start = here();
-    advance();
-    return push(TokenKind::Operator, start, "_");
-  }
   if (c == U'⊤' || c == U'⊥') {
     const Position start = here();
     advance();
     return push(TokenKind::Keyword, start, c == U'⊤' ? "true" : "false");
-  }
-  if (kSingleCharOperators.find(c) != std::u32string_view::npos) {
-    const Position start = here();
-    const std::size_t from = byte_;
-    advance();
-    return push(TokenKind::Operator, start, src_.substr(from, byte_ - from));
   }
   if (is_ascii_digit(c)) return lex_number();
   if (is_word_start(c)) return lex_word();
@@ -417,14 +380,17 @@ void Lexer::skip_block_comment() {
   if (!at_end()) advance_over("*/");
 }
 
+// The longest operator spelling at the cursor, if any.
 bool Lexer::lex_operator() {
   const auto first = static_cast<unsigned char>(src_[byte_]);
-  for (std::size_t k = 0; k < kOperatorsByFirstByte.counts[first]; ++k) {
-    const std::string_view spelling = kMultiCharOperators[kOperatorsByFirstByte.indexes[first][k]];
-    if (!looking_at(spelling)) continue;
+  for (const OperatorSpelling& spelling : operators_by_first_byte(first)) {
+    if (!looking_at(spelling.text)) continue;
     const Position start = here();
-    advance_over(spelling);
-    push(TokenKind::Operator, start, spelling == "→" ? std::string_view("->") : spelling);
+    advance_over(spelling.text);
+    const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
+                                      ? operator_spelling(spelling.id)
+                                      : spelling.text;
+    push(TokenKind::Operator, start, text, spelling.id);
     return true;
   }
   return false;
@@ -457,8 +423,8 @@ void Lexer::lex_word() {
     advance();
   }
   const std::string_view word = src_.substr(from, byte_ - from);
-  const std::string_view keyword = keyword_spelling(word);
-  if (!keyword.empty()) return push(TokenKind::Keyword, start, keyword);
+  const auto [keyword, op] = keyword_spelling(word);
+  if (!keyword.empty()) return push(TokenKind::Keyword, start, keyword, op);
   push(TokenKind::Identifier, start, word);
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/source_size.h"
-#include "diagnostics/tolu_error.h"
+#include "tolu/error.h"
 #include "lexer/token.h"
 
 namespace tolu {

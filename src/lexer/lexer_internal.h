@@ -10,8 +10,8 @@
 #include "base/limits.h"
 #include "base/source_size.h"
 #include "base/unicode.h"
-#include "diagnostics/tolu_error.h"
 #include "lexer/token.h"
+#include "tolu/error.h"
 
 namespace tolu::lexing {
 
@@ -107,7 +107,8 @@ class Lexer {
   bool lex_operator();
   void lex_number();
   void lex_word();
-  void push(TokenKind kind, Position start, std::string_view text);
+  void push(TokenKind kind, Position start, std::string_view text,
+            OperatorId op = OperatorId::None);
   void push_literal(TokenKind kind, Position start, LiteralPayload payload);
 
   // Literal readers (literals.cpp).

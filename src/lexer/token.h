@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/operators.h"
+
 namespace tolu {
 
 enum class TokenKind : std::uint8_t {
@@ -40,6 +42,8 @@ struct TokenTemplatePart {
 
 struct Token {
   TokenKind kind = TokenKind::Eof;
+  // Operator tokens, and Keyword tokens spelled like an operator: which operator. None otherwise.
+  OperatorId op = OperatorId::None;
   std::uint32_t start = 0;   // index of the first character
   std::uint32_t end = 0;     // index one past the last character
   std::uint32_t line = 1;    // 1-based

@@ -1,4 +1,4 @@
-#include "optimizer/passes.h"
+#include "tolu/passes.h"
 
 #include <array>
 
@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::array<std::string_view, kOptimizerPassCount> kPassNames = {
 #define TOLU_OPTIMIZER_PASS(name) #name,
-#include "optimizer/passes.def"
+#include "tolu/passes.def"
 };
 
 }  // namespace

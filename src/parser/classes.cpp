@@ -122,7 +122,7 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
     return method;
   }
   method.parameters = parse_parameter_list();
-  if (check_operator("->")) {
+  if (check_operator(OperatorId::Arrow)) {
     advance();
     method.return_type = expect_identifier("Expected return type after '->'");
   }
@@ -148,7 +148,7 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
     field.accessors = accessors.finish(b_);
   }
   field.is_weak = parse_optional_weak_modifier("field declaration");
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     field.initializer = parse_expression_prec(1);
     field.is_weak = parse_optional_weak_modifier("field declaration") || field.is_weak;
@@ -166,7 +166,7 @@ ast::List<ast::Parameter> Parser::parse_parameter_list() {
       continue;
     }
     parameters.push(parse_parameter());
-    if (check_operator("...")) parameters.push(parse_parameter());
+    if (check_operator(OperatorId::Ellipsis)) parameters.push(parse_parameter());
     if (!check_punct(',')) break;
     advance();
   }
@@ -179,16 +179,16 @@ ast::Parameter Parser::parse_parameter() {
   ast::Parameter parameter;
   parameter.line = current_line();
   parameter.source_file = source_file_;
-  if (check_operator("...")) {
+  if (check_operator(OperatorId::Ellipsis)) {
     advance();
     parameter.is_variadic = true;
   }
   std::tie(parameter.type_annotation, parameter.name) = parse_typed_name();
-  if (check_operator("?")) {
+  if (check_operator(OperatorId::Question)) {
     advance();
     parameter.is_optional = true;
   }
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     parameter.default_value = parse_expression_prec(1);
   }
@@ -205,7 +205,7 @@ std::pair<std::optional<ast::Name>, ast::Name> Parser::parse_typed_name() {
 
 // return-type := "->" TYPE
 std::optional<ast::Name> Parser::parse_optional_return_type() {
-  if (!check_operator("->")) return std::nullopt;
+  if (!check_operator(OperatorId::Arrow)) return std::nullopt;
   advance();
   return expect_identifier("Expected return type after '->'");
 }

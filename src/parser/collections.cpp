@@ -10,7 +10,9 @@ namespace tolu::parsing {
 ast::Expression Parser::parse_bag_literal() {
   const Line line = current_line();
   advance();
-  return make(ast::BagLiteral{parse_expression_list_until_operator(">>>"), std::nullopt}, line);
+  return make(
+      ast::BagLiteral{parse_expression_list_until_operator(OperatorId::BagClose), std::nullopt},
+      line);
 }
 
 // pair-list := "{" "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
@@ -38,7 +40,7 @@ ast::Expression Parser::parse_pairlist_literal() {
 // entry := key ":" expression; the entry takes its position from the key.
 ast::DictEntry Parser::parse_dict_entry(const char* missing_colon) {
   ast::DictKey key = parse_dict_key_before_colon();
-  if (!check_operator(":")) fail(missing_colon);
+  if (!check_operator(OperatorId::Colon)) fail(missing_colon);
   advance();
   ast::Expression value = parse_expression_prec(1);
   const Line line = key.line;
@@ -109,7 +111,7 @@ ast::List<ast::CallArgument> Parser::parse_call_arguments_after_open() {
 
 // argument := "..." expression | expression ":" expression | expression
 ast::CallArgument Parser::parse_call_argument() {
-  if (check_operator("...")) {
+  if (check_operator(OperatorId::Ellipsis)) {
     const Line line = current_line();
     advance();
     return {ast::Spread{}, parse_expression_prec(1), line, source_file_};
@@ -120,7 +122,7 @@ ast::CallArgument Parser::parse_call_argument() {
   ast::Expression first = parse_expression_prec(1);
   const Line line = first.line();
   ast::SourceFile source_file = first.source_file();
-  if (!check_operator(":"))
+  if (!check_operator(OperatorId::Colon))
     return {ast::Positional{}, std::move(first), line, std::move(source_file)};
   advance();
   ast::Expression value = parse_expression_prec(1);
@@ -139,7 +141,7 @@ bool Parser::named_argument_follows() const {
   const Token& t = current();
   const bool key_start = t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier ||
                          t.kind == TokenKind::String || is_punct(t, '(');
-  return key_start && is_operator(peek_token(), ":");
+  return key_start && is_operator(peek_token(), OperatorId::Colon);
 }
 
 // Each interpolation is parsed as an expression of its own, numbered from its own line so that

@@ -1,19 +1,7 @@
 // Control-flow statements: if, while, switch, try, return, throw and die.
-#include <algorithm>
-#include <array>
-
 #include "parser/parser_internal.h"
 
 namespace tolu::parsing {
-namespace {
-
-// Keyword words accepted as a switch comparator, besides any operator.
-constexpr std::array<std::string_view, 24> kComparatorWords = {
-    "eq",  "ne",  "gt",   "ge",   "lt",   "le",    "or",         "cmp",
-    "eqi", "nei", "gti",  "gei",  "lti",  "lei",   "can",        "and",
-    "xor", "mod", "cmpi", "does", "nand", "union", "instanceof", "intersection"};
-
-}  // namespace
 
 // if := "if" "(" expression ")" block ["else" (if | block)]
 ast::If Parser::parse_if_statement() {
@@ -49,7 +37,7 @@ ast::Switch Parser::parse_switch_statement() {
   expect_keyword("switch");
   expect_punct('(', "Expected '(' after switch");
   statement.discriminant = parse_expression_prec(1);
-  statement.comparator = parse_switch_comparator();
+  statement.comparator = parse_switch_comparator(statement.comparator_op);
   expect_punct(')', "Expected ')' after switch header");
   expect_punct('{', "Expected '{' before switch body");
   while (match_punct()) {
@@ -71,9 +59,9 @@ ast::Switch Parser::parse_switch_statement() {
       expect_operator();
       clause.body = parse_switch_consequent();
       cases.push_back(std::move(clause));
-    } else if (check_keyword("default")) {
+    } else if (check_keyword(OperatorId::Default)) {
       advance();
-      if (!check_operator(":")) fail("Expected ':' after default");
+      if (!check_operator(OperatorId::Colon)) fail("Expected ':' after default");
       advance();
       statement.default_body = parse_switch_consequent();
     } else {
@@ -87,16 +75,17 @@ ast::Switch Parser::parse_switch_statement() {
   return statement;
 }
 
-std::optional<ast::Name> Parser::parse_switch_comparator() {
-  if (!check_operator(":")) return std::nullopt;
+// comparator := any operator, or one of the operator keywords the table marks as comparators
+std::optional<ast::Name> Parser::parse_switch_comparator(OperatorId& op) {
+  if (!check_operator(OperatorId::Colon)) return std::nullopt;
   advance();
   const Token& t = current();
+  const OperatorSpelling* keyword = t.kind == TokenKind::Keyword ? operator_entry_of(t) : nullptr;
   const bool accepted =
-      t.kind == TokenKind::Operator ||
-      (t.kind == TokenKind::Keyword && std::find(kComparatorWords.begin(), kComparatorWords.end(),
-                                                 t.text) != kComparatorWords.end());
+      t.kind == TokenKind::Operator || (keyword && keyword->is_switch_comparator());
   if (!accepted) fail("Expected switch comparator operator");
   const ast::Name comparator = token_name(t);
+  op = t.op;
   advance();
   return comparator;
 }
@@ -106,7 +95,7 @@ ast::List<ast::Statement> Parser::parse_switch_consequent() {
   ListBuilder body(statement_stack_);
   while (match_punct()) {
   }
-  while (!check_punct('}') && !check_keyword("case") && !check_keyword("default")) {
+  while (!check_punct('}') && !check_keyword("case") && !check_keyword(OperatorId::Default)) {
     body.push(parse_statement());
     while (match_punct()) {
     }

@@ -21,7 +21,7 @@ ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
   expect_keyword("fn");
   ast::List<ast::Parameter> parameters =
       check_punct('(') ? parse_parameter_list() : b_.list_of(parse_parameter());
-  if (!check_operator("->")) fail("Expected '->' after lambda parameters");
+  if (!check_operator(OperatorId::Arrow)) fail("Expected '->' after lambda parameters");
   advance();
   return make(ast::LambdaExpression{std::move(parameters), parse_expression_prec(1), is_async},
               line);

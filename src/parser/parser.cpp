@@ -66,15 +66,6 @@ void ChainDepth::deepen() {
   if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
 }
 
-bool is_assignable_target(const ast::Expression& e) {
-  if (e.is<ast::Identifier>() || e.is<ast::IndexExpression>() || e.is<ast::SliceExpression>() ||
-      e.is<ast::DictAccessExpression>()) {
-    return true;
-  }
-  const auto* binary = e.as<ast::BinaryExpression>();
-  return binary && (binary->op == "@@" || binary->op == "@?" || binary->op == "@");
-}
-
 Parser::Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
                ast::Storage& storage, unsigned depth)
     : tokens_(source, first_line), b_(storage), source_file_(source_file), depth_(depth) {
@@ -123,6 +114,11 @@ void Parser::expect_keyword(std::string_view word) {
   advance();
 }
 
+void Parser::expect_keyword(OperatorId op) {
+  if (!check_keyword(op)) fail("Expected keyword '" + std::string(operator_spelling(op)) + "'");
+  advance();
+}
+
 ast::Name Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
   for (std::string_view word : words) {
     if (check_keyword(word)) {
@@ -134,7 +130,7 @@ ast::Name Parser::expect_keyword_any(std::initializer_list<std::string_view> wor
 }
 
 void Parser::expect_operator() {
-  if (!check_operator(":")) fail("Expected ':' after case values");
+  if (!check_operator(OperatorId::Colon)) fail("Expected ':' after case values");
   advance();
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/tolu_error.h"
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/error.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu {
 

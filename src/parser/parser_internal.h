@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "diagnostics/tolu_error.h"
+#include "base/operators.h"
 #include "lexer/lexer.h"
 #include "lexer/token.h"
-#include "parser/operators.h"
-#include "syntax_tree/builder.h"
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/builder.h"
+#include "tolu/error.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu::parsing {
 
@@ -72,22 +72,33 @@ class Parser {
   Line previous_line() const { return previous_line_; }
   bool at_eof() const { return current().kind == TokenKind::Eof; }
   bool check_punct(char c) const { return is_punct(current(), c); }
+  // Keywords that are no operators are compared by spelling; operators, keywords or not, by
+  // the operator their token names.
   bool check_keyword(std::string_view word) const { return is_keyword(current(), word); }
-  bool check_operator(std::string_view op) const { return is_operator(current(), op); }
+  bool check_keyword(OperatorId op) const { return is_keyword(current(), op); }
+  bool check_operator(OperatorId op) const { return is_operator(current(), op); }
   static bool is_punct(const Token& t, char c) {
     return t.kind == TokenKind::Punct && t.text[0] == c;
   }
   static bool is_keyword(const Token& t, std::string_view word) {
     return t.kind == TokenKind::Keyword && spelled(t.text, word);
   }
-  static bool is_operator(const Token& t, std::string_view op) {
-    return t.kind == TokenKind::Operator && spelled(t.text, op);
+  static bool is_keyword(const Token& t, OperatorId op) {
+    return t.kind == TokenKind::Keyword && t.op == op;
+  }
+  static bool is_operator(const Token& t, OperatorId op) {
+    return t.kind == TokenKind::Operator && t.op == op;
+  }
+  // The table's entry for an operator token's spelling; null for any other token.
+  static const OperatorSpelling* operator_entry_of(const Token& t) {
+    return t.op == OperatorId::None ? nullptr : &operator_entry(t.op, t.text);
   }
   bool match_punct();    // ";"
   bool match_keyword();  // "else"
   void consume_commas();
   void expect_punct(char c, std::string_view message);
   void expect_keyword(std::string_view word);
+  void expect_keyword(OperatorId op);
   ast::Name expect_keyword_any(std::initializer_list<std::string_view> words);
   void expect_operator();  // ":" after case values
   ast::Name expect_identifier(std::string_view message);
@@ -140,7 +151,7 @@ class Parser {
   ast::If parse_if_statement();
   ast::While parse_while_statement();
   ast::Switch parse_switch_statement();
-  std::optional<ast::Name> parse_switch_comparator();
+  std::optional<ast::Name> parse_switch_comparator(OperatorId& op);
   ast::List<ast::Statement> parse_switch_consequent();
   ast::Try parse_try_statement();
   ast::List<ast::CatchClause> parse_catch_clauses();
@@ -165,15 +176,14 @@ class Parser {
 
   // ---- Expressions (expressions.cpp) ----
   ast::Expression parse_expression_prec(std::uint8_t min_prec);
-  ast::Expression parse_binary(ast::Expression left, BinaryOperator op);
+  ast::Expression parse_binary(ast::Expression left, const OperatorInfo& op);
   ast::Expression parse_assignment(ast::Expression target);
   ast::Expression parse_ternary(ast::Expression condition);
   ast::Expression parse_fallback(ast::Expression left);
-  ast::List<ast::Expression> parse_expression_list_until_operator(std::string_view closer);
-
+  ast::List<ast::Expression> parse_expression_list_until_operator(OperatorId closer);
   // ---- Prefix, primary and postfix forms (primary.cpp) ----
   ast::Expression parse_prefix_expression();
-  ast::Expression parse_unary(ast::Name op);
+  ast::Expression parse_unary(ast::Name op, OperatorId id);
   ast::Expression parse_placeholder_lambda();
   ast::Expression parse_declaration_expression();
   ast::Expression parse_try_expression();
@@ -181,8 +191,8 @@ class Parser {
   ast::Expression parse_primary_expression();
   ast::Expression parse_array_literal();
   ast::Expression parse_dict_literal();
-  ast::Expression parse_set_literal(std::string_view closer);
-  ast::Expression parse_grouped_unary(ast::Name name, std::string_view closer);
+  ast::Expression parse_set_literal(OperatorId closer);
+  ast::Expression parse_grouped_unary(OperatorId name, OperatorId closer);
   ast::Expression parse_super_call_expression();
   ast::Expression parse_parenthesized_expression();
   ast::Expression parse_postfix_suffixes(ast::Expression expr);
@@ -285,8 +295,5 @@ class ChainDepth {
   Parser& parser_;
   unsigned levels_ = 0;
 };
-
-// Assignable targets: names, index, slice and dict access, and the path operators.
-bool is_assignable_target(const ast::Expression& expression);
 
 }  // namespace tolu::parsing

@@ -1,24 +1,7 @@
 // Operands: prefix forms, primary forms and the postfix suffixes that follow a primary.
-#include <algorithm>
-#include <array>
-
 #include "parser/parser_internal.h"
 
 namespace tolu::parsing {
-namespace {
-
-constexpr std::array<std::string_view, 11> kNamedUnaryOperators = {
-    "not", "abs", "int", "sqrt", "ceil", "floor", "round", "uc", "lc", "length", "typeof"};
-
-constexpr std::array<std::string_view, 9> kSymbolUnaryOperators = {"!", "+",  "-",  "~", "¬",
-                                                                   "√", "\\", "++", "--"};
-
-template <std::size_t N>
-bool contains(const std::array<std::string_view, N>& words, std::string_view word) {
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
-
-}  // namespace
 
 // prefix := declaration | try | new | do | lambda | async | await | spawn
 //         | UNARY-OP prefix | "->" expression | primary { suffix }
@@ -28,7 +11,7 @@ ast::Expression Parser::parse_prefix_expression() {
     const std::string_view word = t.text;
     if (word == "let" || word == "const") return parse_declaration_expression();
     if (word == "try") return parse_try_expression();
-    if (word == "new") return parse_new_expression();
+    if (t.op == OperatorId::New) return parse_new_expression();
     if (word == "do") {
       const Line line = current_line();
       advance();
@@ -38,22 +21,24 @@ ast::Expression Parser::parse_prefix_expression() {
     if (word == "async") return parse_async_expression();
     if (word == "await") return parse_await_expression();
     if (word == "spawn") return parse_spawn_expression();
-    if (contains(kNamedUnaryOperators, word)) return parse_unary(name(word));
-  } else if (t.kind == TokenKind::Operator) {
-    if (contains(kSymbolUnaryOperators, t.text)) return parse_unary(token_name(t));
-    if (t.text == "->") return parse_placeholder_lambda();
+  } else if (t.kind == TokenKind::Operator && t.op == OperatorId::Arrow) {
+    return parse_placeholder_lambda();
   }
+  // The prefix operators, named (not, abs, ...) or symbols (!, -, ...).
+  if (const OperatorSpelling* op = operator_entry_of(t); op && op->is_prefix())
+    return parse_unary(token_name(t), t.op);
   return parse_postfix_suffixes(parse_primary_expression());
 }
 
 // unary := OP operand, where the operand binds tighter than any binary operator
-ast::Expression Parser::parse_unary(ast::Name op) {
+ast::Expression Parser::parse_unary(ast::Name op, OperatorId id) {
   advance();
   ast::Expression operand = parse_expression_prec(17);
-  if ((op == "++" || op == "--") && !is_assignable_target(operand)) {
+  if ((id == OperatorId::Increment || id == OperatorId::Decrement) &&
+      !ast::is_assignable_target(operand)) {
     fail("invalid target for unary operator '" + op + "'");
   }
-  return make(ast::UnaryExpression{op, {}, std::move(operand)}, previous_line());
+  return make(ast::UnaryExpression{op, {}, std::move(operand), id}, previous_line());
 }
 
 // placeholder-lambda := "->" expression, a function of the chain placeholder "^^"
@@ -77,7 +62,7 @@ ast::Expression Parser::parse_declaration_expression() {
   declaration.kind = expect_keyword_any({"let", "const"});
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
   declaration.is_weak = parse_optional_weak_modifier("declaration");
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
@@ -96,13 +81,13 @@ ast::Expression Parser::parse_try_expression() {
 // new := "new" primary { "." NAME | "{" key "}" } [composition] "(" arguments { suffix }
 ast::Expression Parser::parse_new_expression() {
   const Line line = current_line();
-  expect_keyword("new");
+  expect_keyword(OperatorId::New);
   ChainDepth chain(*this);
   ast::Expression class_expression = parse_primary_expression();
   for (;;) {
     const Line object_line = class_expression.line();
     ast::SourceFile object_file = class_expression.source_file();
-    if (check_operator(".")) {
+    if (check_operator(OperatorId::Dot)) {
       advance();
       const ast::Name member = expect_name("Expected member name after '.'");
       class_expression = b_.expression(ast::MemberExpression{std::move(class_expression), member},
@@ -127,7 +112,9 @@ ast::Expression Parser::parse_new_expression() {
   ast::Expression call = b_.expression(
       ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_line, call_file);
   return parse_postfix_suffixes(
-      make(ast::UnaryExpression{name("new"), std::move(traits), std::move(call)}, line));
+      make(ast::UnaryExpression{name(operator_spelling(OperatorId::New)), std::move(traits),
+                                std::move(call), OperatorId::New},
+           line));
 }
 
 ast::Expression Parser::parse_primary_expression() {
@@ -180,11 +167,20 @@ ast::Expression Parser::parse_primary_expression() {
       if (t.text == "function") return parse_function_expression_with_async(false);
       break;
     case TokenKind::Operator:
-      if (t.text == "<<<") return parse_bag_literal();
-      if (t.text == "<<") return parse_set_literal(">>");
-      if (t.text == "«") return parse_set_literal("»");
-      if (t.text == "⌊") return parse_grouped_unary(name("floor"), "⌋");
-      if (t.text == "⌈") return parse_grouped_unary(name("ceil"), "⌉");
+      switch (t.op) {
+        case OperatorId::BagOpen:
+          return parse_bag_literal();
+        case OperatorId::SetOpen:
+          return parse_set_literal(OperatorId::SetClose);
+        case OperatorId::GuillemetOpen:
+          return parse_set_literal(OperatorId::GuillemetClose);
+        case OperatorId::FloorOpen:
+          return parse_grouped_unary(OperatorId::Floor, OperatorId::FloorClose);
+        case OperatorId::CeilOpen:
+          return parse_grouped_unary(OperatorId::Ceil, OperatorId::CeilClose);
+        default:
+          break;
+      }
       break;
     case TokenKind::Punct:
       if (t.text[0] == '(') {
@@ -234,20 +230,22 @@ ast::Expression Parser::parse_dict_literal() {
 }
 
 // set := ("<<" list ">>") | ("«" list "»")
-ast::Expression Parser::parse_set_literal(std::string_view closer) {
+ast::Expression Parser::parse_set_literal(OperatorId closer) {
   const Line line = current_line();
   advance();
   return make(ast::SetLiteral{parse_expression_list_until_operator(closer), std::nullopt}, line);
 }
 
-// grouped-unary := "⌊" expression "⌋" | "⌈" expression "⌉"
-ast::Expression Parser::parse_grouped_unary(ast::Name name, std::string_view closer) {
+// grouped-unary := "⌊" expression "⌋" | "⌈" expression "⌉", the operator named `name`
+ast::Expression Parser::parse_grouped_unary(OperatorId name, OperatorId closer) {
   const Line line = current_line();
   advance();
   ast::Expression operand = parse_expression_prec(1);
   if (!check_operator(closer)) fail("Expected grouped unary closer");
   advance();
-  return make(ast::UnaryExpression{std::move(name), {}, std::move(operand)}, line);
+  return make(
+      ast::UnaryExpression{this->name(operator_spelling(name)), {}, std::move(operand), name},
+      line);
 }
 
 // super-call := "super" "(" arguments
@@ -279,11 +277,11 @@ ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
       expr = parse_index_or_slice(std::move(expr));
     } else if (is_punct(t, '{')) {
       expr = parse_dict_access_suffix(std::move(expr));
-    } else if (is_operator(t, ".")) {
+    } else if (is_operator(t, OperatorId::Dot)) {
       expr = parse_member_suffix(std::move(expr));
-    } else if (is_operator(t, ".(")) {
+    } else if (is_operator(t, OperatorId::DotParen)) {
       expr = parse_dynamic_member_suffix(std::move(expr));
-    } else if (is_operator(t, "++") || is_operator(t, "--")) {
+    } else if (const OperatorSpelling* op = operator_entry_of(t); op && op->is_postfix()) {
       expr = parse_postfix_operator_suffix(std::move(expr));
     } else {
       return expr;
@@ -335,11 +333,12 @@ ast::Expression Parser::parse_dynamic_member_suffix(ast::Expression object) {
 // The target error is reported at the token after the operator.
 ast::Expression Parser::parse_postfix_operator_suffix(ast::Expression operand) {
   const ast::Name op = token_name(current());
+  const OperatorId id = current().op;
   advance();
-  if (!is_assignable_target(operand)) fail("invalid target for unary operator '" + op + "'");
+  if (!ast::is_assignable_target(operand)) fail("invalid target for unary operator '" + op + "'");
   const Line line = operand.line();
   ast::SourceFile source_file = operand.source_file();
-  return b_.expression(ast::PostfixExpression{std::move(op), std::move(operand)}, line,
+  return b_.expression(ast::PostfixExpression{std::move(op), std::move(operand), id}, line,
                        source_file);
 }
 
@@ -349,14 +348,14 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   ast::SourceFile source_file = object.source_file();
   advance();
   std::optional<ast::Expression> start;
-  if (!check_operator(":")) {
+  if (!check_operator(OperatorId::Colon)) {
     ast::Expression first = parse_expression_prec(1);
     if (check_punct(']')) {
       advance();
       return b_.expression(ast::IndexExpression{std::move(object), std::move(first)}, line,
                            std::move(source_file));
     }
-    if (!check_operator(":")) fail("Expected ']' after index");
+    if (!check_operator(OperatorId::Colon)) fail("Expected ']' after index");
     start = std::move(first);
   }
   advance();  // ":"

@@ -149,7 +149,7 @@ ast::Statement Parser::parse_declaration() {
   declaration.source_file = source_file_;
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
   declaration.is_weak = parse_optional_weak_modifier("declaration");
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
@@ -186,7 +186,7 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
         source_file_.to_optional())};
   }
   pattern.entries = b_.list(std::move(entries));
-  if (!check_operator(":=")) fail("Expected ':=' after declaration binding pattern");
+  if (!check_operator(OperatorId::Assign)) fail("Expected ':=' after declaration binding pattern");
   advance();
   declaration.initializer = parse_expression_prec(1);
   return declaration;
@@ -209,7 +209,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
     } else {
       entry.key = parse_dict_key_before_colon();
     }
-    if (!check_operator(":")) fail("Expected ':' after declaration binding key");
+    if (!check_operator(OperatorId::Colon)) fail("Expected ':' after declaration binding key");
     advance();
     std::tie(entry.type_annotation, entry.name) = parse_typed_name();
   } else if (first.kind == TokenKind::Identifier) {
@@ -220,7 +220,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
       entry.type_annotation = word;
       entry.name = expect_name("Expected identifier");
       entry.key = name_key(entry.name, key_line);
-    } else if (check_operator(":")) {
+    } else if (check_operator(OperatorId::Colon)) {
       advance();
       entry.key = name_key(word, key_line);
       std::tie(entry.type_annotation, entry.name) = parse_typed_name();
@@ -231,7 +231,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
   } else {
     fail("Expected unpacked binding in declaration");
   }
-  if (check_operator(":=")) {
+  if (check_operator(OperatorId::Assign)) {
     advance();
     entry.default_value = parse_expression_prec(1);
   }
@@ -250,7 +250,7 @@ ast::For Parser::parse_for_statement() {
     loop.binding_kind = token_name(current());
     advance();
     loop.variable = expect_identifier("Expected loop variable");
-    expect_keyword("in");
+    expect_keyword(OperatorId::In);
   } else {
     loop.variable = name("^^");
     loop.binding_kind = name("const");
@@ -280,7 +280,9 @@ ast::Import Parser::parse_import_statement() {
     import.is_try = true;
   }
   expect_keyword("import");
-  if (check_operator("*")) {
+  // The star as written: "×" is the same operator but imports nothing.
+  if (check_operator(OperatorId::Multiply) &&
+      current().text == operator_spelling(OperatorId::Multiply)) {
     advance();
     import.imports_all = true;
   } else {

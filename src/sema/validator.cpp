@@ -10,8 +10,9 @@
 #include <array>
 #include <unordered_set>
 
+#include "base/operators.h"
 #include "sema/scope_stack.h"
-#include "syntax_tree/children.h"
+#include "tolu/children.h"
 
 namespace tolu {
 namespace {
@@ -73,13 +74,9 @@ struct ValidationFailure {
   throw ValidationFailure{ToluError::semantic(std::move(message), line)};
 }
 
-bool is_assignable(const Expression& e) {
-  if (e.is<Identifier>() || e.is<IndexExpression>() || e.is<SliceExpression>() ||
-      e.is<DictAccessExpression>()) {
-    return true;
-  }
-  const auto* binary = e.as<BinaryExpression>();
-  return binary && (binary->op == "@" || binary->op == "@@" || binary->op == "@?");
+// The prefix operators that update their operand in place: ++, -- and the backslash.
+bool updates_operand(OperatorId op) {
+  return op == OperatorId::Increment || op == OperatorId::Decrement || op == OperatorId::Backslash;
 }
 
 template <class Key>
@@ -369,7 +366,7 @@ class Validator {
   // In `s ~= pattern -> replacement`, the replacement sees the match as "m".
   void validate_regex_replacement_expression(const Expression& value, Context c) {
     const auto* binary = value.as<BinaryExpression>();
-    if (!binary || binary->op != "->") return validate_expression(value, c);
+    if (!binary || binary->op_id != OperatorId::Arrow) return validate_expression(value, c);
     validate_expression(binary->left, c);
     ScopeGuard scope(scopes_);
     declare_name("m", binary->right.line(), true);
@@ -379,8 +376,8 @@ class Validator {
   void visit(const Identifier& e, const Expression& node, Context) { lookup(e.name, node.line()); }
 
   void visit(const UnaryExpression& e, const Expression& node, Context c) {
-    if (e.op == "\\" || e.op == "++" || e.op == "--") {
-      if (!is_assignable(e.operand))
+    if (updates_operand(e.op_id)) {
+      if (!is_assignable_target(e.operand))
         fail("invalid target for unary operator '" + e.op + "'", node.line());
       require_mutable_target(e.operand, node.line());
     }
@@ -388,29 +385,32 @@ class Validator {
   }
 
   void visit(const BinaryExpression& e, const Expression&, Context c) {
-    if (e.op == "|>" || e.op == "▷") {
+    if (e.op_id == OperatorId::PipeRight) {
       validate_expression(e.left, c);
       return validate_with_placeholder(e.right, c);
     }
-    if (e.op == "<|" || e.op == "◁") {
+    if (e.op_id == OperatorId::PipeLeft) {
       validate_expression(e.right, c);
       return validate_with_placeholder(e.left, c);
     }
     validate_expression(e.left, c);
-    if (e.op == "can" && (e.right.is<Identifier>() || e.right.is<StringLiteral>())) return;
+    // The right operand of can names a method.
+    if (e.op_id == OperatorId::Can && (e.right.is<Identifier>() || e.right.is<StringLiteral>()))
+      return;
     validate_expression(e.right, c);
   }
 
   void visit(const AssignmentExpression& e, const Expression& node, Context c) {
-    if (!is_assignable(e.target)) fail("invalid assignment target", node.line());
+    if (!is_assignable_target(e.target)) fail("invalid assignment target", node.line());
     require_mutable_target(e.target, node.line());
     validate_expression(e.target, c);
-    if (e.op == "~=") return validate_regex_replacement_expression(e.value, c);
+    if (e.op_id == OperatorId::ReplaceAssign)
+      return validate_regex_replacement_expression(e.value, c);
     validate_expression(e.value, c);
   }
 
   void visit(const PostfixExpression& e, const Expression& node, Context c) {
-    if (!is_assignable(e.operand))
+    if (!is_assignable_target(e.operand))
       fail("invalid target for postfix operator '" + e.op + "'", node.line());
     require_mutable_target(e.operand, node.line());
     validate_expression(e.operand, c);

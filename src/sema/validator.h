@@ -3,8 +3,8 @@
 
 #include <optional>
 
-#include "diagnostics/tolu_error.h"
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/error.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu {
 

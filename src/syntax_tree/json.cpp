@@ -1,7 +1,9 @@
 // The tree as JSON. A tagged union is an object whose "type" names the alternative, with the
 // alternative's fields beside it; a record is an object with one key per field.
-#include "syntax_tree/fields.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+
+#include "tolu/fields.h"
+#include "tolu/printers.h"
 
 namespace tolu::ast {
 namespace {
@@ -141,6 +143,13 @@ Json to_json(const Program& program) {
 }
 Json to_json(const Expression& expression) {
   return json_of(expression);
+}
+
+std::string to_json_text(const Program& program, int indent) {
+  return to_json(program).dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+std::string to_json_text(const Expression& expression, int indent) {
+  return to_json(expression).dump(indent, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace tolu::ast

@@ -1,8 +1,8 @@
 // The tree as a readable outline: one node a line, indented by depth. A line names the node
 // (after the field that holds it), its scalar fields as name=value, and for an expression its
 // inferred type. Absent optionals, empty lists and an absent source file are left out.
-#include "syntax_tree/fields.h"
-#include "syntax_tree/printers.h"
+#include "tolu/fields.h"
+#include "tolu/printers.h"
 
 namespace tolu::ast {
 namespace {

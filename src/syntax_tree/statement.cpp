@@ -1,4 +1,4 @@
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu::ast {
 namespace {

@@ -9,6 +9,7 @@
 #include "bin/tolu_ast/tool.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "tolu/version.h"
 
 namespace tolu {
 namespace {
@@ -183,6 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{}, "say \xff", 2, "", "tolu-ast: <stdin> is not valid UTF-8\n"},
         UsageCase{{"-"}, "say 1", 0, kSayOneOutline, ""},
         UsageCase{{"--help"}, "", 0, "@usage@", ""},
+        UsageCase{{"--version"}, "", 0, "tolu-ast " TOLU_VERSION_STRING "\n", ""},
+        UsageCase{{"--json", "--version", "missing.tos"}, "", 0, "tolu-ast " TOLU_VERSION_STRING "\n", ""},
         UsageCase{{"--bogus", "-h", "a.tos", "b.tos"}, "", 0, "@usage@", ""}));
 
 // The binary passes its arguments and standard input to run(), flushes what it prints and

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "front_end/front_end.h"
-#include "syntax_tree/clone.h"
-#include "syntax_tree/printers.h"
+#include "tolu/clone.h"
+#include "syntax_tree/json.h"
+#include "tolu/front_end.h"
+#include "tolu/printers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view source(reinterpret_cast<const char*>(data), size);

@@ -1,6 +1,6 @@
 #include "support/shape.h"
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 
 namespace tolu::testing {
 namespace {

@@ -17,7 +17,8 @@
 
 #include "base/unicode.h"
 #include "bin/common/read_text.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
+#include "base/unicode.h"
 
 namespace tolu::checker {
 namespace {

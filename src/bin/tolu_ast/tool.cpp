@@ -1,5 +1,6 @@
 #include "bin/tolu_ast/tool.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -7,11 +8,13 @@
 #include <sstream>
 
 #include "bin/common/read_text.h"
-#include "diagnostics/render.h"
-#include "front_end/front_end.h"
+#include "tolu/render.h"
+#include "tolu/front_end.h"
 #include "lexer/lexer.h"
 #include "base/unicode.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
+#include "tolu/version.h"
 
 namespace tolu::inspect {
 namespace {
@@ -29,6 +32,7 @@ constexpr std::string_view kUsage =
     "  --passes=LIST         optimizer passes, comma-separated, or all (default: none)\n"
     "  --source-file=NAME    the source file name handed to the front end\n"
     "  --json                print JSON instead of the readable outline\n"
+    "  --version             print the version\n"
     "  -h, --help            show this help\n";
 
 struct Options {
@@ -205,6 +209,10 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
       out << kUsage;
       return 0;
     }
+  }
+  if (std::find(args.begin(), args.end(), "--version") != args.end()) {
+    out << "tolu-ast " << version() << "\n";
+    return 0;
   }
   auto parsed = parse_arguments(args);
   if (auto* usage = std::get_if<UsageError>(&parsed)) {

@@ -1,4 +1,4 @@
-#include "base/arena.h"
+#include "tolu/arena.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/list.h"
+#include "tolu/list.h"
 
 namespace tolu {
 namespace {

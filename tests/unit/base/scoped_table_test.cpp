@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/name.h"
+#include "tolu/name.h"
 
 namespace tolu {
 namespace {

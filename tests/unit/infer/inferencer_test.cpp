@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "support/shape.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
 
 namespace tolu {
 namespace {

@@ -5,10 +5,11 @@
 #include <functional>
 
 #include "base/limits.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "support/shape.h"
-#include "syntax_tree/clone.h"
-#include "syntax_tree/printers.h"
+#include "tolu/clone.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
 
 namespace tolu {
 namespace {

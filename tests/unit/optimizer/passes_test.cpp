@@ -3,7 +3,7 @@
 
 #include <iterator>
 
-#include "optimizer/passes.h"
+#include "tolu/passes.h"
 
 namespace tolu {
 namespace {

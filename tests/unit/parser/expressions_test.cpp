@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "support/shape.h"
 
 namespace tolu {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "support/shape.h"
-#include "syntax_tree/clone.h"
+#include "tolu/clone.h"
 
 namespace tolu {
 namespace {

@@ -6,11 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "tolu/front_end.h"
 #include "base/unicode.h"
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "lexer/lexer.h"
 #include "support/shape.h"
-#include "syntax_tree/clone.h"
+#include "tolu/clone.h"
 
 namespace tolu {
 namespace {

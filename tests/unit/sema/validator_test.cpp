@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "front_end/front_end.h"
+#include "tolu/front_end.h"
 #include "sema/validator.h"
 #include "support/shape.h"
-#include "syntax_tree/builder.h"
+#include "tolu/builder.h"
 
 namespace tolu {
 namespace {

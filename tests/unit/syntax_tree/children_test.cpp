@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "front_end/front_end.h"
-#include "syntax_tree/children.h"
-#include "syntax_tree/printers.h"
+#include "tolu/front_end.h"
+#include "tolu/children.h"
+#include "syntax_tree/json.h"
+#include "tolu/printers.h"
 
 namespace tolu {
 namespace {

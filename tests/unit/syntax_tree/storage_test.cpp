@@ -6,11 +6,12 @@
 #include <string>
 #include <utility>
 
-#include "front_end/front_end.h"
 #include "parser/parser.h"
-#include "syntax_tree/builder.h"
-#include "syntax_tree/clone.h"
-#include "syntax_tree/printers.h"
+#include "syntax_tree/json.h"
+#include "tolu/builder.h"
+#include "tolu/clone.h"
+#include "tolu/front_end.h"
+#include "tolu/printers.h"
 
 namespace tolu {
 namespace {

@@ -6,7 +6,7 @@
 // are not described here: the printers visit their alternatives and add the common fields.
 #pragma once
 
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu::ast {
 

@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "syntax_tree/builder.h"
-#include "syntax_tree/fields.h"
+#include "tolu/builder.h"
+#include "tolu/fields.h"
 
 namespace tolu::ast {
 
@@ -86,6 +86,9 @@ class Cloner {
       using Field = std::remove_cvref_t<decltype(field)>;
       *static_cast<Field*>(slots[i++]) = copy(field);
     });
+    // The operator identities are not printed, so describe() does not list them.
+    if constexpr (requires { out.op_id; }) out.op_id = record.op_id;
+    if constexpr (requires { out.comparator_op; }) out.comparator_op = record.comparator_op;
     return out;
   }
 

@@ -7,21 +7,23 @@
 #include <optional>
 #include <string_view>
 
+#include "tolu/export.h"
+
 namespace tolu {
 
 // Values run from 0 in the order of passes.def.
 enum class OptimizerPass : std::uint8_t {
 #define TOLU_OPTIMIZER_PASS(name) name,
-#include "optimizer/passes.def"
+#include "tolu/passes.def"
 };
 
 inline constexpr std::size_t kOptimizerPassCount = 0
 #define TOLU_OPTIMIZER_PASS(name) +1
-#include "optimizer/passes.def"
+#include "tolu/passes.def"
     ;
 
-std::string_view optimizer_pass_name(OptimizerPass pass);
-std::optional<OptimizerPass> optimizer_pass_from_name(std::string_view name);
+TOLU_API std::string_view optimizer_pass_name(OptimizerPass pass);
+TOLU_API std::optional<OptimizerPass> optimizer_pass_from_name(std::string_view name);
 
 // A set of passes. Membership is all that matters, so a bitset serves: nothing depends on an
 // iteration order.

@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/tolu_error.h"
+#include "tolu/export.h"
+
+#include "tolu/error.h"
 
 namespace tolu {
 
-std::string render_diagnostic(const ToluError& error, std::string_view name,
+TOLU_API std::string render_diagnostic(const ToluError& error, std::string_view name,
                               std::string_view source);
 
 }  // namespace tolu

@@ -18,7 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "base/arena.h"
+#include "tolu/export.h"
+
+#include "tolu/arena.h"
 
 namespace tolu {
 
@@ -77,7 +79,7 @@ class Name {
 
 // The interning table of one program. Its entries live in the arena it is given, which must
 // outlive it and its Names; it is neither copied nor moved, since its entries point back at it.
-class NameTable {
+class TOLU_API NameTable {
  public:
   explicit NameTable(Arena& arena) : arena_(&arena) {}
   NameTable(const NameTable&) = delete;

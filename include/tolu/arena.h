@@ -18,9 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "tolu/export.h"
+
 namespace tolu {
 
-class Arena {
+class TOLU_API Arena {
  public:
   static constexpr std::size_t kHugePage = std::size_t{2} << 20;
   static constexpr std::size_t kDefaultFirstChunk = std::size_t{16} << 10;

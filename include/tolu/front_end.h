@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/tolu_error.h"
-#include "optimizer/passes.h"
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/export.h"
+
+#include "tolu/error.h"
+#include "tolu/passes.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu {
 
@@ -19,15 +21,15 @@ struct CompileOptions {
 };
 
 // Lexes, parses, validates and infers with the default options; attaches no file name.
-Result<ast::Program> parse_program(std::string_view source);
+TOLU_API Result<ast::Program> parse_program(std::string_view source);
 
 // `reuse` may hand in the storage of a tree the caller is done with (see parse_program_text).
-Result<ast::Program> parse_program_with_compile_options_and_source_file(
+TOLU_API Result<ast::Program> parse_program_with_compile_options_and_source_file(
     std::string_view source, const CompileOptions& options,
     const std::optional<std::string>& source_file, std::unique_ptr<ast::Storage>* reuse = nullptr);
 
 // Parses the whole text as one expression; no validation, inference or optimization.
-Result<ast::ExpressionTree> parse_expression_with_source_file(
+TOLU_API Result<ast::ExpressionTree> parse_expression_with_source_file(
     std::string_view source, const std::optional<std::string>& source_file);
 
 }  // namespace tolu

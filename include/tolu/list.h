@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/arena.h"
+#include "tolu/arena.h"
 
 namespace tolu {
 

@@ -27,7 +27,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "syntax_tree/fields.h"
+#include "tolu/fields.h"
 
 namespace tolu::ast {
 
@@ -111,33 +111,15 @@ void visit_slot(Field& field, Visitor& visitor) {
 
 }  // namespace children_detail
 
-// The children of an expression or a statement: the fields of the node it holds.
-template <class Visitor>
-void for_each_child(Expression& expression, Visitor&& visitor) {
-  children_detail::visit_alternative(expression.node(), visitor);
-}
-template <class Visitor>
-void for_each_child(const Expression& expression, Visitor&& visitor) {
-  children_detail::visit_alternative(expression.node(), visitor);
-}
-template <class Visitor>
-void for_each_child(Statement& statement, Visitor&& visitor) {
-  children_detail::visit_alternative(statement.node(), visitor);
-}
-template <class Visitor>
-void for_each_child(const Statement& statement, Visitor&& visitor) {
-  children_detail::visit_alternative(statement.node(), visitor);
-}
-
-// The children of any other node or record: a node type (BinaryExpression, If, ...), Program,
-// BlockStatement, a declaration, a catch clause, a switch case, a dict entry, ...
+// The children of any node or record: an expression or a statement (the fields of the node it
+// holds), a node type (BinaryExpression, If, ...), Program, BlockStatement, a declaration, a
+// catch clause, a switch case, a dict entry, ...
 template <class Node, class Visitor>
-requires(
-    !std::is_same_v<std::remove_const_t<Node>, Expression> &&
-    !std::is_same_v<std::remove_const_t<Node>, Statement>) void for_each_child(Node& node,
-                                                                               Visitor&& visitor) {
+void for_each_child(Node& node, Visitor&& visitor) {
   using T = std::remove_const_t<Node>;
-  if constexpr (children_detail::kIsTagged<T>) {
+  if constexpr (std::is_same_v<T, Expression> || std::is_same_v<T, Statement>) {
+    children_detail::visit_alternative(node.node(), visitor);
+  } else if constexpr (children_detail::kIsTagged<T>) {
     children_detail::visit_alternative(node.node, visitor);
     if constexpr (std::is_same_v<T, CallArgument>) children_detail::visit_slot(node.value, visitor);
   } else {

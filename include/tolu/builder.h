@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "syntax_tree/syntax_tree.h"
+#include "tolu/syntax_tree.h"
 
 namespace tolu::ast {
 

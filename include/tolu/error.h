@@ -1,6 +1,7 @@
 // The single error type of the front end, and the result type every stage returns.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,8 @@
 #include <system_error>
 #include <utility>
 #include <variant>
+
+#include "tolu/export.h"
 
 namespace tolu {
 
@@ -25,7 +28,7 @@ enum class ErrorKind : std::uint8_t {
   Io = 7,        // an operating-system error
 };
 
-std::string_view error_kind_name(ErrorKind kind);
+TOLU_API std::string_view error_kind_name(ErrorKind kind);
 
 // Payload of kinds 0 to 3.
 struct LocatedError {
@@ -52,7 +55,7 @@ struct IoError {
   bool operator==(const IoError&) const = default;
 };
 
-class ToluError {
+class TOLU_API ToluError {
  public:
   static ToluError located(ErrorKind kind, std::size_t line, std::size_t column,
                            std::string message);
@@ -95,14 +98,24 @@ class [[nodiscard]] Result {
 
   bool ok() const { return v_.index() == 0; }
   explicit operator bool() const { return ok(); }
-  T& value() & { return std::get<0>(v_); }
-  const T& value() const& { return std::get<0>(v_); }
-  T&& value() && { return std::get<0>(std::move(v_)); }
-  ToluError& error() & { return std::get<1>(v_); }
-  const ToluError& error() const& { return std::get<1>(v_); }
-  ToluError&& error() && { return std::get<1>(std::move(v_)); }
+
+  // value() requires ok() and error() requires !ok(): check first. Debug builds assert it;
+  // in a release build breaking it is undefined behaviour, as for std::optional's operator*.
+  T& value() & { return *checked<0>(&v_); }
+  const T& value() const& { return *checked<0>(&v_); }
+  T&& value() && { return std::move(*checked<0>(&v_)); }
+  ToluError& error() & { return *checked<1>(&v_); }
+  const ToluError& error() const& { return *checked<1>(&v_); }
+  ToluError&& error() && { return std::move(*checked<1>(&v_)); }
 
  private:
+  template <std::size_t I, class Variant>
+  static auto* checked(Variant* v) {
+    assert(v->index() == I &&
+           (I == 0 ? "Result::value() on an error" : "Result::error() on a value"));
+    return std::get_if<I>(v);
+  }
+
   std::variant<T, ToluError> v_;
 };
 

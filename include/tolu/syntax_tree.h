@@ -31,9 +31,12 @@
 #include <utility>
 #include <variant>
 
-#include "base/arena.h"
-#include "base/list.h"
-#include "base/name.h"
+#include "tolu/arena.h"
+#include "tolu/list.h"
+#include "tolu/name.h"
+
+#include "tolu/export.h"
+#include "tolu/operator_id.h"
 
 namespace tolu::ast {
 
@@ -262,8 +265,8 @@ class Statement : public NodeOwner<StatementData> {
   explicit Statement(StatementData* data) : NodeOwner(data) {}
 
   // The position of the variant, or of the declaration or statement record it wraps.
-  Line line() const;
-  const SourceFile& source_file() const;
+  TOLU_API Line line() const;
+  TOLU_API const SourceFile& source_file() const;
 };
 
 // ---- Blocks and the records that expressions and statements share ------------------------
@@ -427,11 +430,14 @@ struct TemplateLiteral {
   List<TemplatePart> parts;
   bool operator==(const TemplateLiteral&) const = default;
 };
+// The operator nodes keep the operator as written in `op` and the operator it names in `op_id`;
+// set_operator() sets both.
 struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
   Name op;
   List<Name> traits;  // only for "new"
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
@@ -439,6 +445,7 @@ struct BinaryExpression {
   Name op;  // as written
   Expression left;
   Expression right;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const BinaryExpression&) const = default;
 };
 struct TernaryExpression {
@@ -461,6 +468,7 @@ struct AssignmentExpression {
   Expression value;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const AssignmentExpression&) const = default;
 };
 struct CallExpression {
@@ -505,6 +513,7 @@ struct PostfixExpression {
   static constexpr std::string_view kName = "PostfixExpression";
   Name op;  // "++" or "--"
   Expression operand;
+  OperatorId op_id = OperatorId::None;
   bool operator==(const PostfixExpression&) const = default;
 };
 struct LambdaExpression {
@@ -849,6 +858,7 @@ struct Switch {
   static constexpr std::string_view kName = "Switch";
   Expression discriminant;
   std::optional<Name> comparator;
+  OperatorId comparator_op = OperatorId::None;  // the operator the comparator names
   List<SwitchCase> cases;
   std::optional<List<Statement>> default_body;
   std::optional<List<SwitchIndexEntry>> case_index;
@@ -961,6 +971,18 @@ static_assert(
         PostfixConditionalStatement, Block, VariableDeclaration, DestructuringDeclaration,
         FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try, Return, LoopControl,
         Throw, Die, PostfixConditional, Output, ExpressionStatement>);
+
+// What assignments, ++, -- and the prefix backslash may apply to: a name, an index, slice or
+// dict access, or a path (the operators @, @@ and @?).
+inline bool is_assignable_target(const Expression& e) {
+  if (e.is<Identifier>() || e.is<IndexExpression>() || e.is<SliceExpression>() ||
+      e.is<DictAccessExpression>()) {
+    return true;
+  }
+  const auto* path = e.as<BinaryExpression>();
+  return path && (path->op_id == OperatorId::At || path->op_id == OperatorId::AtAt ||
+                  path->op_id == OperatorId::AtQuestion);
+}
 
 // The root of a parsed program: its statements, and the storage that holds the whole tree.
 struct Program {

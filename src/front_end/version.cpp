@@ -1,0 +1,9 @@
+#include "tolu/version.h"
+
+namespace tolu {
+
+std::string_view version() {
+  return TOLU_VERSION_STRING;
+}
+
+}  // namespace tolu

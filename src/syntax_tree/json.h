@@ -1,0 +1,16 @@
+// The tree as a JSON value, for the tools and tests that build on it; embedders get the text
+// through to_json_text() in tolu/printers.h.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "tolu/syntax_tree.h"
+
+namespace tolu::ast {
+
+using Json = nlohmann::ordered_json;
+
+Json to_json(const Program& program);
+Json to_json(const Expression& expression);
+
+}  // namespace tolu::ast
