@@ -5,17 +5,17 @@
 // Program, or the ExpressionTree of the expression entry point), so nodes are trivially
 // destructible and destroying the root frees a few chunks and nothing else. Tagged unions are
 // std::variant. Expression and Statement are handles: one pointer to a node in the arena.
-// Lists are List<T> (base/list.h), built once at their final size. Identifiers, keywords,
+// Lists are List<T> (tolu/list.h), built once at their final size. Identifiers, keywords,
 // operators and type names are Names interned in the storage's NameTable; literal text is a
 // std::string_view into the arena. Every node type has a static kName, the variant or record
 // name used by the printers; describe() in fields.h lists each type's fields for them.
 //
 // Making, copying and keeping a tree:
-//   - Nodes are made through a Builder (syntax_tree/builder.h) over the Storage that will hold
+//   - Nodes are made through a Builder (tolu/builder.h) over the Storage that will hold
 //     them: builder.name("x"), builder.list(...), builder.expression(node, line, file),
 //     builder.statement(node). The parser and the optimizer build through it and nothing else.
 //   - Handles move (the moved-from handle is empty) but never copy: a copy of a subtree is
-//     made explicitly with clone() (syntax_tree/clone.h) into a given Builder's storage, which
+//     made explicitly with clone() (tolu/clone.h) into a given Builder's storage, which
 //     may be the same tree's or another's. == compares whole subtrees, as before.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The front end as an embedder gets it: installs a static and a shared build into temporary
 # prefixes, checks what was installed, then builds tests/consumer/main.cpp against each prefix
-# with find_package() and with a plain compiler call through pkg-config, runs every program and
-# compares its output with expected.txt.
+# with find_package() and with a plain compiler call through pkg-config, and once more with the
+# front end added as a subdirectory; runs every program and compares its output with
+# expected.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here="$root/tests/consumer"
@@ -64,4 +65,9 @@ for kind in static shared; do
   LD_LIBRARY_PATH="$libdir" check_output "pkg-config-$kind" "$work/pkg-config-$kind"
   unset PKG_CONFIG_PATH
 done
-echo "consumer: 4 passed, 0 failed"
+# A project that adds the front end with add_subdirectory() builds it without its tests.
+cmake -S "$here/subdirectory" -B "$work/app-subdirectory" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTOLU_SOURCE_DIR="$root" >/dev/null
+cmake --build "$work/app-subdirectory" -j 2 >/dev/null
+check_output "add_subdirectory" "$work/app-subdirectory/consumer"
+echo "consumer: 5 passed, 0 failed"
