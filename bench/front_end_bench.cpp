@@ -2,11 +2,11 @@
 #include <benchmark/benchmark.h>
 
 #include "corpus.h"
-#include "tolu/front_end.h"
 #include "infer/inferencer.h"
 #include "lexer/lexer.h"
 #include "parser/parser.h"
 #include "sema/validator.h"
+#include "tolu/front_end.h"
 
 namespace {
 

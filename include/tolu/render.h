@@ -12,6 +12,6 @@
 namespace tolu {
 
 TOLU_API std::string render_diagnostic(const ToluError& error, std::string_view name,
-                              std::string_view source);
+                                       std::string_view source);
 
 }  // namespace tolu

@@ -972,6 +972,15 @@ static_assert(
         FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try, Return, LoopControl,
         Throw, Die, PostfixConditional, Output, ExpressionStatement>);
 
+// The expression of a computed dict key, or null for a name or string key.
+inline Expression* key_expression(DictKey& key) {
+  auto* expression_key = std::get_if<ExpressionKey>(&key.node);
+  return expression_key ? &expression_key->expression : nullptr;
+}
+inline const Expression* key_expression(const DictKey& key) {
+  return key_expression(const_cast<DictKey&>(key));
+}
+
 // What assignments, ++, -- and the prefix backslash may apply to: a name, an index, slice or
 // dict access, or a path (the operators @, @@ and @?).
 inline bool is_assignable_target(const Expression& e) {

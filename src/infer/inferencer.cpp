@@ -53,11 +53,6 @@ Type infer_new_type(const Expression& e) {
   return std::nullopt;
 }
 
-template <class Key>
-Expression* key_expression(Key& key) {
-  auto* expression_key = std::get_if<ExpressionKey>(&key.node);
-  return expression_key ? &expression_key->expression : nullptr;
-}
 
 // The result types the operator table names outright; the others depend on the operands.
 Type fixed_type(ResultType result) {

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "base/source_size.h"
-#include "tolu/error.h"
 #include "lexer/token.h"
+#include "tolu/error.h"
 
 namespace tolu {
 

@@ -79,11 +79,6 @@ bool updates_operand(OperatorId op) {
   return op == OperatorId::Increment || op == OperatorId::Decrement || op == OperatorId::Backslash;
 }
 
-template <class Key>
-const Expression* key_expression(const Key& key) {
-  const auto* expression_key = std::get_if<ExpressionKey>(&key.node);
-  return expression_key ? &expression_key->expression : nullptr;
-}
 
 class Validator {
  public:

@@ -185,7 +185,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"-"}, "say 1", 0, kSayOneOutline, ""},
         UsageCase{{"--help"}, "", 0, "@usage@", ""},
         UsageCase{{"--version"}, "", 0, "tolu-ast " TOLU_VERSION_STRING "\n", ""},
-        UsageCase{{"--json", "--version", "missing.tos"}, "", 0, "tolu-ast " TOLU_VERSION_STRING "\n", ""},
+        UsageCase{{"--json", "--version", "missing.tos"},
+                  "",
+                  0,
+                  "tolu-ast " TOLU_VERSION_STRING "\n",
+                  ""},
         UsageCase{{"--bogus", "-h", "a.tos", "b.tos"}, "", 0, "@usage@", ""}));
 
 // The binary passes its arguments and standard input to run(), flushes what it prints and

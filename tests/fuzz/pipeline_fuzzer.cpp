@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "tolu/clone.h"
 #include "syntax_tree/json.h"
+#include "tolu/clone.h"
 #include "tolu/front_end.h"
 #include "tolu/printers.h"
 

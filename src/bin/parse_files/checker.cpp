@@ -18,7 +18,6 @@
 #include "base/unicode.h"
 #include "bin/common/read_text.h"
 #include "tolu/front_end.h"
-#include "base/unicode.h"
 
 namespace tolu::checker {
 namespace {

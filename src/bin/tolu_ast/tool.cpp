@@ -7,13 +7,13 @@
 #include <optional>
 #include <sstream>
 
-#include "bin/common/read_text.h"
-#include "tolu/render.h"
-#include "tolu/front_end.h"
-#include "lexer/lexer.h"
 #include "base/unicode.h"
+#include "bin/common/read_text.h"
+#include "lexer/lexer.h"
 #include "syntax_tree/json.h"
+#include "tolu/front_end.h"
 #include "tolu/printers.h"
+#include "tolu/render.h"
 #include "tolu/version.h"
 
 namespace tolu::inspect {

@@ -9,9 +9,9 @@ namespace {
 
 TEST(Version, TheLibraryIsTheVersionOfItsHeaders) {
   EXPECT_EQ(version(), TOLU_VERSION_STRING);
-  EXPECT_EQ(std::string(TOLU_VERSION_STRING),
-            std::to_string(TOLU_VERSION_MAJOR) + "." + std::to_string(TOLU_VERSION_MINOR) + "." +
-                std::to_string(TOLU_VERSION_PATCH));
+  EXPECT_EQ(std::string(TOLU_VERSION_STRING), std::to_string(TOLU_VERSION_MAJOR) + "." +
+                                                  std::to_string(TOLU_VERSION_MINOR) + "." +
+                                                  std::to_string(TOLU_VERSION_PATCH));
 }
 
 #ifndef NDEBUG

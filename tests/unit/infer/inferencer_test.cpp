@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "tolu/front_end.h"
 #include "support/shape.h"
 #include "syntax_tree/json.h"
+#include "tolu/front_end.h"
 #include "tolu/printers.h"
 
 namespace tolu {

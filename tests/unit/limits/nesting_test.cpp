@@ -5,10 +5,10 @@
 #include <functional>
 
 #include "base/limits.h"
-#include "tolu/front_end.h"
 #include "support/shape.h"
-#include "tolu/clone.h"
 #include "syntax_tree/json.h"
+#include "tolu/clone.h"
+#include "tolu/front_end.h"
 #include "tolu/printers.h"
 
 namespace tolu {
