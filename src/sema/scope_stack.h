@@ -1,4 +1,4 @@
-// The validator's scopes: names to bindings, innermost last.
+// The validator's scopes: names to bindings, innermost last, keyed by interned name.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/scoped_table.h"
+#include "tolu/name.h"
 
 namespace tolu::sema {
 
@@ -26,8 +27,8 @@ class ScopeStack {
   }
 
   // Binds `name` in the innermost scope; false if that scope binds it already.
-  bool declare(std::string_view name, Binding binding) { return names_.declare(name, binding); }
-  Binding* find_innermost(std::string_view name) { return names_.find_innermost(name); }
+  bool declare(Name name, Binding binding) { return names_.declare(name, binding); }
+  Binding* find_innermost(Name name) { return names_.find_innermost(name); }
 
   // The innermost scope has a wildcard import.
   void add_wildcard_import() {
@@ -38,7 +39,7 @@ class ScopeStack {
 
   // Searches from the innermost scope outward. A scope with a wildcard import ends the search
   // once it has been searched, since the names it brought in are not tracked.
-  Lookup find(std::string_view name, const Binding** binding) const {
+  Lookup find(Name name, const Binding** binding) const {
     const auto [found, scope] = names_.find(name);
     const bool stopped_before =
         !wildcard_scopes_.empty() && (!found || scope < wildcard_scopes_.back());
@@ -49,7 +50,7 @@ class ScopeStack {
   }
 
  private:
-  ScopedTable<Binding> names_;
+  ScopedTable<Binding, Name> names_;            // every name from the one table of the tree walked
   std::vector<std::uint32_t> wildcard_scopes_;  // scopes with a wildcard import, outermost first
 };
 

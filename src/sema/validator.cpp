@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "base/operators.h"
 #include "sema/scope_stack.h"
@@ -54,6 +56,13 @@ constexpr std::array<std::string_view, 10> kAlwaysKnownNames = {
     "ref_id",    "setprop",   "getprop",    "__argc__",     "ansi_esc",
     "to_binary", "to_string", "class_name", "object_slots", "make_instance"};
 
+// Names keyed into one table hash by their ids.
+struct NameIdHash {
+  std::size_t operator()(Name name) const { return name.id(); }
+};
+using NameSet = std::unordered_set<Name, NameIdHash>;
+using ForwardByName = std::unordered_map<Name, bool, NameIdHash>;
+
 struct Context {
   bool in_function = false;
   bool in_async = false;
@@ -79,12 +88,17 @@ bool updates_operand(OperatorId op) {
   return op == OperatorId::Increment || op == OperatorId::Decrement || op == OperatorId::Backslash;
 }
 
-
 class Validator {
  public:
-  Validator() {
+  // Scopes are keyed by the names of `names`, the table of the tree to validate.
+  explicit Validator(NameTable& names) : names_(names) {
     scopes_.push();
-    for (std::string_view name : kPredeclaredNames) scopes_.declare(name, Binding{false, false});
+    for (std::string_view name : kPredeclaredNames) declare_spelled(name, 0, false);
+    for (std::string_view name : kAlwaysKnownNames) {
+      const Name known = names_.intern(name);
+      if (known.id() >= always_known_.size()) always_known_.resize(known.id() + 1);
+      always_known_[known.id()] = true;
+    }
   }
 
   void validate_program(const Program& program) {
@@ -95,19 +109,27 @@ class Validator {
  private:
   // ---- Names ----
 
-  void declare_name(std::string_view name, Line line, bool is_mutable, bool forward = false) {
-    if (!scopes_.declare(name, Binding{is_mutable, forward})) {
-      fail("Redeclaration of '" + std::string(name) + "' in the same scope", line);
+  // `name` as a key of the scopes. A tree built by hand may hold names of another table; those
+  // are entered in this one.
+  Name key(Name name) const { return name.table() == &names_ ? name : names_.intern(name.view()); }
+
+  void declare_name(Name name, Line line, bool is_mutable, bool forward = false) {
+    if (!scopes_.declare(key(name), Binding{is_mutable, forward})) {
+      fail("Redeclaration of '" + name + "' in the same scope", line);
     }
   }
 
-  void lookup(std::string_view name, Line line) const {
-    if (std::find(kAlwaysKnownNames.begin(), kAlwaysKnownNames.end(), name) !=
-        kAlwaysKnownNames.end())
-      return;
+  // A name the language binds by itself.
+  void declare_spelled(std::string_view spelling, Line line, bool is_mutable) {
+    declare_name(names_.intern(spelling), line, is_mutable);
+  }
+
+  void lookup(Name name, Line line) const {
+    const Name k = key(name);
+    if (k.id() < always_known_.size() && always_known_[k.id()]) return;
     const Binding* binding = nullptr;
-    if (scopes_.find(name, &binding) == Lookup::Missing) {
-      fail("Use of undeclared identifier '" + std::string(name) + "' (compile-time)", line);
+    if (scopes_.find(k, &binding) == Lookup::Missing) {
+      fail("Use of undeclared identifier '" + name + "' (compile-time)", line);
     }
   }
 
@@ -116,7 +138,7 @@ class Validator {
     const auto* identifier = target.as<Identifier>();
     if (!identifier) return;
     const Binding* binding = nullptr;
-    if (scopes_.find(identifier->name, &binding) == Lookup::Found && !binding->is_mutable) {
+    if (scopes_.find(key(identifier->name), &binding) == Lookup::Found && !binding->is_mutable) {
       fail("cannot modify const binding '" + identifier->name + "'", line);
     }
   }
@@ -167,9 +189,9 @@ class Validator {
 
   void visit(const DestructuringDeclaration& s, Context c) {
     validate_expression(s.initializer, c);
-    std::unordered_set<std::string_view> seen;
+    NameSet seen;
     for (const auto& entry : s.pattern.entries) {
-      if (!seen.insert(entry.name).second) {
+      if (!seen.insert(key(entry.name)).second) {
         fail("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line);
       }
     }
@@ -182,7 +204,7 @@ class Validator {
   }
 
   void visit(const FunctionDeclaration& s, Context) {
-    if (Binding* existing = scopes_.find_innermost(s.name)) {
+    if (Binding* existing = scopes_.find_innermost(key(s.name))) {
       if (!existing->forward || s.is_forward)
         fail("Redeclaration of '" + s.name + "' in the same scope", s.line);
       existing->forward = false;
@@ -272,24 +294,23 @@ class Validator {
   // ---- Class and trait bodies ----
 
   // Methods are tracked by name within one body; a forward method may be completed once.
-  void validate_method_member(const MethodDeclaration& method,
-                              std::unordered_map<std::string_view, bool>& forward_by_name) {
-    if (auto it = forward_by_name.find(method.name); it != forward_by_name.end()) {
+  void validate_method_member(const MethodDeclaration& method, ForwardByName& forward_by_name) {
+    if (auto it = forward_by_name.find(key(method.name)); it != forward_by_name.end()) {
       if (!it->second || method.is_forward)
         fail("Redeclaration of '" + method.name + "' in the same scope", method.line);
       it->second = false;
     } else {
-      forward_by_name.emplace(method.name, method.is_forward);
+      forward_by_name.emplace(key(method.name), method.is_forward);
     }
     if (!method.is_forward) validate_method(method);
   }
 
   void validate_class_body(const ClassDeclaration& declaration) {
     ScopeGuard scope(scopes_);
-    std::unordered_map<std::string_view, bool> methods;
-    std::unordered_set<std::string_view> nested;
+    ForwardByName methods;
+    NameSet nested;
     auto declare_nested = [&](Name name, Line line) {
-      if (!nested.insert(name).second)
+      if (!nested.insert(key(name)).second)
         fail("Redeclaration of '" + name + "' in the same scope", line);
     };
     for (const ClassMember& member : declaration.members) {
@@ -311,7 +332,7 @@ class Validator {
 
   void validate_trait_body(const TraitDeclaration& declaration) {
     ScopeGuard scope(scopes_);
-    std::unordered_map<std::string_view, bool> methods;
+    ForwardByName methods;
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
         validate_method_member(method->declaration, methods);
@@ -330,8 +351,8 @@ class Validator {
 
   void validate_method(const MethodDeclaration& method) {
     ScopeGuard scope(scopes_);
-    declare_name("self", method.line, true);
-    declare_name("this", method.line, true);
+    declare_spelled("self", method.line, true);
+    declare_spelled("this", method.line, true);
     const Context inner = function_context(method.is_async);
     declare_parameters(method.parameters, inner);
     validate_statements(method.body.statements, inner);
@@ -354,7 +375,7 @@ class Validator {
   // Declares "^^" around the receiving side of a pipeline.
   void validate_with_placeholder(const Expression& operand, Context c) {
     ScopeGuard scope(scopes_);
-    declare_name("^^", operand.line(), false);
+    declare_spelled("^^", operand.line(), false);
     validate_expression(operand, c);
   }
 
@@ -364,7 +385,7 @@ class Validator {
     if (!binary || binary->op_id != OperatorId::Arrow) return validate_expression(value, c);
     validate_expression(binary->left, c);
     ScopeGuard scope(scopes_);
-    declare_name("m", binary->right.line(), true);
+    declare_spelled("m", binary->right.line(), true);
     validate_expression(binary->right, c);
   }
 
@@ -448,14 +469,17 @@ class Validator {
     validate_block(e.body, inner);
   }
 
+  NameTable& names_;
   ScopeStack scopes_;
+  std::vector<bool> always_known_;  // by name id
 };
 
 }  // namespace
 
 std::optional<ToluError> validate_program(const ast::Program& program) {
   try {
-    Validator().validate_program(program);
+    if (!program.storage) return std::nullopt;  // a moved-from program holds no statements
+    Validator(program.storage->names).validate_program(program);
     return std::nullopt;
   } catch (ValidationFailure& failure) {
     return std::move(failure.error);
