@@ -74,3 +74,5 @@ echo
 # In process: medians of five repetitions, since this machine's speed drifts between runs.
 "$build/bench/front_end_bench" --benchmark_min_time=0.5 --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '^(Benchmark|-+$|BM_.*_median)' 
+echo
+bench/instructions.sh "$build" "$out/1m.tos"
