@@ -21,102 +21,123 @@ namespace {
 
 using namespace ast;
 
-// A type's name: a view of a static spelling or of a name in the tree's storage.
-using Type = std::optional<std::string_view>;
+// A type: an interned name of the tree's storage, absent for "no type".
+using Type = Name;
+
+// The types the rules name, entered in the tree's name table once per walk.
+struct Types {
+  explicit Types(NameTable& names)
+      : number(names.intern("Number")),
+        string(names.intern("String")),
+        boolean(names.intern("Boolean")),
+        binary_string(names.intern("BinaryString")),
+        null(names.intern("Null")),
+        regexp(names.intern("Regexp")),
+        array(names.intern("Array")),
+        set(names.intern("Set")),
+        bag(names.intern("Bag")),
+        dict(names.intern("Dict")),
+        pair_list(names.intern("PairList")),
+        function(names.intern("Function")),
+        trait(names.intern("Trait")),
+        imported(names.intern("Imported")),
+        exception(names.intern("Exception")),
+        task(names.intern("Task")),
+        unknown(names.intern("Unknown")) {}
+
+  Name number, string, boolean, binary_string, null, regexp, array, set, bag, dict, pair_list,
+      function, trait, imported, exception, task, unknown;
+};
 
 // The declared-type check: 2 when either type is unknown, else 0 when they agree, 1 when not.
-TypeCheck type_check(const Type& declared, const Type& inferred) {
-  if (!declared || !inferred) return TypeCheck::Unknown;
-  return *declared == *inferred ? TypeCheck::No : TypeCheck::Yes;
+TypeCheck type_check(Type declared, Type inferred) {
+  if (!declared.present() || !inferred.present()) return TypeCheck::Unknown;
+  return declared == inferred ? TypeCheck::No : TypeCheck::Yes;
+}
+
+// A type written in the source, if any.
+Type declared(const OptionalType& annotation) {
+  return annotation ? *annotation : Type();
 }
 
 // The type a declaration binds: the declared one, else the inferred one.
-Type binding_type(const Type& declared, const Type& inferred) {
-  return declared ? declared : inferred;
+Type binding_type(const OptionalType& annotation, Type inferred) {
+  return annotation ? *annotation : inferred;
 }
 
 // The type recorded on an expression.
 Type type_of(const Expression& e) {
-  return e.inferred_type() ? Type(*e.inferred_type()) : std::nullopt;
+  return e.inferred_type().name();
 }
 
 Type same_type(const Expression& a, const Expression& b) {
   if (a.inferred_type() && a.inferred_type() == b.inferred_type()) return type_of(a);
-  return std::nullopt;
+  return Type();
 }
 
 Type infer_new_type(const Expression& e) {
-  if (const auto* identifier = e.as<Identifier>()) return identifier->name.view();
+  if (const auto* identifier = e.as<Identifier>()) return identifier->name;
   if (const auto* call = e.as<CallExpression>()) {
-    if (const auto* callee = call->callee.as<Identifier>()) return callee->name.view();
+    if (const auto* callee = call->callee.as<Identifier>()) return callee->name;
   }
-  return std::nullopt;
+  return Type();
 }
 
-
 // The result types the operator table names outright; the others depend on the operands.
-Type fixed_type(ResultType result) {
+Type fixed_type(ResultType result, const Types& types) {
   switch (result) {
     case ResultType::Boolean:
-      return "Boolean";
+      return types.boolean;
     case ResultType::Number:
-      return "Number";
+      return types.number;
     case ResultType::String:
-      return "String";
+      return types.string;
     default:
-      return std::nullopt;
+      return Type();
   }
 }
 
 // The result types of the prefix operators.
-Type unary_type(const UnaryExpression& e) {
+Type unary_type(const UnaryExpression& e, const Types& types) {
   const ResultType result = operator_info(e.op_id).unary_result;
   if (result == ResultType::NewRule) return infer_new_type(e.operand);
-  return fixed_type(result);
+  return fixed_type(result, types);
 }
 
 // The result types of the binary operators.
-Type binary_type(const BinaryExpression& e) {
+Type binary_type(const BinaryExpression& e, const Types& types) {
   const ResultType result = operator_info(e.op_id).result;
   if (result == ResultType::SameAsOperands) return same_type(e.left, e.right);
   if (result == ResultType::DefaultRule) {
-    const TypeName& left = e.left.inferred_type();
-    if (left == "Dict") return "Dict";
-    if (left == "PairList" || left == "Null") return "PairList";
-    return std::nullopt;
+    const Type left = type_of(e.left);
+    if (left == types.dict) return types.dict;
+    if (left == types.pair_list || left == types.null) return types.pair_list;
+    return Type();
   }
-  return fixed_type(result);
+  return fixed_type(result, types);
 }
 
 // The result type of an assignment, by operator: the value's, a fixed one, or failing both the
 // target's (else the value's).
-Type assignment_result_type(const AssignmentExpression& e) {
+Type assignment_result_type(const AssignmentExpression& e, const Types& types) {
   const ResultType result = operator_info(e.op_id).result;
   if (result == ResultType::ValueType) return type_of(e.value);
-  if (Type fixed = fixed_type(result)) return fixed;
+  if (Type fixed = fixed_type(result, types); fixed.present()) return fixed;
   return type_of(e.target.inferred_type() ? e.target : e.value);
 }
 
-// One interned name per distinct type in the tree's storage, so that all the expressions of a
-// type share its string.
-class TypeNames {
- public:
-  explicit TypeNames(Storage& storage) : builder_(storage) {}
-  TypeName name(const Type& type) {
-    if (!type) return {};
-    if (last_ && *last_ == *type) return last_;  // runs of one type are common
-    last_ = builder_.shared(*type);
-    return last_;
-  }
-
- private:
-  Builder builder_;
-  TypeName last_;
+// Names keyed into one table hash by their ids.
+struct NameIdHash {
+  std::size_t operator()(Name name) const { return name.id(); }
 };
+template <class Value>
+using ByName = std::unordered_map<Name, Value, NameIdHash>;
 
 class Inferencer {
  public:
-  explicit Inferencer(Storage& storage) : type_names_(storage) { scopes_.push_scope(); }
+  explicit Inferencer(Storage& storage) : names_(storage.names), types_(storage.names) {
+    scopes_.push_scope();
+  }
 
   void annotate(Program& program) {
     collect_signatures(program.statements);
@@ -131,7 +152,8 @@ class Inferencer {
       if (const auto* block = s.as<Block>()) {
         collect_signatures(block->block.statements);
       } else if (const auto* function = s.as<FunctionDeclaration>()) {
-        if (function->return_type) function_signatures_[function->name] = *function->return_type;
+        if (function->return_type)
+          function_signatures_[key(function->name)] = *function->return_type;
       } else if (const auto* class_statement = s.as<Class>()) {
         collect_class_signatures(class_statement->declaration);
       }
@@ -139,16 +161,16 @@ class Inferencer {
   }
 
   void collect_class_signatures(const ClassDeclaration& declaration) {
-    std::unordered_map<std::string_view, std::string_view> methods;
+    ByName<Type> methods;
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
         if (method->declaration.return_type)
-          methods[method->declaration.name] = *method->declaration.return_type;
+          methods[key(method->declaration.name)] = *method->declaration.return_type;
       } else if (const auto* nested = std::get_if<NestedClass>(&member.node)) {
         collect_class_signatures(nested->declaration);
       }
     }
-    if (!methods.empty()) class_method_signatures_[declaration.name] = std::move(methods);
+    if (!methods.empty()) class_method_signatures_[key(declaration.name)] = std::move(methods);
   }
 
   // ---- Scopes ----
@@ -168,11 +190,11 @@ class Inferencer {
 
   class ReturnTypeGuard {
    public:
-    ReturnTypeGuard(Inferencer& inferencer, const Type& return_type)
-        : inferencer_(inferencer), saved_(std::move(inferencer.current_return_type_)) {
+    ReturnTypeGuard(Inferencer& inferencer, Type return_type)
+        : inferencer_(inferencer), saved_(inferencer.current_return_type_) {
       inferencer_.current_return_type_ = return_type;
     }
-    ~ReturnTypeGuard() { inferencer_.current_return_type_ = std::move(saved_); }
+    ~ReturnTypeGuard() { inferencer_.current_return_type_ = saved_; }
     ReturnTypeGuard(const ReturnTypeGuard&) = delete;
     ReturnTypeGuard& operator=(const ReturnTypeGuard&) = delete;
 
@@ -184,14 +206,18 @@ class Inferencer {
   // Records `type` for `name` in the innermost scope; an absent type records "no type", which
   // hides outer bindings. "Unknown" records nothing.
   void bind(Name name, Type type) {
-    if (type == "Unknown") return;
-    scopes_.assign(name, std::move(type));
+    if (type == types_.unknown) return;
+    scopes_.assign(key(name), type);
   }
 
   Type lookup(Name name) const {
-    const Type* type = scopes_.find(name).first;
-    return type ? *type : std::nullopt;
+    const Type* type = scopes_.find(key(name)).first;
+    return type ? *type : Type();
   }
+
+  // `name` as a key of the tables. A tree built by hand may hold names of another table; those
+  // are entered in this one.
+  Name key(Name name) const { return name.table() == &names_ ? name : names_.intern(name.view()); }
 
   Type infer_lvalue_type(const Expression& target) const {
     if (const auto* identifier = target.as<Identifier>()) return lookup(identifier->name);
@@ -201,7 +227,7 @@ class Inferencer {
   void infer_parameters(List<Parameter>& parameters) {
     for (Parameter& p : parameters) {
       if (p.default_value) infer_expression(*p.default_value);
-      const Type inferred = p.default_value ? type_of(*p.default_value) : std::nullopt;
+      const Type inferred = p.default_value ? type_of(*p.default_value) : Type();
       bind(p.name, binding_type(p.type_annotation, inferred));
     }
   }
@@ -240,8 +266,8 @@ class Inferencer {
   }
 
   void finish(VariableDeclaration& s) {
-    const Type inferred = s.initializer ? type_of(*s.initializer) : std::nullopt;
-    s.needs_type_check = type_check(s.type_annotation, inferred);
+    const Type inferred = s.initializer ? type_of(*s.initializer) : Type();
+    s.needs_type_check = type_check(declared(s.type_annotation), inferred);
     bind(s.name, binding_type(s.type_annotation, inferred));
   }
 
@@ -252,13 +278,13 @@ class Inferencer {
       if (Expression* key = key_expression(entry.key)) infer_expression(*key);
       if (entry.default_value) infer_expression(*entry.default_value);
       entry.needs_type_check = entry.type_annotation ? TypeCheck::Yes : TypeCheck::Unknown;
-      bind(entry.name, entry.type_annotation);
+      bind(entry.name, declared(entry.type_annotation));
     }
   }
 
   void walk(FunctionDeclaration& s) {
-    bind(s.name, "Function");
-    ReturnTypeGuard return_type(*this, s.return_type);
+    bind(s.name, types_.function);
+    ReturnTypeGuard return_type(*this, declared(s.return_type));
     ScopeGuard scope(*this);
     infer_parameters(s.parameters);
     infer_statements(s.body.statements);
@@ -271,7 +297,7 @@ class Inferencer {
   }
 
   void walk(Trait& s) {
-    bind(s.declaration.name, "Trait");
+    bind(s.declaration.name, types_.trait);
     ScopeGuard scope(*this);
     for (ClassMember& member : s.declaration.members) {
       if (auto* method = std::get_if<Method>(&member.node)) infer_method(method->declaration);
@@ -280,7 +306,8 @@ class Inferencer {
 
   // The condition of an import is not inferred.
   void walk(Import& s) {
-    for (const ImportSpecifier& specifier : s.specifiers) bind(specifier.local_name, "Imported");
+    for (const ImportSpecifier& specifier : s.specifiers)
+      bind(specifier.local_name, types_.imported);
   }
 
   // An else branch has a scope of its own, even when it is another if.
@@ -297,7 +324,7 @@ class Inferencer {
     infer_expression(s.iterable);
     {
       ScopeGuard scope(*this);
-      bind(s.variable, std::nullopt);  // declared, with no type known
+      bind(s.variable, Type());  // declared, with no type known
       infer_statements(s.body.statements);
     }
     if (s.else_block) infer_scoped(s.else_block->statements);
@@ -308,7 +335,7 @@ class Inferencer {
     ScopeGuard scope(*this);
     if (clause.binding) {
       const auto& type_name = clause.binding->type_name;
-      bind(clause.binding->name, type_name ? Type(*type_name) : Type("Exception"));
+      bind(clause.binding->name, type_name ? *type_name : types_.exception);
     }
     infer_statements(clause.body.statements);
   }
@@ -331,8 +358,8 @@ class Inferencer {
       if (auto* field = std::get_if<Field>(&member.node)) {
         FieldDeclaration& f = field->declaration;
         if (f.initializer) infer_expression(*f.initializer);
-        const Type inferred = f.initializer ? type_of(*f.initializer) : std::nullopt;
-        f.needs_type_check = type_check(f.type_annotation, inferred);
+        const Type inferred = f.initializer ? type_of(*f.initializer) : Type();
+        f.needs_type_check = type_check(declared(f.type_annotation), inferred);
         bind(f.name, binding_type(f.type_annotation, inferred));
       } else if (auto* method = std::get_if<Method>(&member.node)) {
         infer_method(method->declaration);
@@ -344,7 +371,7 @@ class Inferencer {
   }
 
   void infer_method(MethodDeclaration& method) {
-    ReturnTypeGuard return_type(*this, method.return_type);
+    ReturnTypeGuard return_type(*this, declared(method.return_type));
     ScopeGuard scope(*this);
     infer_parameters(method.parameters);
     infer_statements(method.body.statements);
@@ -353,7 +380,7 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() = type_names_.name(ast::visit_node(
+    e.inferred_type() = TypeName(ast::visit_node(
         [&](auto& node) -> Type {
           if constexpr (requires { this->walk(node); }) {
             return walk(node);
@@ -367,44 +394,44 @@ class Inferencer {
 
   // The type of an expression whose children have their types.
   Type type_of_node(const Identifier& e) const { return lookup(e.name); }
-  static Type type_of_node(const NumberLiteral&) { return "Number"; }
-  static Type type_of_node(const StringLiteral&) { return "String"; }
-  static Type type_of_node(const BinaryStringLiteral&) { return "BinaryString"; }
-  static Type type_of_node(const BooleanLiteral&) { return "Boolean"; }
-  static Type type_of_node(const NullLiteral&) { return "Null"; }
-  static Type type_of_node(const RegexLiteral&) { return "Regexp"; }
-  static Type type_of_node(const TemplateLiteral&) { return "String"; }
-  static Type type_of_node(const ArrayLiteral&) { return "Array"; }
-  static Type type_of_node(const SetLiteral&) { return "Set"; }
-  static Type type_of_node(const BagLiteral&) { return "Bag"; }
-  static Type type_of_node(const DictLiteral&) { return "Dict"; }
-  static Type type_of_node(const PairListLiteral&) { return "PairList"; }
-  static Type type_of_node(const UnaryExpression& e) { return unary_type(e); }
-  static Type type_of_node(const BinaryExpression& e) { return binary_type(e); }
+  Type type_of_node(const NumberLiteral&) const { return types_.number; }
+  Type type_of_node(const StringLiteral&) const { return types_.string; }
+  Type type_of_node(const BinaryStringLiteral&) const { return types_.binary_string; }
+  Type type_of_node(const BooleanLiteral&) const { return types_.boolean; }
+  Type type_of_node(const NullLiteral&) const { return types_.null; }
+  Type type_of_node(const RegexLiteral&) const { return types_.regexp; }
+  Type type_of_node(const TemplateLiteral&) const { return types_.string; }
+  Type type_of_node(const ArrayLiteral&) const { return types_.array; }
+  Type type_of_node(const SetLiteral&) const { return types_.set; }
+  Type type_of_node(const BagLiteral&) const { return types_.bag; }
+  Type type_of_node(const DictLiteral&) const { return types_.dict; }
+  Type type_of_node(const PairListLiteral&) const { return types_.pair_list; }
+  Type type_of_node(const UnaryExpression& e) const { return unary_type(e, types_); }
+  Type type_of_node(const BinaryExpression& e) const { return binary_type(e, types_); }
   static Type type_of_node(const TernaryExpression& e) {
     return same_type(e.then_branch, e.else_branch);
   }
   static Type type_of_node(const FallbackExpression& e) { return same_type(e.left, e.right); }
-  static Type type_of_node(const MemberExpression&) { return std::nullopt; }
-  static Type type_of_node(const DynamicMemberCall&) { return std::nullopt; }
-  static Type type_of_node(const IndexExpression&) { return std::nullopt; }
+  static Type type_of_node(const MemberExpression&) { return Type(); }
+  static Type type_of_node(const DynamicMemberCall&) { return Type(); }
+  static Type type_of_node(const IndexExpression&) { return Type(); }
   static Type type_of_node(const SliceExpression& e) { return type_of(e.object); }
-  static Type type_of_node(const DictAccessExpression&) { return std::nullopt; }
-  static Type type_of_node(const PostfixExpression&) { return "Number"; }
-  static Type type_of_node(const TryExpression&) { return std::nullopt; }
-  static Type type_of_node(const AwaitExpression&) { return std::nullopt; }
-  static Type type_of_node(const SpawnExpression&) { return "Task"; }
-  static Type type_of_node(const SuperCallExpression&) { return std::nullopt; }
+  static Type type_of_node(const DictAccessExpression&) { return Type(); }
+  Type type_of_node(const PostfixExpression&) const { return types_.number; }
+  static Type type_of_node(const TryExpression&) { return Type(); }
+  static Type type_of_node(const AwaitExpression&) { return Type(); }
+  Type type_of_node(const SpawnExpression&) const { return types_.task; }
+  static Type type_of_node(const SuperCallExpression&) { return Type(); }
 
   // An assignment to a name binds it, keeping a type the name already has.
   Type type_of_node(AssignmentExpression& e) {
-    Type result = assignment_result_type(e);
+    const Type result = assignment_result_type(e, types_);
     e.needs_type_check = type_check(result, infer_lvalue_type(e.target));
     if (const auto* identifier = e.target.as<Identifier>()) {
       const Type current = lookup(identifier->name);
-      if (current) {
+      if (current.present()) {
         bind(identifier->name, current);
-      } else if (result) {
+      } else if (result.present()) {
         bind(identifier->name, result);
       }
     }
@@ -415,58 +442,58 @@ class Inferencer {
   // return type.
   Type type_of_node(const CallExpression& e) const {
     if (const auto* callee = e.callee.as<Identifier>()) {
-      auto it = function_signatures_.find(callee->name);
-      return it == function_signatures_.end() ? Type() : Type(it->second);
+      auto it = function_signatures_.find(key(callee->name));
+      return it == function_signatures_.end() ? Type() : it->second;
     }
     if (const auto* member = e.callee.as<MemberExpression>()) {
-      const TypeName& object_type = member->object.inferred_type();
-      if (!object_type) return std::nullopt;
-      auto methods = class_method_signatures_.find(*object_type);
-      if (methods == class_method_signatures_.end()) return std::nullopt;
-      auto it = methods->second.find(member->name);
-      return it == methods->second.end() ? Type() : Type(it->second);
+      const Type object_type = type_of(member->object);
+      if (!object_type.present()) return Type();
+      auto methods = class_method_signatures_.find(key(object_type));
+      if (methods == class_method_signatures_.end()) return Type();
+      auto it = methods->second.find(key(member->name));
+      return it == methods->second.end() ? Type() : it->second;
     }
-    return std::nullopt;
+    return Type();
   }
 
   Type type_of_node(DeclarationExpression& e) {
-    const Type inferred = e.initializer ? type_of(*e.initializer) : std::nullopt;
-    e.needs_type_check = type_check(e.type_annotation, inferred);
-    Type bound = binding_type(e.type_annotation, inferred);
+    const Type inferred = e.initializer ? type_of(*e.initializer) : Type();
+    e.needs_type_check = type_check(declared(e.type_annotation), inferred);
+    const Type bound = binding_type(e.type_annotation, inferred);
     bind(e.name, bound);
-    return bound == "Unknown" ? std::nullopt : bound;
+    return bound == types_.unknown ? Type() : bound;
   }
 
   // A do block has the type of its last statement's value.
   static Type type_of_node(const DoExpression& e) {
-    if (e.body.statements.empty()) return std::nullopt;
+    if (e.body.statements.empty()) return Type();
     const Statement& last = e.body.statements.back();
-    if (const auto* r = last.as<Return>()) return r->value ? type_of(*r->value) : std::nullopt;
+    if (const auto* r = last.as<Return>()) return r->value ? type_of(*r->value) : Type();
     if (const auto* s = last.as<ExpressionStatement>()) return type_of(s->expression);
-    return std::nullopt;
+    return Type();
   }
 
   Type walk(LambdaExpression& e) {
     ScopeGuard scope(*this);
     infer_parameters(e.parameters);
     infer_expression(e.body);
-    return "Function";
+    return types_.function;
   }
 
   Type walk(FunctionExpression& e) {
-    ReturnTypeGuard return_type(*this, e.return_type);
+    ReturnTypeGuard return_type(*this, declared(e.return_type));
     ScopeGuard scope(*this);
     infer_parameters(e.parameters);
     infer_statements(e.body.statements);
-    return "Function";
+    return types_.function;
   }
 
+  NameTable& names_;
+  const Types types_;
   ScopedTable<Type, Name> scopes_;  // the program scope stays at the bottom
-  TypeNames type_names_;
   Type current_return_type_;
-  std::unordered_map<std::string_view, std::string_view> function_signatures_;
-  std::unordered_map<std::string_view, std::unordered_map<std::string_view, std::string_view>>
-      class_method_signatures_;
+  ByName<Type> function_signatures_;
+  ByName<ByName<Type>> class_method_signatures_;
 };
 
 }  // namespace
