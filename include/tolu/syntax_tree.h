@@ -141,6 +141,7 @@ class Indirect {
 struct RegexLiteral;
 struct UnaryExpression;
 struct AssignmentExpression;
+struct SliceExpression;
 struct DictAccessExpression;
 struct FunctionExpression;
 struct DeclarationExpression;
@@ -165,11 +166,11 @@ struct NodeList {
   template <class T>
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
-using BoxedNodes =
-    NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, DictAccessExpression,
-             FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
-             AwaitExpression, SpawnExpression, VariableDeclaration, DestructuringDeclaration,
-             FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try>;
+using BoxedNodes = NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
+                            DictAccessExpression, FunctionExpression, DeclarationExpression,
+                            TryExpression, DoExpression, AwaitExpression, SpawnExpression,
+                            VariableDeclaration, DestructuringDeclaration, FunctionDeclaration,
+                            Class, Trait, Import, If, While, For, Switch, Try>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -574,10 +575,10 @@ using ExpressionNode =
                  BagLiteral, DictLiteral, PairListLiteral, TemplateLiteral, Stored<UnaryExpression>,
                  BinaryExpression, TernaryExpression, FallbackExpression,
                  Stored<AssignmentExpression>, CallExpression, MemberExpression, DynamicMemberCall,
-                 IndexExpression, SliceExpression, Stored<DictAccessExpression>, PostfixExpression,
-                 LambdaExpression, Stored<FunctionExpression>, Stored<DeclarationExpression>,
-                 Stored<TryExpression>, Stored<DoExpression>, Stored<AwaitExpression>,
-                 Stored<SpawnExpression>, SuperCallExpression>;
+                 IndexExpression, Stored<SliceExpression>, Stored<DictAccessExpression>,
+                 PostfixExpression, LambdaExpression, Stored<FunctionExpression>,
+                 Stored<DeclarationExpression>, Stored<TryExpression>, Stored<DoExpression>,
+                 Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
 // An expression node: its variant and the three fields every variant carries.
