@@ -36,6 +36,7 @@ class PassSet {
     return set;
   }
   void insert(OptimizerPass pass) { bits_.set(static_cast<std::size_t>(pass)); }
+  void erase(OptimizerPass pass) { bits_.reset(static_cast<std::size_t>(pass)); }
   bool contains(OptimizerPass pass) const { return bits_.test(static_cast<std::size_t>(pass)); }
   bool empty() const { return bits_.none(); }
   bool operator==(const PassSet&) const = default;

@@ -1,5 +1,7 @@
 #include "base/unicode.h"
 
+#include <unicode/bytestream.h>
+#include <unicode/casemap.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -73,6 +75,32 @@ void append_utf8(std::string& out, char32_t c) {
   std::int32_t length = 0;
   U8_APPEND_UNSAFE(buffer, length, static_cast<UChar32>(c));
   out.append(buffer, static_cast<std::size_t>(length));
+}
+
+namespace {
+
+template <class Map>
+std::optional<std::string> map_case(std::string_view text, Map map) {
+  if (!is_valid_utf8(text)) return std::nullopt;
+  std::string out;
+  out.reserve(text.size());
+  icu::StringByteSink<std::string> sink(&out);
+  UErrorCode status = U_ZERO_ERROR;
+  // The root locale: no language's special rules.
+  map("", 0, icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())), sink, nullptr,
+      status);
+  if (U_FAILURE(status)) return std::nullopt;
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> to_upper_case(std::string_view text) {
+  return map_case(text, [](auto&&... args) { icu::CaseMap::utf8ToUpper(args...); });
+}
+
+std::optional<std::string> to_lower_case(std::string_view text) {
+  return map_case(text, [](auto&&... args) { icu::CaseMap::utf8ToLower(args...); });
 }
 
 }  // namespace tolu

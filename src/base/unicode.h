@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ std::string to_valid_utf8(std::string_view text);
 // Number of characters; each ill-formed sequence counts as one.
 std::size_t count_characters(std::string_view text);
 void append_utf8(std::string& out, char32_t c);
+
+// The full, language-independent Unicode case mappings ("ß" upper-cases to "SS"); nothing for
+// text that is not valid UTF-8.
+std::optional<std::string> to_upper_case(std::string_view text);
+std::optional<std::string> to_lower_case(std::string_view text);
 
 // Decodes the character starting at byte `pos` (an ill-formed sequence gives U+FFFD) and moves
 // `pos` past it. `pos` must be inside the text.

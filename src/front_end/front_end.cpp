@@ -1,6 +1,7 @@
 #include "tolu/front_end.h"
 
 #include "infer/inferencer.h"
+#include "optimizer/optimizer.h"
 #include "parser/parser.h"
 #include "sema/validator.h"
 
@@ -22,6 +23,7 @@ Result<ast::Program> parse_program_with_compile_options_and_source_file(
     }
   }
   if (options.infer_types) annotate_program(program.value());
+  optimize_program(program.value(), options.optimizations);
   return program;
 }
 

@@ -259,6 +259,12 @@ std::string shape(const ast::Expression& expression) {
   return ast::visit_node(ExpressionShape{}, expression.node());
 }
 
+std::string shape(const ast::Program& program) {
+  std::vector<std::string> items;
+  for (const auto& s : program.statements) items.push_back(shape(s));
+  return join(items, "; ");
+}
+
 std::string describe_error(const ToluError& error) {
   return std::string(error_kind_name(error.kind())) + " " + std::to_string(error.line()) + ":" +
          std::to_string(error.column()) + " " + error.message();
@@ -275,9 +281,7 @@ std::string program_shape(std::string_view source) {
   options.infer_types = false;
   auto result = parse_program_with_compile_options_and_source_file(source, options, std::nullopt);
   if (!result) return describe_error(result.error());
-  std::vector<std::string> items;
-  for (const auto& s : result.value().statements) items.push_back(shape(s));
-  return join(items, "; ");
+  return shape(result.value());
 }
 
 }  // namespace tolu::testing

@@ -11,6 +11,8 @@
 namespace tolu::testing {
 
 std::string shape(const ast::Expression& expression);
+// The shapes of a program's statements separated by "; ".
+std::string shape(const ast::Program& program);
 
 // Parses `source` as one expression and returns its shape, or "Kind L:C message".
 std::string expression_shape(std::string_view source);

@@ -1,0 +1,73 @@
+// The optimizer's driver: at most four steps over the whole program, each finished before the
+// next starts: a first sweep with every pass, constant propagation and a second sweep that folds
+// what propagation exposed but prunes nothing, and identifier resolution.
+#include "optimizer/optimizer.h"
+
+#include <array>
+#include <string_view>
+
+#include "optimizer/optimizer_internal.h"
+
+namespace tolu {
+namespace {
+
+using namespace optimizer;
+
+// The names every program sees in its outermost scope.
+constexpr std::array<std::string_view, 21> kPredeclaredNames = {"Exception",
+                                                                "AssertionException",
+                                                                "TypeException",
+                                                                "CancelledException",
+                                                                "TimeoutException",
+                                                                "ChannelClosedException",
+                                                                "Array",
+                                                                "Dict",
+                                                                "PairList",
+                                                                "Set",
+                                                                "Bag",
+                                                                "Pair",
+                                                                "String",
+                                                                "BinaryString",
+                                                                "Number",
+                                                                "Boolean",
+                                                                "Regexp",
+                                                                "Function",
+                                                                "__file__",
+                                                                "__global__",
+                                                                "__system__"};
+
+void sweep(ast::Program& program, const PassSet& passes, const Builder& builder) {
+  Optimizer(passes, builder).optimize_statements(program.statements);
+}
+
+void propagate_and_sweep_again(ast::Program& program, const PassSet& passes,
+                               const Builder& builder) {
+  {
+    ConstantScopes scopes(1);
+    propagate_constants_statements(program.statements, scopes, builder);
+  }
+  PassSet folding_only = passes;
+  folding_only.erase(OptimizerPass::ConstantConditions);
+  folding_only.erase(OptimizerPass::UnreachableCode);
+  sweep(program, folding_only, builder);
+}
+
+void resolve_identifiers(ast::Program& program) {
+  ResolutionScopes scopes(1);
+  scopes.front().insert(kPredeclaredNames.begin(), kPredeclaredNames.end());
+  annotate_statements(program.statements, scopes);
+}
+
+}  // namespace
+
+void optimize_program(ast::Program& program, const PassSet& optimizations) {
+  if (optimizations.empty()) return;
+  const Builder builder(*program.storage);
+  sweep(program, optimizations, builder);
+  if (optimizations.contains(OptimizerPass::ConstantFolding)) {
+    propagate_and_sweep_again(program, optimizations, builder);
+  }
+  if (optimizations.contains(OptimizerPass::ResolveIdentifiers)) resolve_identifiers(program);
+}
+
+}  // namespace tolu
