@@ -275,7 +275,8 @@ class Propagator {
     expression(node.initializer, false);
     for (DeclarationBindingEntry& entry : node.pattern.entries) {
       if (Expression* key = key_expression(entry.key)) expression(*key, false);
-      if (entry.default_value) expression(*entry.default_value, false);
+      // A default runs only when the value has no such entry.
+      if (entry.default_value) maybe_skipped(*entry.default_value);
     }
   }
 
@@ -337,17 +338,13 @@ class Propagator {
   // The case values run in order on the scopes themselves; each case body starts from the
   // scopes without every name the values and the bodies may assign. Processing all the values
   // before the bodies gives the same result as interleaving them, since a body changes nothing
-  // outside its copy, and the values change only names that their scan finds.
+  // outside its copy, and the values change only names that their scan finds. After the switch
+  // those names are all forgotten: the values after the one that matched do not run.
   void switch_statement(Switch& node) {
     expression(node.discriminant, false);
     AssignedNames in_cases;
-    for (const SwitchCase& clause : node.cases) {
-      for (const Expression& value : clause.values) add_assigned(in_cases, assigned_in(value));
-    }
-    AssignedNames in_bodies;
-    for (const SwitchCase& clause : node.cases) add_assigned(in_bodies, assigned_in(clause.body));
-    if (node.default_body) add_assigned(in_bodies, assigned_in(*node.default_body));
-    add_assigned(in_cases, in_bodies);
+    for (const SwitchCase& clause : node.cases) add_assigned(in_cases, assigned_in(clause));
+    if (node.default_body) add_assigned(in_cases, assigned_in(*node.default_body));
 
     for (SwitchCase& clause : node.cases) {
       for (Expression& value : clause.values) expression(value, false);
@@ -358,7 +355,7 @@ class Propagator {
       for (SwitchCase& clause : node.cases) case_body(clause.body);
       if (node.default_body) case_body(*node.default_body);
     }
-    scopes_.forget_assigned(in_bodies);
+    scopes_.forget_assigned(in_cases);
   }
 
   void case_body(List<Statement>& body) {

@@ -404,13 +404,17 @@ TEST(Propagation, ASpawnedTaskSeesNoOuterConstant) {
   });
 }
 
-// The operands that may not run: what they declare is not known after them.
-TEST(Propagation, ShortCircuitedOperandsActAsBranches) {
+// Operands, defaults and case values that may not run: what they declare is not known after
+// them.
+TEST(Propagation, CodeThatMayNotRunActsAsABranch) {
   expect_propagated({
       {"let y := 1; { c and (let y := 2); say y }", "let y := 1; {(c and (let y := 2)); say y}"},
       {"let y := 1; { c ?: (let y := 2); say y }", "let y := 1; {(c ?: (let y := 2)); say y}"},
       {"let x := 1; say c or x", "let x := 1; say (c or 1)"},
       {"let x := 1; c and (x := 2); say x", "let x := 1; (c and (x := 2)); say x"},
+      {"{ let {a := (let y := 2)} := d; say y }", "{let {a:a := (let y := 2)} := d; say y}"},
+      {"{ switch (d) { case 1: say 0; case (let y := 2): say 1 } say y }",
+       "{switch d { case 1: say 0; case (let y := 2): say 1; }; say y}"},
   });
 }
 
