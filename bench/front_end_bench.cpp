@@ -92,6 +92,17 @@ void BM_Pipeline(benchmark::State& state) {
   report_bytes(state);
 }
 
+// The whole pipeline with every optimizer pass: what the passes add to BM_Pipeline.
+void BM_PipelineAllPasses(benchmark::State& state) {
+  tolu::CompileOptions options;
+  options.optimizations = tolu::PassSet::all();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        tolu::parse_program_with_compile_options_and_source_file(corpus(), options, std::nullopt));
+  }
+  report_bytes(state);
+}
+
 void BM_LexAndParse10MB(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(tolu::parse_program_text(large_corpus(), std::nullopt));
@@ -151,6 +162,7 @@ BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Infer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PipelineAllPasses)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexAndParse10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Propagate10MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OptimizeConstantFolding10MB)->Unit(benchmark::kMillisecond);
