@@ -196,6 +196,14 @@ TEST(Propagation, BranchesAndLoopsForgetWhatTheyMayAssign) {
       {"let x := 1; say c ? (x := 2) : x; say x", "let x := 1; say (c ? (x := 2) : 1); say x"},
       {"let x := 1; say true ? x : 0", "let x := 1; say 1"},
       {"let x := 1; say (do { x := 2 }); say x", "let x := 1; say do {(x := 2)}; say x"},
+      // A statement modifier "for" is a loop too.
+      {"let x := 1; say x for xs", "let x := 1; for const ^^ in xs {say 1}"},
+      {"let x := 1; x := x + 1 for xs; say x",
+       "let x := 1; for const ^^ in xs {(x := (x + 1))}; say x"},
+      // An inner loop starts without what the outer loop assigns after it.
+      {"let x := 1; while (c) { while (d) { say x } x := 2 }",
+       "let x := 1; while c {while d {say x}; (x := 2)}"},
+      {"let n := 0; while (n < 3) { n := n + 1 }", "let n := 0; while (n < 3) {(n := (n + 1))}"},
   });
 }
 
