@@ -121,13 +121,6 @@ void propagate_regex_replacement_pattern(Expression& value, ConstantScopes& scop
 // Forgets the variable an assignment target writes: the identifier reached through the left
 // operand of a path and the object of a member, index, slice or dict access.
 void forget_lvalue_constants(ConstantScopes& scopes, const Expression& target);
-// The assigned-name scans: the names that code may assign anywhere inside it (conditions,
-// initializers, defaults, targets, function, lambda and method bodies included), or everything
-// when it may call eval. They only read the code.
-void collect_assigned_in_statement(const Statement& statement, AssignedNames& assigned);
-void collect_assigned_in_expression(const Expression& expression, AssignedNames& assigned);
-void forget_assigned_in_statement(ConstantScopes& scopes, const Statement& statement);
-void forget_assigned_in_expression(ConstantScopes& scopes, const Expression& expression);
 
 // ---- Range-array loops and the chain placeholder (lowering.cpp) -----------------------------
 

@@ -501,6 +501,7 @@ class Propagator {
     forget_assigned_in(body);
   }
 
+  // The assigned-name scan of `node`, against the scopes.
   template <class Node>
   void forget_assigned_in(const Node& node) {
     scopes_.forget_assigned(assigned_in(node));
@@ -514,26 +515,6 @@ class Propagator {
 
 void forget_lvalue_constants(ConstantScopes& scopes, const Expression& target) {
   if (const Identifier* base = target_base(target)) scopes.forget_constant(base->name);
-}
-
-void collect_assigned_in_statement(const Statement& statement, AssignedNames& assigned) {
-  AssignedNameScan(assigned).statement(statement);
-}
-
-void collect_assigned_in_expression(const Expression& expression, AssignedNames& assigned) {
-  AssignedNameScan(assigned).expression(expression);
-}
-
-void forget_assigned_in_statement(ConstantScopes& scopes, const Statement& statement) {
-  AssignedNames assigned;
-  collect_assigned_in_statement(statement, assigned);
-  scopes.forget_assigned(assigned);
-}
-
-void forget_assigned_in_expression(ConstantScopes& scopes, const Expression& expression) {
-  AssignedNames assigned;
-  collect_assigned_in_expression(expression, assigned);
-  scopes.forget_assigned(assigned);
 }
 
 void propagate_constants_statements(List<Statement>& statements, ConstantScopes& scopes,
