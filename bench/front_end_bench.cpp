@@ -30,12 +30,14 @@ const std::string& many_constants() {
     constexpr int kConstants = 20000;
     std::string out;
     for (int i = 0; i < kConstants; ++i) {
-      out += "let c" + std::to_string(i) + " := " + std::to_string(i) + ";\n";
+      const std::string n = std::to_string(i);
+      out.append("let c").append(n).append(" := ").append(n).append(";\n");
     }
     for (int i = 0; i < kConstants; ++i) {
-      const std::string c = "c" + std::to_string(i);
-      out += "if (x) { say " + c + " + 1; } while (x) { say " + c + "; } try { f(" + c +
-             "); } catch (e) { say " + c + "; }\n";
+      const std::string n = std::to_string(i);
+      out.append("if (x) { say c").append(n).append(" + 1; } while (x) { say c").append(n);
+      out.append("; } try { f(c").append(n).append("); } catch (e) { say c").append(n);
+      out.append("; }\n");
     }
     return out;
   }();
