@@ -4,6 +4,8 @@
 #include "corpus.h"
 #include "infer/inferencer.h"
 #include "lexer/lexer.h"
+#include "optimizer/optimizer.h"
+#include "optimizer/optimizer_internal.h"
 #include "parser/parser.h"
 #include "sema/validator.h"
 #include "tolu/front_end.h"
@@ -15,13 +17,40 @@ const std::string& corpus() {
   return text;
 }
 
-tolu::ast::Program parsed() {
-  return tolu::parse_program_text(corpus(), std::nullopt).value();
+// The 10 MB file of bench/run.sh, for the stages that must keep pace with parsing it.
+const std::string& large_corpus() {
+  static const std::string text = tolu::bench::generate_corpus(3, 10000000);
+  return text;
 }
 
-void report_bytes(benchmark::State& state) {
+// Many constants at the top level, each used inside a branch, a loop and a catch body: the
+// shape that would cost a copy of every constant at every one of them.
+const std::string& many_constants() {
+  static const std::string text = [] {
+    constexpr int kConstants = 20000;
+    std::string out;
+    for (int i = 0; i < kConstants; ++i) {
+      const std::string n = std::to_string(i);
+      out.append("let c").append(n).append(" := ").append(n).append(";\n");
+    }
+    for (int i = 0; i < kConstants; ++i) {
+      const std::string n = std::to_string(i);
+      out.append("if (x) { say c").append(n).append(" + 1; } while (x) { say c").append(n);
+      out.append("; } try { f(c").append(n).append("); } catch (e) { say c").append(n);
+      out.append("; }\n");
+    }
+    return out;
+  }();
+  return text;
+}
+
+tolu::ast::Program parsed(const std::string& text = corpus()) {
+  return tolu::parse_program_text(text, std::nullopt).value();
+}
+
+void report_bytes(benchmark::State& state, const std::string& text = corpus()) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(corpus().size()));
+                          static_cast<std::int64_t>(text.size()));
 }
 
 // The lexer as the parser drives it: one token at a time.
@@ -76,6 +105,59 @@ void BM_PipelineAllPasses(benchmark::State& state) {
   report_bytes(state);
 }
 
+void BM_LexAndParse10MB(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(tolu::parse_program_text(large_corpus(), std::nullopt));
+  }
+  report_bytes(state, large_corpus());
+}
+
+// `stage` over a freshly parsed tree at each iteration; parsing and freeing are not timed.
+template <class Stage>
+void time_on_fresh_trees(benchmark::State& state, const std::string& text, Stage stage) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    tolu::ast::Program program = parsed(text);
+    state.ResumeTiming();
+    stage(program);
+    state.PauseTiming();
+    { const tolu::ast::Program done = std::move(program); }
+    state.ResumeTiming();
+  }
+  report_bytes(state, text);
+}
+
+void propagate(tolu::ast::Program& program) {
+  tolu::optimizer::ConstantScopes scopes(program.storage->names.id_limit());
+  tolu::optimizer::propagate_constants_statements(program.statements, scopes,
+                                                  tolu::ast::Builder(*program.storage));
+}
+
+// Constant propagation alone.
+void BM_Propagate10MB(benchmark::State& state) {
+  time_on_fresh_trees(state, large_corpus(), propagate);
+}
+
+// The optimizer with ConstantFolding alone: a sweep, propagation and a second sweep.
+void BM_OptimizeConstantFolding10MB(benchmark::State& state) {
+  tolu::PassSet passes;
+  passes.insert(tolu::OptimizerPass::ConstantFolding);
+  time_on_fresh_trees(state, large_corpus(), [&](tolu::ast::Program& program) {
+    tolu::optimize_program(program, passes);
+  });
+}
+
+void BM_LexAndParseManyConstants(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(tolu::parse_program_text(many_constants(), std::nullopt));
+  }
+  report_bytes(state, many_constants());
+}
+
+void BM_PropagateManyConstants(benchmark::State& state) {
+  time_on_fresh_trees(state, many_constants(), propagate);
+}
+
 BENCHMARK(BM_Lex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexToVector)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
@@ -83,6 +165,11 @@ BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Infer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineAllPasses)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexAndParse10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Propagate10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OptimizeConstantFolding10MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LexAndParseManyConstants)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PropagateManyConstants)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

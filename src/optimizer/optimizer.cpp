@@ -43,7 +43,7 @@ void sweep(ast::Program& program, const PassSet& passes, const Builder& builder)
 void propagate_and_sweep_again(ast::Program& program, const PassSet& passes,
                                const Builder& builder) {
   {
-    ConstantScopes scopes(1);
+    ConstantScopes scopes(program.storage->names.id_limit());
     propagate_constants_statements(program.statements, scopes, builder);
   }
   PassSet folding_only = passes;

@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "optimizer/constant_scopes.h"
 #include "tolu/builder.h"
 #include "tolu/passes.h"
 #include "tolu/syntax_tree.h"
@@ -97,11 +98,7 @@ std::string_view preferred_operator(std::string_view op);
 // Looks at the node and its direct operands only; the argument is only read.
 std::optional<Expression> fold_expression(const Expression& expression, const Builder& builder);
 
-// ---- Constant propagation (propagation.cpp) -------------------------------------------------
-
-// The constant scopes, innermost last: each maps a variable's name to the literal it holds.
-using ConstantScope = std::unordered_map<std::string_view, Expression>;
-using ConstantScopes = std::vector<ConstantScope>;
+// ---- Constant propagation (propagation.cpp, constant_scopes.cpp) ---------------------------
 
 void propagate_constants_statements(List<Statement>& statements, ConstantScopes& scopes,
                                     const Builder& builder);
@@ -113,9 +110,17 @@ void propagate_constants_block(BlockStatement& block, ConstantScopes& scopes,
 // operand of the reference operator; it is then neither replaced nor folded.
 void propagate_constants_expression(Expression& expression, ConstantScopes& scopes, bool in_target,
                                     const Builder& builder);
-void propagate_constants_class_member(ClassMember& member, const Builder& builder);
+// A field initializer sees no constant from outside; methods are not visited.
+void propagate_constants_class_member(ClassMember& member, ConstantScopes& scopes,
+                                      const Builder& builder);
+// The value of "~=": only the pattern left of "->" is processed; what the rest assigns is
+// forgotten.
 void propagate_regex_replacement_pattern(Expression& value, ConstantScopes& scopes,
                                          const Builder& builder);
+
+// Forgets the variable an assignment target writes: the identifier reached through the left
+// operand of a path and the object of a member, index, slice or dict access.
+void forget_lvalue_constants(ConstantScopes& scopes, const Expression& target);
 
 // ---- Range-array loops and the chain placeholder (lowering.cpp) -----------------------------
 

@@ -74,14 +74,17 @@ TEST(ConstantConditions, ConditionsFoldedInTheFirstSweepArePruned) {
 }
 
 // Propagation turns `c` into `true` after the first sweep; the second sweep folds but does not
-// prune. Enable once constant propagation is in place.
-TEST(ConstantConditions, DISABLED_ConditionsThatBecomeLiteralAfterPropagationStay) {
+// prune.
+TEST(ConstantConditions, ConditionsThatBecomeLiteralAfterPropagationStay) {
   const PassSet passes =
       pass_set({OptimizerPass::ConstantFolding, OptimizerPass::ConstantConditions});
-  expect_shapes(passes, {
-                            {"let c := true; if (c) { f() }", "let c := true; if true {f()}"},
-                            {"let n := 2; if (n > 1) { f() }", "let n := 2; if true {f()}"},
-                        });
+  expect_shapes(passes,
+                {
+                    {"let c := true; if (c) { f() }", "let c := true; if true {f()}"},
+                    {"let n := 2; if (n > 1) { f() }", "let n := 2; if true {f()}"},
+                    {"let c := false; while (c) { f() }", "let c := false; while false {f()}"},
+                    {"let c := false; f() if c", "let c := false; f() if false"},
+                });
 }
 
 TEST(UnreachableCode, DropsWhatFollowsAJumpInTheSameList) {
