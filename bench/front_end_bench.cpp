@@ -65,12 +65,24 @@ void BM_Pipeline(benchmark::State& state) {
   report_bytes(state);
 }
 
+// The whole pipeline with every optimizer pass: what the passes add to BM_Pipeline.
+void BM_PipelineAllPasses(benchmark::State& state) {
+  tolu::CompileOptions options;
+  options.optimizations = tolu::PassSet::all();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        tolu::parse_program_with_compile_options_and_source_file(corpus(), options, std::nullopt));
+  }
+  report_bytes(state);
+}
+
 BENCHMARK(BM_Lex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexToVector)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Infer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PipelineAllPasses)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

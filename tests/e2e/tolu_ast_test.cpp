@@ -117,6 +117,35 @@ TEST(ToluAstPrograms, ExpressionsCallArgumentsAndKeys) {
     "line": 1, "source_file": "e.tos"})"));
 }
 
+TEST(ToluAstPrograms, PassesShowTheOptimizedTree) {
+  const std::string source = "if (1 < 2) { say 1 + 2 }\nsay 2 * 3 _ \"\"";
+  auto result = tolu_ast({"--json", "--passes=ConstantFolding,ConstantConditions"}, source);
+  ASSERT_EQ(result.status, 0) << result.err;
+  json statements = json::parse(result.out)["statements"];
+  ASSERT_EQ(statements.size(), 2u);
+  EXPECT_EQ(statements[0]["type"], "Output");
+  EXPECT_EQ(statements[0]["arguments"][0],
+            json::parse(R"({"type": "NumberLiteral", "text": "3", "line": 1,
+                            "source_file": null, "inferred_type": "Number"})"));
+  EXPECT_EQ(statements[1]["arguments"][0]["value"], "6");
+
+  result = tolu_ast({"--json"}, source);
+  ASSERT_EQ(result.status, 0) << result.err;
+  statements = json::parse(result.out)["statements"];
+  EXPECT_EQ(statements[0]["type"], "If");
+  EXPECT_EQ(statements[1]["arguments"][0]["type"], "BinaryExpression");
+}
+
+TEST(ToluAstPrograms, EveryExampleCompilesWithEveryPass) {
+  for (const char* name :
+       {"hello.tos", "inventory.tos", "pipelines.tos", "async_jobs.tos", "lib/text.tom"}) {
+    SCOPED_TRACE(name);
+    const auto result =
+        tolu_ast({"--json", "--passes=all", std::string(TOLU_SOURCE_DIR "/examples/") + name});
+    EXPECT_EQ(result.status, 0) << result.err;
+  }
+}
+
 TEST(ToluAstPrograms, OutlineShowsOneNodeALine) {
   const auto result = tolu_ast({"--expr"}, "a + 1");
   ASSERT_EQ(result.status, 0);
