@@ -167,6 +167,29 @@ TEST(RangeLoopLowering, LoweredProgramsStillValidate) {
   }
 }
 
+// Loops nested as deep as the parser allows, each on a line of its own so that every one is
+// lowered: the lowered tree is twice as deep as the written one.
+TEST(RangeLoopLowering, LoopsNestedToTheLimitAreAllLowered) {
+  std::string source = "let x := 1;\n";
+  for (int i = 0; i < 1000; ++i) source += "for (let i in [1 ... x]) {\n";
+  source += std::string(1000, '}');
+  const Program program = optimized(source, PassSet::all(), true);
+  ASSERT_EQ(program.statements.size(), 2u);
+  const auto error = validate_program(program);
+  EXPECT_FALSE(error) << describe_error(*error);
+  std::size_t loops = 0;
+  struct Count {
+    std::size_t& loops;
+    void operator()(const Statement& s) {
+      EXPECT_FALSE(s.is<For>());
+      if (s.is<While>()) ++loops;
+      for_each_child(s, *this);
+    }
+  } count{loops};
+  count(program.statements[1]);
+  EXPECT_EQ(loops, 1000u);
+}
+
 // ---- Pipelines --------------------------------------------------------------------------------
 
 const PassSet kPipes = pass_set({OptimizerPass::PipelineLowering});
