@@ -59,21 +59,16 @@ TEST(ExpressionDeclaresBinding, LooksThroughEverySubExpressionButCatchBodies) {
 
 // ---- Element counts and cache keys ------------------------------------------------------------
 
+// The common cases are in walkers_test.cpp; these are the edges.
 TEST(CapacityHint, CountsRangesOfNumberLiteralsSaturating) {
   const struct {
     const char* array;
     std::uint64_t count;
   } rows[] = {
-      {"[]", 0},
-      {"[1 ... 3]", 3},
       {"[3 ... 3]", 1},
       // Without folding, a negative bound is an operator expression, not a literal.
       {"[-3 ... 3]", 1},
-      {"[1 ... 10, 20]", 11},
-      {"[10 ... 1]", 10},
-      {"[0.5 ... 3.9]", 4},
       {"[0.1 ... 0.9]", 1},
-      {"[a ... 3]", 1},
       {"[1 ... \"3\"]", 1},
       {"[[1 ... 3]]", 1},
       {"[99999999999999999999999 ... 0]", 9223372036854775808u},
@@ -192,8 +187,7 @@ TEST(ResolveIdentifiers, LoweredLoopsResolveLikeWrittenOnes) {
 }
 
 TEST(ResolveIdentifiers, OnlyTheirPassWritesDepths) {
-  EXPECT_EQ(depths("let x := f(); say x", pass_set({OptimizerPass::ConstantFolding})),
-            "f=- x=-");
+  EXPECT_EQ(depths("let x := f(); say x", pass_set({OptimizerPass::ConstantFolding})), "f=- x=-");
   EXPECT_EQ(depths("let x := f(); say x", PassSet{}), "f=- x=-");
 }
 
