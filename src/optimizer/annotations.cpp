@@ -116,10 +116,228 @@ std::string regex_cache_key(std::string_view pattern, std::string_view flags) {
 
 // ---- Identifier resolution ------------------------------------------------------------------
 
-void annotate_statements(List<Statement>&, ResolutionScopes&) {}
-void annotate_statement(Statement&, ResolutionScopes&) {}
-void annotate_block(BlockStatement&, ResolutionScopes&) {}
-void annotate_expression(Expression&, ResolutionScopes&) {}
-void annotate_class_member(ClassMember&, ResolutionScopes&) {}
+ResolutionScopes::ResolutionScopes(const NameTable& names) : names_(names) {
+  table_.push_scope();
+}
+
+Name ResolutionScopes::own(Name name) const {
+  if (!name.present() || name.table() == &names_) return name;
+  return names_.find(name.view());
+}
+
+void ResolutionScopes::declare(Name name) {
+  const Name key = own(name);
+  if (key.present()) table_.declare(key, true);
+}
+
+void ResolutionScopes::declare(std::string_view spelling) {
+  declare(names_.find(spelling));
+}
+
+std::optional<std::uint64_t> ResolutionScopes::depth_of(Name name) const {
+  const Name key = own(name);
+  if (!key.present()) return std::nullopt;
+  const auto [bound, scope] = table_.find(key);
+  if (!bound) return std::nullopt;
+  return table_.depth() - 1 - scope;
+}
+
+namespace {
+
+// A scope pushed for as long as it lives.
+class OpenScope {
+ public:
+  explicit OpenScope(ResolutionScopes& scopes) : scopes_(scopes) { scopes_.push(); }
+  ~OpenScope() { scopes_.pop(); }
+  OpenScope(const OpenScope&) = delete;
+  OpenScope& operator=(const OpenScope&) = delete;
+
+ private:
+  ResolutionScopes& scopes_;
+};
+
+// The names a statement binds in the scope that holds it, from the statement after it on.
+void declare_statement_names(const Statement& statement, ResolutionScopes& scopes) {
+  visit_node(Overloads{[&](const VariableDeclaration& node) { scopes.declare(node.name); },
+                       [&](const DestructuringDeclaration& node) {
+                         for (const auto& entry : node.pattern.entries) scopes.declare(entry.name);
+                       },
+                       [&](const FunctionDeclaration& node) { scopes.declare(node.name); },
+                       [&](const Class& node) { scopes.declare(node.declaration.name); },
+                       [&](const Trait& node) { scopes.declare(node.declaration.name); },
+                       [&](const Import& node) {
+                         for (const auto& specifier : node.specifiers) {
+                           scopes.declare(specifier.local_name);
+                         }
+                       },
+                       [](const auto&) {}},
+             statement.node());
+}
+
+// A function, class or trait body runs only once its name is bound, so it sees that name.
+bool sees_own_name(const Statement& statement) {
+  return statement.is<FunctionDeclaration>() || statement.is<Class>() || statement.is<Trait>();
+}
+
+// The statements of a function or method body, in one scope with the parameters (and `self` in
+// a method). Default values of parameters are not resolved.
+void annotate_function_body(const List<Parameter>& parameters, List<Statement>& body,
+                            ResolutionScopes& scopes, bool is_method = false) {
+  OpenScope scope(scopes);
+  for (const Parameter& parameter : parameters) scopes.declare(parameter.name);
+  if (is_method) scopes.declare(std::string_view("self"));
+  annotate_statements(body, scopes);
+}
+
+// A catch body shares one scope with its binding.
+void annotate_catch_clauses(List<CatchClause>& catches, ResolutionScopes& scopes) {
+  for (CatchClause& clause : catches) {
+    OpenScope scope(scopes);
+    if (clause.binding) scopes.declare(clause.binding->name);
+    annotate_statements(clause.body.statements, scopes);
+  }
+}
+
+// A statement list in a scope of its own, whatever flags say: switch cases and loop bodies.
+void annotate_in_scope(List<Statement>& statements, ResolutionScopes& scopes,
+                       std::optional<Name> bound = std::nullopt) {
+  OpenScope scope(scopes);
+  if (bound) scopes.declare(*bound);
+  annotate_statements(statements, scopes);
+}
+
+// The sub-expressions of an expression that binds nothing, in the order of the tree.
+template <class Node>
+void annotate_sub_expressions(Node& node, ResolutionScopes& scopes) {
+  for_each_child(node, Overloads{[&](Expression& child) { annotate_expression(child, scopes); },
+                                 [](List<Parameter>&) {}});
+}
+
+}  // namespace
+
+void annotate_statements(List<Statement>& statements, ResolutionScopes& scopes) {
+  for (Statement& statement : statements) {
+    if (sees_own_name(statement)) declare_statement_names(statement, scopes);
+    annotate_statement(statement, scopes);
+    declare_statement_names(statement, scopes);
+  }
+}
+
+void annotate_block(BlockStatement& block, ResolutionScopes& scopes) {
+  if (!block.needs_lexical_scope) return annotate_statements(block.statements, scopes);
+  OpenScope scope(scopes);
+  annotate_statements(block.statements, scopes);
+}
+
+void annotate_statement(Statement& statement, ResolutionScopes& scopes) {
+  const auto expression = [&](Expression& node) { annotate_expression(node, scopes); };
+  const auto members = [&](List<ClassMember>& list) {
+    for (ClassMember& member : list) annotate_class_member(member, scopes);
+  };
+  visit_node(Overloads{[&](Block& node) { annotate_block(node.block, scopes); },
+                       [&](VariableDeclaration& node) {
+                         if (node.initializer) expression(*node.initializer);
+                       },
+                       [&](DestructuringDeclaration& node) {
+                         expression(node.initializer);
+                         for (DeclarationBindingEntry& entry : node.pattern.entries) {
+                           if (Expression* key = key_expression(entry.key)) expression(*key);
+                           if (entry.default_value) expression(*entry.default_value);
+                         }
+                       },
+                       [&](FunctionDeclaration& node) {
+                         annotate_function_body(node.parameters, node.body.statements, scopes);
+                       },
+                       [&](Class& node) { members(node.declaration.members); },
+                       [&](Trait& node) { members(node.declaration.members); },
+                       [&](Import& node) {
+                         if (node.condition) expression(node.condition->condition);
+                       },
+                       [&](If& node) {
+                         expression(node.condition);
+                         annotate_block(node.then_block, scopes);
+                         if (node.else_branch) annotate_statement(*node.else_branch, scopes);
+                       },
+                       [&](While& node) {
+                         expression(node.condition);
+                         annotate_block(node.body, scopes);
+                       },
+                       [&](For& node) {
+                         expression(node.iterable);
+                         annotate_in_scope(node.body.statements, scopes, node.variable);
+                         if (node.else_block) annotate_block(*node.else_block, scopes);
+                       },
+                       [&](Switch& node) {
+                         expression(node.discriminant);
+                         for (SwitchCase& clause : node.cases) {
+                           for (Expression& value : clause.values) expression(value);
+                           annotate_in_scope(clause.body, scopes);
+                         }
+                         if (node.default_body) annotate_in_scope(*node.default_body, scopes);
+                       },
+                       [&](Try& node) {
+                         annotate_block(node.body, scopes);
+                         annotate_catch_clauses(node.catches, scopes);
+                       },
+                       [&](Return& node) {
+                         if (node.value) expression(*node.value);
+                       },
+                       [](LoopControl&) {}, [&](Throw& node) { expression(node.value); },
+                       [&](Die& node) { expression(node.value); },
+                       [&](ExpressionStatement& node) { expression(node.expression); },
+                       [&](PostfixConditional& node) {
+                         annotate_statement(node.statement.statement, scopes);
+                         expression(node.statement.condition);
+                       },
+                       [&](Output& node) {
+                         for (Expression& argument : node.arguments) expression(argument);
+                       }},
+             statement.node());
+}
+
+void annotate_class_member(ClassMember& member, ResolutionScopes& scopes) {
+  const auto members = [&](List<ClassMember>& list) {
+    for (ClassMember& inner : list) annotate_class_member(inner, scopes);
+  };
+  visit_node(Overloads{[&](Method& node) {
+                         annotate_function_body(node.declaration.parameters,
+                                                node.declaration.body.statements, scopes, true);
+                       },
+                       [&](NestedClass& node) { members(node.declaration.members); },
+                       [&](NestedTrait& node) { members(node.declaration.members); },
+                       [&](Field& node) {
+                         if (node.declaration.initializer) {
+                           annotate_expression(*node.declaration.initializer, scopes);
+                         }
+                       }},
+             member.node);
+}
+
+void annotate_expression(Expression& expression, ResolutionScopes& scopes) {
+  visit_node(Overloads{[&](Identifier& node) { node.resolved_depth = scopes.depth_of(node.name); },
+                       [&](LambdaExpression& node) {
+                         OpenScope scope(scopes);
+                         for (const Parameter& parameter : node.parameters) {
+                           scopes.declare(parameter.name);
+                         }
+                         annotate_expression(node.body, scopes);
+                       },
+                       [&](FunctionExpression& node) {
+                         annotate_function_body(node.parameters, node.body.statements, scopes);
+                       },
+                       [&](DeclarationExpression& node) {
+                         if (node.initializer) annotate_expression(*node.initializer, scopes);
+                         scopes.declare(node.name);
+                       },
+                       [&](TryExpression& node) {
+                         annotate_block(node.body, scopes);
+                         annotate_catch_clauses(node.catches, scopes);
+                       },
+                       [&](DoExpression& node) { annotate_block(node.body, scopes); },
+                       [&](AwaitExpression& node) { annotate_block(node.body, scopes); },
+                       [&](SpawnExpression& node) { annotate_block(node.body, scopes); },
+                       [&](auto& node) { annotate_sub_expressions(node, scopes); }},
+             expression.node());
+}
 
 }  // namespace tolu::optimizer

@@ -53,8 +53,8 @@ void propagate_and_sweep_again(ast::Program& program, const PassSet& passes,
 }
 
 void resolve_identifiers(ast::Program& program) {
-  ResolutionScopes scopes(1);
-  scopes.front().insert(kPredeclaredNames.begin(), kPredeclaredNames.end());
+  ResolutionScopes scopes(program.storage->names);
+  for (const std::string_view name : kPredeclaredNames) scopes.declare(name);
   annotate_statements(program.statements, scopes);
 }
 

@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/scoped_table.h"
 #include "optimizer/constant_scopes.h"
 #include "tolu/builder.h"
 #include "tolu/passes.h"
@@ -124,13 +125,17 @@ void forget_lvalue_constants(ConstantScopes& scopes, const Expression& target);
 
 // ---- Range-array loops and the chain placeholder (lowering.cpp) -----------------------------
 
-// A counting loop in place of a `for` over a one-element range array, or nothing.
-std::optional<Statement> lower_range_array_loop(const Statement& statement, const Builder& builder);
+// A block that counts with a `while` loop in place of a `for` over a one-element range array
+// (`for (let i in [a ... b])`), or nothing. The loop's parts move into the replacement, which
+// must take the loop's place.
+std::optional<Statement> lower_range_array_loop(Statement& statement, const Builder& builder);
 // A declaration with no type annotation, not weak, type check unknown.
 Statement variable_statement(Line line, const SourceFile& source_file, std::string_view kind,
                              std::string_view name, std::optional<Expression> initializer,
                              const Builder& builder);
 
+// Every name that code mentions or declares: identifiers, member names, declared names of all
+// kinds, parameters, catch bindings, import names and dict key names.
 using NameSet = std::unordered_set<std::string_view>;
 void collect_statement_identifiers(const Statement& statement, NameSet& names);
 void collect_expression_identifiers(const Expression& expression, NameSet& names);
@@ -139,7 +144,7 @@ void collect_class_member_identifiers(const ClassMember& member, NameSet& names)
 enum class ChainDirection : std::uint8_t { Right, Left };
 
 // Flattens a pipeline chain running in `direction` into its head and its parts (copies).
-// False for a chain that mixes directions or has no single head.
+// False for a chain that mixes directions, or when `head` is set already.
 bool collect_chain_parts(const Expression& expression, ChainDirection direction,
                          std::optional<Expression>& head, std::vector<Expression>& parts,
                          const Builder& builder);
@@ -147,17 +152,22 @@ bool collect_chain_parts(const Expression& expression, ChainDirection direction,
 // How a chain part uses the placeholder "^^".
 struct HereUsage {
   std::uint64_t direct_uses = 0;
-  std::uint64_t nested_uses = 0;
-  bool unsupported = false;
+  std::uint64_t nested_uses = 0;  // in lambda bodies; one per function expression that uses it
+  bool unsupported = false;       // a node the substitution cannot see through
   bool substitutable() const { return direct_uses == 1 && nested_uses == 0 && !unsupported; }
 };
 void collect_here_usage(const Expression& expression, bool nested, HereUsage& usage);
+// Whether the placeholder occurs anywhere in the statement.
 bool statement_contains_here(const Statement& statement);
 // A copy of `expression` with each placeholder replaced by a copy of `value`.
 Expression substitute_here(const Expression& expression, const Expression& value,
                            const Builder& builder);
 CallArgument substitute_call_argument(const CallArgument& argument, const Expression& value,
                                       const Builder& builder);
+// Rewrites a pipeline chain whose every part uses the placeholder once into nested calls,
+// `a |> f(^^) |> g(^^, 2)` into `g(f(a), 2)`, out of the chain's own nodes. False, with the
+// chain untouched, for anything else.
+bool lower_pipeline_chain(Expression& expression);
 
 // ---- Annotations (annotations.cpp) ----------------------------------------------------------
 
@@ -169,9 +179,27 @@ std::uint64_t collection_element_capacity_hint(const List<Expression>& elements)
 // "{pattern length in bytes}:{pattern}:{flags}".
 std::string regex_cache_key(std::string_view pattern, std::string_view flags);
 
-// The resolution scopes, innermost last: the names bound in each.
-using ResolutionScope = std::unordered_set<std::string_view>;
-using ResolutionScopes = std::vector<ResolutionScope>;
+// The scopes of identifier resolution, innermost last: the names bound in each. Names are those
+// of one tree's table; a name from another table is looked up there by its spelling.
+class ResolutionScopes {
+ public:
+  // One empty scope, the outermost.
+  explicit ResolutionScopes(const NameTable& names);
+
+  void push() { table_.push_scope(); }
+  void pop() { table_.pop_scope(); }
+  void declare(Name name);
+  // A spelling that no node of the tree uses is not entered.
+  void declare(std::string_view spelling);
+  // How many scopes out from the innermost the name is bound, or nothing.
+  std::optional<std::uint64_t> depth_of(Name name) const;
+
+ private:
+  Name own(Name name) const;
+
+  const NameTable& names_;
+  ScopedTable<bool, Name> table_;
+};
 
 void annotate_statements(List<Statement>& statements, ResolutionScopes& scopes);
 void annotate_statement(Statement& statement, ResolutionScopes& scopes);

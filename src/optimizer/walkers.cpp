@@ -236,28 +236,7 @@ void Optimizer::annotate_node(Expression& expression) {
 }
 
 void Optimizer::apply_pipeline_step(Expression& expression) {
-  if (!enabled(OptimizerPass::PipelineLowering)) return;
-  const auto* pipe = expression.as<BinaryExpression>();
-  if (!pipe) return;
-  ChainDirection direction;
-  if (pipe->op_id == OperatorId::PipeRight) {
-    direction = ChainDirection::Right;
-  } else if (pipe->op_id == OperatorId::PipeLeft) {
-    direction = ChainDirection::Left;
-  } else {
-    return;
-  }
-  std::optional<Expression> head;
-  std::vector<Expression> parts;
-  if (!collect_chain_parts(expression, direction, head, parts, builder_) || !head) return;
-  Expression accumulator = std::move(*head);
-  for (const Expression& part : parts) {
-    HereUsage usage;
-    collect_here_usage(part, false, usage);
-    if (!usage.substitutable()) return;
-    accumulator = substitute_here(part, accumulator, builder_);
-  }
-  expression = std::move(accumulator);
+  if (enabled(OptimizerPass::PipelineLowering)) lower_pipeline_chain(expression);
 }
 
 void Optimizer::apply_folding_step(Expression& expression) {

@@ -3,6 +3,7 @@
 // status and output that must be flushed at exit.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -144,6 +145,26 @@ TEST(ToluAstPrograms, EveryExampleCompilesWithEveryPass) {
         tolu_ast({"--json", "--passes=all", std::string(TOLU_SOURCE_DIR "/examples/") + name});
     EXPECT_EQ(result.status, 0) << result.err;
   }
+}
+
+std::string read_source_file(const std::string& path) {
+  std::ifstream in(std::string(TOLU_SOURCE_DIR "/") + path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A script that every pass changes, as tolu-ast --json --passes=all prints it. After a change
+// to what the optimizer makes of it, write the golden anew with (one line)
+//   build/tolu-ast --json --passes=all < examples/optimizations.tos
+//     > tests/e2e/golden/optimizations.json
+TEST(ToluAstGolden, EveryPassOverTheOptimizationsExample) {
+  const std::string golden = read_source_file("tests/e2e/golden/optimizations.json");
+  ASSERT_FALSE(golden.empty());
+  const auto result =
+      tolu_ast({"--json", "--passes=all"}, read_source_file("examples/optimizations.tos"));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(json::parse(result.out), json::parse(golden)) << result.out;
 }
 
 TEST(ToluAstPrograms, OutlineShowsOneNodeALine) {
