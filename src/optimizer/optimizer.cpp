@@ -6,35 +6,13 @@
 #include <array>
 #include <string_view>
 
+#include "base/predeclared.h"
 #include "optimizer/optimizer_internal.h"
 
 namespace tolu {
 namespace {
 
 using namespace optimizer;
-
-// The names every program sees in its outermost scope.
-constexpr std::array<std::string_view, 21> kPredeclaredNames = {"Exception",
-                                                                "AssertionException",
-                                                                "TypeException",
-                                                                "CancelledException",
-                                                                "TimeoutException",
-                                                                "ChannelClosedException",
-                                                                "Array",
-                                                                "Dict",
-                                                                "PairList",
-                                                                "Set",
-                                                                "Bag",
-                                                                "Pair",
-                                                                "String",
-                                                                "BinaryString",
-                                                                "Number",
-                                                                "Boolean",
-                                                                "Regexp",
-                                                                "Function",
-                                                                "__file__",
-                                                                "__global__",
-                                                                "__system__"};
 
 void sweep(ast::Program& program, const PassSet& passes, const Builder& builder) {
   Optimizer(passes, builder).optimize_statements(program.statements);
@@ -54,7 +32,7 @@ void propagate_and_sweep_again(ast::Program& program, const PassSet& passes,
 
 void resolve_identifiers(ast::Program& program) {
   ResolutionScopes scopes(program.storage->names);
-  for (const std::string_view name : kPredeclaredNames) scopes.declare(name);
+  for (const std::string_view name : kRuntimeNames) scopes.declare(name);
   annotate_statements(program.statements, scopes);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/operators.h"
+#include "base/predeclared.h"
 #include "sema/scope_stack.h"
 #include "tolu/children.h"
 
@@ -25,32 +26,9 @@ using sema::Lookup;
 using sema::ScopeGuard;
 using sema::ScopeStack;
 
-constexpr std::array<std::string_view, 26> kPredeclaredNames = {"Any",
-                                                                "Class",
-                                                                "Null",
-                                                                "Object",
-                                                                "Collection",
-                                                                "Exception",
-                                                                "AssertionException",
-                                                                "TypeException",
-                                                                "CancelledException",
-                                                                "TimeoutException",
-                                                                "ChannelClosedException",
-                                                                "Array",
-                                                                "Dict",
-                                                                "PairList",
-                                                                "Set",
-                                                                "Bag",
-                                                                "Pair",
-                                                                "String",
-                                                                "BinaryString",
-                                                                "Number",
-                                                                "Boolean",
-                                                                "Regexp",
-                                                                "Function",
-                                                                "__file__",
-                                                                "__global__",
-                                                                "__system__"};
+// The names of the abstract types, predeclared beside the runtime's names.
+constexpr std::array<std::string_view, 5> kTypeNames = {"Any", "Class", "Null", "Object",
+                                                        "Collection"};
 
 constexpr std::array<std::string_view, 10> kAlwaysKnownNames = {
     "ref_id",    "setprop",   "getprop",    "__argc__",     "ansi_esc",
@@ -93,7 +71,8 @@ class Validator {
   // Scopes are keyed by the names of `names`, the table of the tree to validate.
   explicit Validator(NameTable& names) : names_(names) {
     scopes_.push();
-    for (std::string_view name : kPredeclaredNames) declare_spelled(name, 0, false);
+    for (std::string_view name : kTypeNames) declare_spelled(name, 0, false);
+    for (std::string_view name : kRuntimeNames) declare_spelled(name, 0, false);
     for (std::string_view name : kAlwaysKnownNames) {
       const Name known = names_.intern(name);
       if (known.id() >= always_known_.size()) always_known_.resize(known.id() + 1);
