@@ -186,17 +186,18 @@ struct While;
 struct For;
 struct Switch;
 struct Try;
+struct PostfixConditional;
 
 template <class... Nodes>
 struct NodeList {
   template <class T>
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
-using BoxedNodes =
-    NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, DictAccessExpression,
-             FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
-             AwaitExpression, SpawnExpression, VariableDeclaration, DestructuringDeclaration,
-             FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try>;
+using BoxedNodes = NodeList<RegexLiteral, UnaryExpression, AssignmentExpression,
+                            DictAccessExpression, FunctionExpression, DeclarationExpression,
+                            TryExpression, DoExpression, AwaitExpression, SpawnExpression,
+                            VariableDeclaration, DestructuringDeclaration, FunctionDeclaration,
+                            Class, Trait, Import, If, While, For, Switch, Try, PostfixConditional>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -983,7 +984,7 @@ using StatementNode =
     std::variant<Block, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
                  Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
                  Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
-                 LoopControl, Throw, Die, PostfixConditional, Output, ExpressionStatement>;
+                 LoopControl, Throw, Die, Stored<PostfixConditional>, Output, ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
 // A statement node: its variant, and its span (its position otherwise lives in the variant).

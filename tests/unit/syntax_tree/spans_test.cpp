@@ -254,6 +254,14 @@ TEST(Spans, BuiltNodesAreEmptyUnlessGivenOne) {
   EXPECT_EQ(ast::clone(placed, ast::Builder(tree.value().storage())).span(), (ast::Span{5, 9}));
 }
 
+// Spans cost two 32-bit offsets a node; lines shrank to 32 bits to pay for part of them.
+TEST(Spans, KeepNodesSmall) {
+  if constexpr (sizeof(void*) == 8) {
+    EXPECT_LE(sizeof(ast::ExpressionData), 80u);
+    EXPECT_LE(sizeof(ast::StatementData), 56u);
+  }
+}
+
 // ---- Every node of the example programs lies within its parent and the source ---------------
 
 namespace fs = std::filesystem;
