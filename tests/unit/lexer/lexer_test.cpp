@@ -156,6 +156,13 @@ TEST(LexPositions, SourceTooLongForItsPositionsFailsBeforeTheFirstToken) {
   ASSERT_TRUE(late.drain());
   EXPECT_EQ(late.drain()->line(), 4u);
 
+  // Nothing can follow the last line there is: a line feed would wrap its number.
+  TokenStream last_line("", UINT32_MAX);
+  EXPECT_EQ(last_line.drain(), std::nullopt);
+  TokenStream past_last_line("\n", UINT32_MAX);
+  ASSERT_TRUE(past_last_line.drain());
+  EXPECT_EQ(past_last_line.drain()->kind(), ErrorKind::Lexical);
+
   // One starting at a late character counts the characters before it.
   TokenStream shifted("a bc", 1, 6, 2);
   ASSERT_TRUE(shifted.next(token, literal));
