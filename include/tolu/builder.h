@@ -64,18 +64,32 @@ class Builder {
     return List<T>::generate(storage_->arena, 1, [&](std::size_t) { return std::move(item); });
   }
 
-  // An expression node from its variant's alternative (a node type such as BinaryExpression).
+  // An expression node from its variant's alternative (a node type such as BinaryExpression),
+  // with the empty span, or with `span`.
   template <class Node>
   Expression expression(Node&& node, Line line, SourceFile source_file,
                         TypeName inferred_type = {}) const {
-    return Expression(storage_->arena.make<ExpressionData>(ExpressionData{
-        ExpressionNode(stored(std::forward<Node>(node))), line, source_file, inferred_type}));
+    return expression(std::forward<Node>(node), line, Span{}, source_file, inferred_type);
   }
-  // A statement node from its variant's alternative (If, Return, ...).
   template <class Node>
-  Statement statement(Node&& node) const {
+  Expression expression(Node&& node, Line line, Span span, SourceFile source_file,
+                        TypeName inferred_type = {}) const {
+    return Expression(storage_->arena.make<ExpressionData>(ExpressionData{
+        ExpressionNode(stored(std::forward<Node>(node))), line, span, source_file, inferred_type}));
+  }
+  // An expression node that takes the place of `original` in a rewritten tree: it has the
+  // original's line, span and file, and no inferred type.
+  template <class Node>
+  Expression expression_in_place_of(Node&& node, const Expression& original) const {
+    return expression(std::forward<Node>(node), original.line(), original.span(),
+                      original.source_file());
+  }
+  // A statement node from its variant's alternative (If, Return, ...), with the empty span, or
+  // with `span`. A statement that replaces another takes its span: statement(node, old.span()).
+  template <class Node>
+  Statement statement(Node&& node, Span span = {}) const {
     return Statement(storage_->arena.make<StatementData>(
-        StatementData{StatementNode(stored(std::forward<Node>(node)))}));
+        StatementData{StatementNode(stored(std::forward<Node>(node))), span}));
   }
 
   // What a variant keeps for `node`: the node itself, or, for the large types, the node placed

@@ -52,22 +52,23 @@ class Cloner {
 
   Expression copy(const Expression& e) {
     if (e.empty()) return Expression();
-    return Expression(b_.storage().arena.make<ExpressionData>(
-        ExpressionData{copy(e.node()), e.line(), copy(e.source_file()), copy(e.inferred_type())}));
+    return Expression(b_.storage().arena.make<ExpressionData>(ExpressionData{
+        copy(e.node()), e.line(), e.span(), copy(e.source_file()), copy(e.inferred_type())}));
   }
   Statement copy(const Statement& s) {
     if (s.empty()) return Statement();
-    return Statement(b_.storage().arena.make<StatementData>(StatementData{copy(s.node())}));
+    return Statement(
+        b_.storage().arena.make<StatementData>(StatementData{copy(s.node()), s.span()}));
   }
   DictKey copy(const DictKey& key) {
-    return DictKey{copy(key.node), key.line, copy(key.source_file)};
+    return DictKey{copy(key.node), key.line, copy(key.source_file), key.span};
   }
   TemplatePart copy(const TemplatePart& part) {
-    return TemplatePart{copy(part.node), part.line, copy(part.source_file)};
+    return TemplatePart{copy(part.node), part.line, copy(part.source_file), part.span};
   }
   CallArgument copy(const CallArgument& argument) {
     return CallArgument{copy(argument.node), copy(argument.value), argument.line,
-                        copy(argument.source_file)};
+                        copy(argument.source_file), argument.span};
   }
   ClassMember copy(const ClassMember& member) { return ClassMember{copy(member.node)}; }
 
@@ -86,8 +87,10 @@ class Cloner {
       using Field = std::remove_cvref_t<decltype(field)>;
       *static_cast<Field*>(slots[i++]) = copy(field);
     });
-    // The operator identities are not printed, so describe() does not list them.
+    // Neither the operator identities nor the spans are printed as fields, so describe() does
+    // not list them.
     if constexpr (requires { out.op_id; }) out.op_id = record.op_id;
+    if constexpr (requires { out.span; }) out.span = record.span;
     if constexpr (requires { out.comparator_op; }) out.comparator_op = record.comparator_op;
     return out;
   }
@@ -111,7 +114,7 @@ inline Program clone(const Program& program) {
   const Builder builder(*storage);
   clone_detail::Cloner cloner(builder);
   Program copy{cloner.copy(program.statements), cloner.copy(program.source_file), program.line,
-               nullptr};
+               program.span, nullptr};
   copy.storage = std::move(storage);
   return copy;
 }

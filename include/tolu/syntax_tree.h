@@ -17,6 +17,9 @@
 //   - Handles move (the moved-from handle is empty) but never copy: a copy of a subtree is
 //     made explicitly with clone() (tolu/clone.h) into a given Builder's storage, which
 //     may be the same tree's or another's. == compares whole subtrees, as before.
+//   - Every node records where it came from: a Span of character offsets, on ExpressionData,
+//     StatementData and on each record (BlockStatement, Parameter, DictKey, ...); a ClassMember
+//     reads its declaration's. Spans take no part in == (see NodeSpan); clone() copies them.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
 //     different storages compare by text, so trees from different programs compare as before.
@@ -43,8 +46,32 @@ namespace tolu::ast {
 using tolu::List;
 using tolu::Name;
 
-using Line = std::uint64_t;
+// A 1-based line number. 32 bits, like every position in the front end: the lexer refuses a
+// source whose characters and lines before it do not fit (base/source_size.h).
+using Line = std::uint32_t;
 using OptionalType = std::optional<Name>;
+
+// Where a node came from: the character offsets (Unicode scalar values, as every position in
+// the front end) of the start of its first token and of the end of its last token, so that
+// [start, end) is its text. A node that a pass builds afresh has the empty span {0, 0} unless it
+// is given one (see Builder::expression and Expression::set_span).
+struct Span {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+  bool operator==(const Span&) const = default;
+};
+
+// The Span a node keeps. It reads like a Span and is made from one, but takes no part in the ==
+// of the nodes that hold it: any two NodeSpans compare equal, so that == on trees compares
+// their structure (and lines) as before, and a parsed tree equals the same tree built by hand.
+// A NodeSpan and a Span compare as Spans: `record.span == Span{0, 5}`, `e.span() == ...`.
+struct NodeSpan : Span {
+  NodeSpan() = default;
+  NodeSpan(Span span) : Span(span) {}  // NOLINT(google-explicit-constructor): reads as a Span
+  template <class T>
+  requires std::is_same_v<T, NodeSpan>
+  friend bool operator==(const T&, const T&) { return true; }
+};
 
 // What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point
 // into it; a root holds it by unique_ptr. clear() forgets the tree and keeps the memory.
@@ -160,6 +187,7 @@ struct While;
 struct For;
 struct Switch;
 struct Try;
+struct PostfixConditional;
 
 template <class... Nodes>
 struct NodeList {
@@ -170,7 +198,7 @@ using BoxedNodes = NodeList<RegexLiteral, UnaryExpression, AssignmentExpression,
                             DictAccessExpression, FunctionExpression, DeclarationExpression,
                             TryExpression, DoExpression, AwaitExpression, SpawnExpression,
                             VariableDeclaration, DestructuringDeclaration, FunctionDeclaration,
-                            Class, Trait, Import, If, While, For, Switch, Try>;
+                            Class, Trait, Import, If, While, For, Switch, Try, PostfixConditional>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -253,6 +281,8 @@ class Expression : public NodeOwner<ExpressionData> {
   explicit Expression(ExpressionData* data) : NodeOwner(data) {}
 
   Line line() const;
+  Span span() const;
+  void set_span(Span span);
   const SourceFile& source_file() const;
   const TypeName& inferred_type() const;
   TypeName& inferred_type();
@@ -268,6 +298,8 @@ class Statement : public NodeOwner<StatementData> {
   // The position of the variant, or of the declaration or statement record it wraps.
   TOLU_API Line line() const;
   TOLU_API const SourceFile& source_file() const;
+  Span span() const;
+  void set_span(Span span);
 };
 
 // ---- Blocks and the records that expressions and statements share ------------------------
@@ -278,6 +310,7 @@ struct BlockStatement {
   SourceFile source_file;
   Line line = 1;
   bool needs_lexical_scope = true;
+  NodeSpan span{};
   bool operator==(const BlockStatement&) const = default;
 };
 
@@ -290,6 +323,7 @@ struct Parameter {
   bool is_variadic = false;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const Parameter&) const = default;
 };
 
@@ -298,6 +332,7 @@ struct CatchBinding {
   Name name;
   OptionalType type_name;
   SourceFile source_file;
+  NodeSpan span{};
   bool operator==(const CatchBinding&) const = default;
 };
 
@@ -307,6 +342,7 @@ struct CatchClause {
   BlockStatement body;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const CatchClause&) const = default;
 };
 
@@ -332,6 +368,7 @@ struct DictKey {
   std::variant<NameKey, StringKey, ExpressionKey> node;
   Line line = 1;
   SourceFile source_file;
+  NodeSpan span{};
   bool operator==(const DictKey&) const = default;
 };
 
@@ -350,6 +387,7 @@ struct TemplatePart {
   std::variant<Text, Interpolation> node;
   Line line = 1;
   SourceFile source_file;
+  NodeSpan span{};
   bool operator==(const TemplatePart&) const = default;
 };
 
@@ -581,10 +619,11 @@ using ExpressionNode =
                  Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
-// An expression node: its variant and the three fields every variant carries.
+// An expression node: its variant and the fields every variant carries.
 struct ExpressionData {
   ExpressionNode node;
   Line line = 1;
+  NodeSpan span{};
   SourceFile source_file;
   TypeName inferred_type;
   bool operator==(const ExpressionData&) const = default;
@@ -596,6 +635,7 @@ struct DictEntry {
   Expression value;
   Line line = 1;
   SourceFile source_file;
+  NodeSpan span{};
   bool operator==(const DictEntry&) const = default;
 };
 
@@ -618,6 +658,7 @@ struct CallArgument {
   Expression value;
   Line line = 1;
   SourceFile source_file;
+  NodeSpan span{};
   bool operator==(const CallArgument&) const = default;
 };
 
@@ -636,6 +677,7 @@ struct FieldDeclaration {
   TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const FieldDeclaration&) const = default;
 };
 
@@ -650,6 +692,7 @@ struct MethodDeclaration {
   bool is_forward = false;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const MethodDeclaration&) const = default;
 };
 
@@ -662,6 +705,7 @@ struct ClassDeclaration {
   bool is_forward = false;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const ClassDeclaration&) const = default;
 };
 
@@ -672,6 +716,7 @@ struct TraitDeclaration {
   bool is_forward = false;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const TraitDeclaration&) const = default;
 };
 
@@ -696,8 +741,12 @@ struct NestedTrait {
   bool operator==(const NestedTrait&) const = default;
 };
 
+// A member's span is its declaration's.
 struct ClassMember {
   std::variant<Field, Method, NestedClass, NestedTrait> node;
+  Span span() const {
+    return std::visit([](const auto& member) -> Span { return member.declaration.span; }, node);
+  }
   bool operator==(const ClassMember&) const = default;
 };
 
@@ -707,6 +756,7 @@ struct SwitchCase {
   List<Statement> body;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const SwitchCase&) const = default;
 };
 
@@ -714,6 +764,7 @@ struct SwitchIndexEntry {
   static constexpr std::string_view kName = "SwitchIndexEntry";
   std::string_view key;
   std::uint64_t case_index = 0;
+  NodeSpan span{};
   bool operator==(const SwitchIndexEntry&) const = default;
 };
 
@@ -727,6 +778,7 @@ struct DeclarationBindingEntry {
   TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const DeclarationBindingEntry&) const = default;
 };
 
@@ -735,6 +787,7 @@ struct DeclarationBindingPattern {
   List<DeclarationBindingEntry> entries;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const DeclarationBindingPattern&) const = default;
 };
 
@@ -744,6 +797,7 @@ struct ImportSpecifier {
   Name local_name;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const ImportSpecifier&) const = default;
 };
 
@@ -753,6 +807,7 @@ struct PostfixCondition {
   Expression condition;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const PostfixCondition&) const = default;
 };
 
@@ -763,6 +818,7 @@ struct PostfixConditionalStatement {
   Statement statement;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   bool operator==(const PostfixConditionalStatement&) const = default;
 };
 
@@ -929,11 +985,13 @@ using StatementNode =
     std::variant<Block, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
                  Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
                  Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
-                 LoopControl, Throw, Die, PostfixConditional, Output, ExpressionStatement>;
+                 LoopControl, Throw, Die, Stored<PostfixConditional>, Output, ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
+// A statement node: its variant, and its span (its position otherwise lives in the variant).
 struct StatementData {
   StatementNode node;
+  NodeSpan span{};
   bool operator==(const StatementData&) const = default;
 };
 
@@ -941,6 +999,18 @@ struct StatementData {
 
 inline Line Expression::line() const {
   return p_->line;
+}
+inline Span Expression::span() const {
+  return p_->span;
+}
+inline void Expression::set_span(Span span) {
+  p_->span = span;
+}
+inline Span Statement::span() const {
+  return p_->span;
+}
+inline void Statement::set_span(Span span) {
+  p_->span = span;
 }
 inline const SourceFile& Expression::source_file() const {
   return p_->source_file;
@@ -1000,6 +1070,7 @@ struct Program {
   List<Statement> statements;
   SourceFile source_file;
   Line line = 1;
+  NodeSpan span{};
   std::unique_ptr<Storage> storage;  // null only in a moved-from Program
 
   // Compares the trees, not where they are stored.

@@ -127,8 +127,8 @@ Result<TokenVector> lex(std::string_view source) {
 }
 
 TokenStream::TokenStream(std::string_view source, std::uint32_t first_line,
-                         std::uint64_t max_characters)
-    : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters)) {}
+                         std::uint64_t max_characters, std::uint32_t first_index)
+    : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters, first_index)) {}
 
 TokenStream::~TokenStream() = default;
 TokenStream::TokenStream(TokenStream&&) noexcept = default;
@@ -225,8 +225,9 @@ void Lexer::next(Token& token, LiteralPayload& literal) {
   // An interpreter line is only recognised at the very start of the text.
   if (!started_) {
     started_ = true;
-    if (auto error = source_size_error(src_, first_line_, max_characters_)) fail(pos_, *error);
-    if (first_line_ == 1 && looking_at("#!")) {
+    if (auto error = source_size_error(src_, first_line_, max_characters_, pos_.index))
+      fail(pos_, *error);
+    if (first_line_ == 1 && pos_.index == 0 && looking_at("#!")) {
       while (!at_end() && peek() != '\n') advance();
     }
   }

@@ -23,13 +23,15 @@ class Lexer;
 // Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
 // looking at. `first_line` numbers the first line of `source` (1 or more), as if that many line
 // feeds came before it: lines, and columns on the first line, come out as they would in the
-// larger text. Character indexes still count from the start of `source`. A source with more
-// characters than `max_characters` (see base/source_size.h) fails with a lexical error at its
-// first token, so that no position wraps.
+// larger text. Character indexes count from `first_index`, the index of the first character of
+// `source` in that text. A source with more characters than `max_characters` (see
+// base/source_size.h), counting those before it, fails with a lexical error at its first token,
+// so that no position wraps.
 class TokenStream {
  public:
   explicit TokenStream(std::string_view source, std::uint32_t first_line = 1,
-                       std::uint64_t max_characters = kMaxSourceCharacters);
+                       std::uint64_t max_characters = kMaxSourceCharacters,
+                       std::uint32_t first_index = 0);
   ~TokenStream();
   TokenStream(TokenStream&&) noexcept;
   TokenStream& operator=(TokenStream&&) noexcept;

@@ -46,12 +46,14 @@ struct LexFailure {
 
 class Lexer {
  public:
-  // `first_line` numbers the first line of `source`, as if that many line feeds came before it.
-  // A source longer than `max_characters` is refused by the first call to next().
+  // `first_line` numbers the first line of `source`, as if that many line feeds came before it,
+  // and `first_index` its first character. A source longer than `max_characters` is refused by
+  // the first call to next().
   Lexer(std::string_view source, std::uint32_t first_line,
-        std::uint64_t max_characters = kMaxSourceCharacters)
+        std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0)
       : src_(source), first_line_(first_line), max_characters_(max_characters) {
     pos_.line = first_line;
+    pos_.index = first_index;
   }
   // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
   // end, and again on every later call. Throws LexFailure.
@@ -120,7 +122,7 @@ class Lexer {
   std::uint8_t decode_binary_escape();
   std::uint32_t read_hex_digits(int count, std::string_view escape_name, Position after_backslash);
   std::vector<TokenTemplatePart> read_template();
-  std::string lex_template_interpolation();
+  TokenTemplatePart lex_template_interpolation();
   void skip_quoted_section();
   std::string_view take_until(std::string_view closer, Position open, const char* message);
 

@@ -42,25 +42,27 @@ bool is_surrogate(std::uint32_t code) {
   return code >= 0xD800 && code <= 0xDFFF;
 }
 
-// Collects text pieces of a template or regex, emitting a piece only when it is non-empty.
+// Collects text pieces of a template or regex, emitting a piece only when it is non-empty. Each
+// addition comes with the position where its source starts; a piece ends at `end`, the index
+// of the character after it.
 class PieceBuilder {
  public:
-  void add(std::uint32_t line, std::string_view text) {
-    if (text_.empty()) line_ = line;
+  void add(Position at, std::string_view text) {
+    if (text_.empty()) start_ = at;
     text_ += text;
   }
-  void add(std::uint32_t line, char32_t c) {
-    if (text_.empty()) line_ = line;
+  void add(Position at, char32_t c) {
+    if (text_.empty()) start_ = at;
     append_utf8(text_, c);
   }
-  void flush(std::vector<TokenTemplatePart>& parts) {
+  void flush(std::vector<TokenTemplatePart>& parts, std::uint32_t end) {
     if (text_.empty()) return;
-    parts.push_back({TokenTemplatePart::Text, line_, std::move(text_)});
+    parts.push_back({TokenTemplatePart::Text, start_.line, std::move(text_), start_.index, end});
     text_.clear();
   }
 
  private:
-  std::uint32_t line_ = 1;
+  Position start_;
   std::string text_;
 };
 
@@ -216,7 +218,7 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
     // Plain ASCII text is taken as it stands.
     const std::size_t plain = plain_bytes_at(byte_, kTemplateSpecial);
     if (plain > 0) {
-      text.add(pos_.line, src_.substr(byte_, plain));
+      text.add(here(), src_.substr(byte_, plain));
       advance_ascii(plain);
     }
     const char32_t c = peek();
@@ -226,30 +228,29 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
     }
     if (triple ? looking_at("```") : c == '`') break;
     if (c == '$' && peek_next() == '{') {
-      text.flush(parts);
+      text.flush(parts, here().index);
       advance_over("${");
-      const std::uint32_t line = here().line;
-      parts.push_back({TokenTemplatePart::Interpolation, line, lex_template_interpolation()});
+      parts.push_back(lex_template_interpolation());
       continue;
     }
     if (!triple && c == '\n') fail(here(), "unterminated template literal");
-    const std::uint32_t line = here().line;
+    const Position at = here();
     if (!triple && c == '\\') {
-      text.add(line, decode_text_escape("template literal"));
+      text.add(at, decode_text_escape("template literal"));
       continue;
     }
-    text.add(line, c);
+    text.add(at, c);
     advance();
   }
+  text.flush(parts, here().index);
   advance_over(triple ? "```" : "`");
-  text.flush(parts);
   --template_depth_;
   return parts;
 }
 
 // The cursor is just after "${". Finds the matching "}" across nested braces, quoted sections,
-// comments and nested templates, and returns the source text in between.
-std::string Lexer::lex_template_interpolation() {
+// comments and nested templates, and returns the source text in between, with its position.
+TokenTemplatePart Lexer::lex_template_interpolation() {
   const Position start = here();
   const std::size_t from = byte_;
   int depth = 1;
@@ -279,9 +280,10 @@ std::string Lexer::lex_template_interpolation() {
     }
     advance();
   }
-  std::string text(src_.substr(from, byte_ - from));
+  TokenTemplatePart part{TokenTemplatePart::Interpolation, start.line,
+                         std::string(src_.substr(from, byte_ - from)), start.index, pos_.index};
   advance();
-  return text;
+  return part;
 }
 
 // A quoted section inside an interpolation runs to the same quote; a backslash skips the next
@@ -314,16 +316,15 @@ void Lexer::lex_regex() {
   for (;;) {
     const char32_t c = peek();
     if (c == kEndOfInput) fail(open, "unterminated regex literal");
-    const std::uint32_t line = here().line;
+    const Position at = here();
     if (c == '$' && peek_next() == '{') {
-      text.flush(payload.parts);
+      text.flush(payload.parts, at.index);
       advance_over("${");
-      const std::uint32_t inner_line = here().line;
-      std::string source = lex_template_interpolation();
+      TokenTemplatePart part = lex_template_interpolation();
       payload.value += "${";
-      payload.value += source;
+      payload.value += part.text;
       payload.value += "}";
-      payload.parts.push_back({TokenTemplatePart::Interpolation, inner_line, std::move(source)});
+      payload.parts.push_back(std::move(part));
       interpolated = true;
       continue;
     }
@@ -338,15 +339,16 @@ void Lexer::lex_regex() {
     }
     const std::string_view written = src_.substr(from, byte_ - from);
     payload.value += written;
-    text.add(line, written);
+    text.add(at, written);
   }
+  const std::uint32_t close = here().index;
   advance();
   while (is_ascii_letter(peek())) {
     payload.flags.push_back(static_cast<char>(peek()));
     advance();
   }
   if (interpolated) {
-    text.flush(payload.parts);
+    text.flush(payload.parts, close);
   } else {
     payload.parts.clear();
   }

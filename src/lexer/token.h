@@ -31,12 +31,16 @@ constexpr bool has_literal_payload(TokenKind kind) {
 }
 
 // A piece of a template or regex literal: decoded text (kind 0) or the raw source of a `${...}`
-// interpolation (kind 1).
+// interpolation (kind 1). `start` and `end` are the character indexes of the piece in the
+// source: for text, of its characters as written (escapes undecoded); for an interpolation, of
+// its source between "${" and "}", from which it is parsed.
 struct TokenTemplatePart {
   enum Kind : std::uint8_t { Text = 0, Interpolation = 1 };
   Kind kind = Text;
   std::uint32_t line = 1;
   std::string text;
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
   bool operator==(const TokenTemplatePart&) const = default;
 };
 

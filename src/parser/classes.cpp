@@ -3,10 +3,12 @@
 
 namespace tolu::parsing {
 
+// The body of a forward declaration, after its ";": empty, at the end of the declaration.
 ast::BlockStatement Parser::empty_body(Line line) const {
   ast::BlockStatement body;
   body.source_file = source_file_;
   body.line = line;
+  body.span = ast::Span{previous_end_, previous_end_};
   return body;
 }
 
@@ -14,7 +16,8 @@ ast::BlockStatement Parser::empty_body(Line line) const {
 ast::ClassDeclaration Parser::parse_class_declaration() {
   DepthGuard guard(*this);
   ast::ClassDeclaration declaration;
-  declaration.line = current_line();
+  const Start start = start_here();
+  declaration.line = start.line;
   declaration.source_file = source_file_;
   expect_keyword("class");
   declaration.name = expect_identifier("Expected class name");
@@ -25,11 +28,13 @@ ast::ClassDeclaration Parser::parse_class_declaration() {
   declaration.traits = parse_trait_composition_list();
   if (match_punct()) {
     declaration.is_forward = true;
+    declaration.span = span_from(start);
     return declaration;
   }
   if (!check_punct('{')) fail("Expected '{' to start class body");
   advance();
   declaration.members = parse_member_body(true);
+  declaration.span = span_from(start);
   return declaration;
 }
 
@@ -37,17 +42,20 @@ ast::ClassDeclaration Parser::parse_class_declaration() {
 ast::TraitDeclaration Parser::parse_trait_declaration() {
   DepthGuard guard(*this);
   ast::TraitDeclaration declaration;
-  declaration.line = current_line();
+  const Start start = start_here();
+  declaration.line = start.line;
   declaration.source_file = source_file_;
   expect_keyword("trait");
   declaration.name = expect_identifier("Expected trait name");
   if (match_punct()) {
     declaration.is_forward = true;
+    declaration.span = span_from(start);
     return declaration;
   }
   if (!check_punct('{')) fail("Expected '{' to start trait body");
   advance();
   declaration.members = parse_member_body(false);
+  declaration.span = span_from(start);
   return declaration;
 }
 
@@ -92,7 +100,8 @@ ast::List<ast::Name> Parser::parse_trait_composition_list() {
 // method := { "static" | "async" } "method" NAME (";" | params ["->" TYPE] block)
 ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
   ast::MethodDeclaration method;
-  method.line = current_line();
+  const Start start = start_here();
+  method.line = start.line;
   method.source_file = source_file_;
   if (allow_static) {
     while (check_keyword("static") || check_keyword("async")) {
@@ -119,6 +128,7 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
   if (match_punct()) {
     method.is_forward = true;
     method.body = empty_body(method.line);
+    method.span = span_from(start);
     return method;
   }
   method.parameters = parse_parameter_list();
@@ -127,13 +137,15 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
     method.return_type = expect_identifier("Expected return type after '->'");
   }
   method.body = parse_block_statement();
+  method.span = span_from(start);
   return method;
 }
 
 // field := ("let" | "const") typed-name ["with" NAME { "," NAME }] [weak] [":=" expression [weak]]
 ast::FieldDeclaration Parser::parse_field_declaration() {
   ast::FieldDeclaration field;
-  field.line = current_line();
+  const Start start = start_here();
+  field.line = start.line;
   field.source_file = source_file_;
   field.kind = expect_keyword_any({"let", "const"});
   std::tie(field.type_annotation, field.name) = parse_typed_name();
@@ -153,6 +165,7 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
     field.initializer = parse_expression_prec(1);
     field.is_weak = parse_optional_weak_modifier("field declaration") || field.is_weak;
   }
+  field.span = span_from(start);
   return field;
 }
 
@@ -177,7 +190,8 @@ ast::List<ast::Parameter> Parser::parse_parameter_list() {
 // param := ["..."] typed-name ["?"] [":=" expression]
 ast::Parameter Parser::parse_parameter() {
   ast::Parameter parameter;
-  parameter.line = current_line();
+  const Start start = start_here();
+  parameter.line = start.line;
   parameter.source_file = source_file_;
   if (check_operator(OperatorId::Ellipsis)) {
     advance();
@@ -192,6 +206,7 @@ ast::Parameter Parser::parse_parameter() {
     advance();
     parameter.default_value = parse_expression_prec(1);
   }
+  parameter.span = span_from(start);
   return parameter;
 }
 

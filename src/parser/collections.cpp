@@ -8,17 +8,17 @@ namespace tolu::parsing {
 
 // bag := "<<<" list ">>>"
 ast::Expression Parser::parse_bag_literal() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   return make(
       ast::BagLiteral{parse_expression_list_until_operator(OperatorId::BagClose), std::nullopt},
-      line);
+      start);
 }
 
 // pair-list := "{" "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
 // "}"
 ast::Expression Parser::parse_pairlist_literal() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   advance();
   consume_commas();
@@ -34,7 +34,7 @@ ast::Expression Parser::parse_pairlist_literal() {
   }
   expect_punct('}', "Expected '}' after pairlist literal");
   expect_punct('}', "Expected second '}' after pairlist literal");
-  return make(ast::PairListLiteral{entries.finish(b_), std::nullopt}, line);
+  return make(ast::PairListLiteral{entries.finish(b_), std::nullopt}, start);
 }
 
 // entry := key ":" expression; the entry takes its position from the key.
@@ -43,24 +43,23 @@ ast::DictEntry Parser::parse_dict_entry(const char* missing_colon) {
   if (!check_operator(OperatorId::Colon)) fail(missing_colon);
   advance();
   ast::Expression value = parse_expression_prec(1);
-  const Line line = key.line;
-  ast::SourceFile source_file = key.source_file;
-  return {std::move(key), std::move(value), line, std::move(source_file)};
+  const Start start{key.line, key.span.start};
+  return {std::move(key), std::move(value), start.line, source_file_, span_from(start)};
 }
 
 // key := NAME | KEYWORD | STRING | "(" expression ")"
 ast::DictKey Parser::parse_dict_key_before_colon() {
   const Token& t = current();
-  const Line line = t.line;
+  const Start start = start_here();
   if (t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier) {
     const ast::Name name = token_name(t);
     advance();
-    return {ast::NameKey{name}, line, source_file_};
+    return {ast::NameKey{name}, start.line, source_file_, span_from(start)};
   }
   if (t.kind == TokenKind::String) {
     const std::string_view value = b_.text(literal(t).value);
     advance();
-    return {ast::StringKey{value}, line, source_file_};
+    return {ast::StringKey{value}, start.line, source_file_, span_from(start)};
   }
   if (is_punct(t, '(')) return parse_dict_key_expression();
   fail("Expected dict key");
@@ -69,22 +68,25 @@ ast::DictKey Parser::parse_dict_key_before_colon() {
 // access-key := (NAME | KEYWORD | STRING) "}" | expression | "(" expression ")"; "}" stays
 ast::DictKey Parser::parse_dict_key_until_rbrace() {
   const Token& t = current();
-  const Line line = t.line;
+  const Start start = start_here();
   const bool word_or_string = t.kind == TokenKind::Keyword || t.kind == TokenKind::Identifier ||
                               t.kind == TokenKind::String;
   if (word_or_string && is_punct(peek_token(), '}')) return parse_dict_key_before_colon();
-  if (word_or_string) return {ast::ExpressionKey{parse_expression_prec(1)}, line, source_file_};
+  if (word_or_string) {
+    ast::Expression expression = parse_expression_prec(1);
+    return {ast::ExpressionKey{std::move(expression)}, start.line, source_file_, span_from(start)};
+  }
   if (is_punct(t, '(')) return parse_dict_key_expression();
   fail("Expected dict access key");
 }
 
 // "(" expression ")" as a key
 ast::DictKey Parser::parse_dict_key_expression() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   ast::Expression expression = parse_expression_prec(1);
   expect_punct(')', "Expected ')' after dict key expression");
-  return {ast::ExpressionKey{std::move(expression)}, line, source_file_};
+  return {ast::ExpressionKey{std::move(expression)}, start.line, source_file_, span_from(start)};
 }
 
 // arguments := ")" | argument { separator argument } [","] ")", after "("; a named argument may
@@ -112,21 +114,22 @@ ast::List<ast::CallArgument> Parser::parse_call_arguments_after_open() {
 // argument := "..." expression | expression ":" expression | expression
 ast::CallArgument Parser::parse_call_argument() {
   if (check_operator(OperatorId::Ellipsis)) {
-    const Line line = current_line();
+    const Start start = start_here();
     advance();
-    return {ast::Spread{}, parse_expression_prec(1), line, source_file_};
+    ast::Expression value = parse_expression_prec(1);
+    return {ast::Spread{}, std::move(value), start.line, source_file_, span_from(start)};
   }
   // A key written in parentheses is computed, as in dict literals, even when the grouped
   // expression is a bare name or string: f((k): 1) keys by the value of k.
   const bool parenthesized = check_punct('(');
   ast::Expression first = parse_expression_prec(1);
-  const Line line = first.line();
-  ast::SourceFile source_file = first.source_file();
+  const Start start = start_of(first);
+  const ast::Span first_span = first.span();
   if (!check_operator(OperatorId::Colon))
-    return {ast::Positional{}, std::move(first), line, std::move(source_file)};
+    return {ast::Positional{}, std::move(first), start.line, source_file_, first_span};
+  ast::DictKey key{ast::NameKey{}, start.line, source_file_, first_span};
   advance();
   ast::Expression value = parse_expression_prec(1);
-  ast::DictKey key{ast::NameKey{}, line, source_file};
   if (auto* name = first.as<ast::Identifier>(); name && !parenthesized) {
     key.node = ast::NameKey{std::move(name->name)};
   } else if (auto* text = first.as<ast::StringLiteral>(); text && !parenthesized) {
@@ -134,7 +137,7 @@ ast::CallArgument Parser::parse_call_argument() {
   } else {
     key.node = ast::ExpressionKey{std::move(first)};
   }
-  return {ast::Named{std::move(key)}, std::move(value), line, std::move(source_file)};
+  return {ast::Named{std::move(key)}, std::move(value), start.line, source_file_, span_from(start)};
 }
 
 bool Parser::named_argument_follows() const {
@@ -144,16 +147,18 @@ bool Parser::named_argument_follows() const {
   return key_start && is_operator(peek_token(), OperatorId::Colon);
 }
 
-// Each interpolation is parsed as an expression of its own, numbered from its own line so that
-// its lines are those of the enclosing file. Any failure inside is reported as the
-// interpolation's.
+// Each interpolation is parsed as an expression of its own, numbered from its own line and
+// character index so that its positions are those of the enclosing file. Any failure inside is
+// reported as the interpolation's. A text part spans its characters as written, an
+// interpolation part "${" through "}".
 ast::List<ast::TemplatePart> Parser::parse_template_parts(
     const std::vector<TokenTemplatePart>& parts) {
   std::vector<ast::TemplatePart> result;
   result.reserve(parts.size());
   for (const TokenTemplatePart& part : parts) {
     if (part.kind == TokenTemplatePart::Text) {
-      result.push_back({ast::Text{b_.text(part.text)}, part.line, source_file_});
+      result.push_back({ast::Text{b_.text(part.text)}, part.line, source_file_,
+                        ast::Span{part.start, part.end}});
       continue;
     }
     auto fail_interpolation = [&] {
@@ -161,8 +166,8 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
     };
     // Lexing from the interpolation's line gives the positions that leading line feeds would,
     // without building them.
-    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), source_file_, b_.storage(),
-                 depth_);
+    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), part.start, source_file_,
+                 b_.storage(), depth_);
     ast::Expression expression;
     try {
       expression = inner.parse_expression_root();
@@ -175,7 +180,8 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
     if (inner.lexical_error()) fail_interpolation();
     const Line line = expression.line();
     ast::SourceFile source_file = expression.source_file();
-    result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file)});
+    result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file),
+                      ast::Span{part.start - 2, part.end + 1}});
   }
   return b_.list(std::move(result));
 }

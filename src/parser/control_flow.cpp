@@ -12,11 +12,12 @@ ast::If Parser::parse_if_statement() {
   statement.condition = parse_parenthesized_expression();
   statement.then_block = parse_block_statement();
   if (!match_keyword()) return statement;
+  const Start else_start = start_here();
   if (check_keyword("if")) {
     DepthGuard guard(*this);
-    statement.else_branch = b_.statement(parse_if_statement());
+    statement.else_branch = this->statement(parse_if_statement(), else_start);
   } else {
-    statement.else_branch = b_.statement(ast::Block{parse_block_statement()});
+    statement.else_branch = this->statement(ast::Block{parse_block_statement()}, else_start);
   }
   return statement;
 }
@@ -46,7 +47,8 @@ ast::Switch Parser::parse_switch_statement() {
   while (!check_punct('}')) {
     if (check_keyword("case")) {
       ast::SwitchCase clause;
-      clause.line = current_line();
+      const Start start = start_here();
+      clause.line = start.line;
       clause.source_file = source_file_;
       advance();
       ListBuilder values(expression_stack_);
@@ -58,6 +60,7 @@ ast::Switch Parser::parse_switch_statement() {
       clause.values = values.finish(b_);
       expect_operator();
       clause.body = parse_switch_consequent();
+      clause.span = span_from(start);
       cases.push_back(std::move(clause));
     } else if (check_keyword(OperatorId::Default)) {
       advance();
@@ -117,35 +120,38 @@ ast::Try Parser::parse_try_statement() {
 ast::List<ast::CatchClause> Parser::parse_catch_clauses() {
   ListBuilder catches(catch_stack_);
   while (check_keyword("catch")) {
-    const Line line = current_line();
+    const Start start = start_here();
     advance();
-    catches.push(parse_catch_clause(line));
+    catches.push(parse_catch_clause(start));
   }
   if (catches.size() == 0) fail("Expected at least one catch block");
   return catches.finish(b_);
 }
 
-// catch-clause := ["(" [[TYPE] NAME] ")"] block, after "catch"
-ast::CatchClause Parser::parse_catch_clause(Line line) {
+// catch-clause := ["(" [[TYPE] NAME] ")"] block, after "catch" at `start`
+ast::CatchClause Parser::parse_catch_clause(Start start) {
   ast::CatchClause clause;
-  clause.line = line;
+  clause.line = start.line;
   clause.source_file = source_file_;
   if (check_punct('(')) {
     advance();
     if (check_punct(')')) {
       advance();
     } else {
+      const Start binding_start = start_here();
       const ast::Name first = expect_identifier("Expected catch binding");
       ast::CatchBinding binding{first, std::nullopt, source_file_};
       if (current().kind == TokenKind::Identifier) {
         binding.type_name = binding.name;
         binding.name = expect_identifier("Expected catch variable name");
       }
+      binding.span = span_from(binding_start);
       clause.binding = std::move(binding);
       expect_punct(')', "Expected ')' after catch binding");
     }
   }
   clause.body = parse_block_statement();
+  clause.span = span_from(start);
   return clause;
 }
 

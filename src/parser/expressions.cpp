@@ -48,6 +48,7 @@ ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
 
 // binary := left OP expression(level + 1), or expression(level) when OP is right-associative
 ast::Expression Parser::parse_binary(ast::Expression left, const OperatorInfo& op) {
+  const Start start = start_of(left);
   const ast::Name spelling = token_name(current());
   advance();
   ast::Expression right = parse_expression_prec(op.right_associative ? op.level : op.level + 1);
@@ -56,15 +57,12 @@ ast::Expression Parser::parse_binary(ast::Expression left, const OperatorInfo& o
       (chain_direction_of(left) == -direction || chain_direction_of(right) == -direction)) {
     fail("Mixed chain directions require parentheses");
   }
-  const Line line = left.line();
-  ast::SourceFile source_file = left.source_file();
-  return b_.expression(
-      ast::BinaryExpression{std::move(spelling), std::move(left), std::move(right), op.id}, line,
-      std::move(source_file));
+  return make(ast::BinaryExpression{spelling, std::move(left), std::move(right), op.id}, start);
 }
 
 // assignment := target ASSIGN-OP expression [weak]
 ast::Expression Parser::parse_assignment(ast::Expression target) {
+  const Start start = start_of(target);
   const ast::Name op = token_name(current());
   const OperatorId id = current().op;
   advance();
@@ -77,35 +75,30 @@ ast::Expression Parser::parse_assignment(ast::Expression target) {
     if (path && path->op_id == OperatorId::AtQuestion)
       fail("but weak is not valid on @? path assignments");
   }
-  const Line line = target.line();
-  ast::SourceFile source_file = target.source_file();
-  return b_.expression(ast::AssignmentExpression{std::move(op), std::move(target), std::move(value),
-                                                 is_weak, ast::TypeCheck::Unknown, id},
-                       line, std::move(source_file));
+  return make(ast::AssignmentExpression{op, std::move(target), std::move(value), is_weak,
+                                        ast::TypeCheck::Unknown, id},
+              start);
 }
 
 // ternary := condition "?" expression ":" expression(3)
 ast::Expression Parser::parse_ternary(ast::Expression condition) {
+  const Start start = start_of(condition);
   advance();
   ast::Expression then_branch = parse_expression_prec(1);
   if (!check_operator(OperatorId::Colon)) fail("Expected ':' in ternary expression");
   advance();
   ast::Expression else_branch = parse_expression_prec(3);
-  const Line line = condition.line();
-  ast::SourceFile source_file = condition.source_file();
-  return b_.expression(
+  return make(
       ast::TernaryExpression{std::move(condition), std::move(then_branch), std::move(else_branch)},
-      line, std::move(source_file));
+      start);
 }
 
 // fallback := left "?:" expression(3)
 ast::Expression Parser::parse_fallback(ast::Expression left) {
+  const Start start = start_of(left);
   advance();
   ast::Expression right = parse_expression_prec(3);
-  const Line line = left.line();
-  ast::SourceFile source_file = left.source_file();
-  return b_.expression(ast::FallbackExpression{std::move(left), std::move(right)}, line,
-                       std::move(source_file));
+  return make(ast::FallbackExpression{std::move(left), std::move(right)}, start);
 }
 
 // list := CLOSER | expression { "," expression } [","] CLOSER

@@ -15,7 +15,7 @@ template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
                         ast::Storage& storage, Root (parsing::Parser::*production)()) {
   const ast::SourceFile file = ast::Builder(storage).shared(source_file);
-  parsing::Parser parser(source, 1, file, storage);
+  parsing::Parser parser(source, 1, 0, file, storage);
   try {
     Root root = (parser.*production)();
     if (auto error = parser.lexical_error())
@@ -66,12 +66,16 @@ void ChainDepth::deepen() {
   if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
 }
 
-Parser::Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
-               ast::Storage& storage, unsigned depth)
-    : tokens_(source, first_line), b_(storage), source_file_(source_file), depth_(depth) {
+Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
+               ast::SourceFile source_file, ast::Storage& storage, unsigned depth)
+    : tokens_(source, first_line, kMaxSourceCharacters, first_index),
+      b_(storage),
+      source_file_(source_file),
+      depth_(depth) {
   read_token(0);
   read_token(1);
   previous_line_ = current().line;
+  previous_end_ = current().start;
 }
 
 // A lexical error ends the stream with Eof; the entry points report the error itself.
@@ -191,7 +195,8 @@ std::string Parser::token_text(const Token& t) const {
 // program := { ";" } { statement { ";" } } EOF
 ast::Program Parser::parse_program() {
   ast::Program program;
-  program.line = current_line();
+  const Start start = start_here();
+  program.line = start.line;
   program.source_file = source_file_;
   ListBuilder statements(statement_stack_);
   for (;;) {
@@ -201,6 +206,7 @@ ast::Program Parser::parse_program() {
     statements.push(parse_statement());
   }
   program.statements = statements.finish(b_);
+  program.span = span_from(start);
   return program;
 }
 
@@ -215,7 +221,8 @@ ast::Expression Parser::parse_expression_root() {
 ast::BlockStatement Parser::parse_block_statement() {
   if (!check_punct('{')) fail("Expected '{'");
   ast::BlockStatement block;
-  block.line = current_line();
+  const Start start = start_here();
+  block.line = start.line;
   block.source_file = source_file_;
   advance();
   ListBuilder statements(statement_stack_);
@@ -225,6 +232,7 @@ ast::BlockStatement Parser::parse_block_statement() {
     if (check_punct('}')) {
       advance();
       block.statements = statements.finish(b_);
+      block.span = span_from(start);
       return block;
     }
     statements.push(parse_statement());

@@ -31,6 +31,13 @@ struct ParseFailure {
   ToluError error;
 };
 
+// Where a node starts: the line and the character index of its first token. A node's span runs
+// from there through the last token consumed when it is made.
+struct Start {
+  Line line = 1;
+  std::uint32_t index = 0;
+};
+
 // Whether a token's text is `word`. Spellings are short and mostly differ in length or first
 // byte, which settles the comparison without comparing the rest.
 inline bool spelled(std::string_view text, std::string_view word) {
@@ -39,9 +46,10 @@ inline bool spelled(std::string_view text, std::string_view word) {
 
 class Parser {
  public:
-  // Reads `source` as if it started on line `first_line` of its file.
-  Parser(std::string_view source, std::uint32_t first_line, ast::SourceFile source_file,
-         ast::Storage& storage, unsigned depth = 0);
+  // Reads `source` as if it started on line `first_line` of its file, at character index
+  // `first_index`.
+  Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
+         ast::SourceFile source_file, ast::Storage& storage, unsigned depth = 0);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
@@ -64,12 +72,17 @@ class Parser {
   void advance() {
     if (current().kind == TokenKind::Eof) return;
     previous_line_ = current().line;
+    previous_end_ = current().end;
     read_token(current_);
     current_ ^= 1;
   }
   void read_token(unsigned slot);
   Line current_line() const { return current().line; }
   Line previous_line() const { return previous_line_; }
+  Start start_here() const { return {current().line, current().start}; }
+  static Start start_of(const ast::Expression& e) { return {e.line(), e.span().start}; }
+  // From `start` through the last token consumed.
+  ast::Span span_from(Start start) const { return {start.index, previous_end_}; }
   bool at_eof() const { return current().kind == TokenKind::Eof; }
   bool check_punct(char c) const { return is_punct(current(), c); }
   // Keywords that are no operators are compared by spelling; operators, keywords or not, by
@@ -113,13 +126,14 @@ class Parser {
   LiteralPayload take_literal() { return std::move(literals_[current_]); }
   const ast::SourceFile& file() const { return source_file_; }
 
+  // A node at line `start.line`, spanning from `start` through the last token consumed.
   template <class T>
-  ast::Expression make(T payload, Line line) const {
-    return b_.expression(std::move(payload), line, source_file_);
+  ast::Expression make(T payload, Start start) const {
+    return b_.expression(std::move(payload), start.line, span_from(start), source_file_);
   }
   template <class T>
-  ast::Statement statement(T node) const {
-    return b_.statement(std::move(node));
+  ast::Statement statement(T node, Start start) const {
+    return b_.statement(std::move(node), span_from(start));
   }
   ast::Name name(std::string_view text) const { return b_.name(text); }
   ast::Name token_name(const Token& token) const { return b_.name(token.text); }
@@ -136,7 +150,7 @@ class Parser {
   ast::Class parse_class_statement();
   ast::Trait parse_trait_statement();
   ast::ExpressionStatement parse_expression_statement();
-  ast::Statement apply_statement_modifier(ast::Statement statement);
+  ast::Statement apply_statement_modifier(ast::Statement statement, Start start);
   void expect_statement_terminator();
   ast::Statement parse_declaration();
   ast::DestructuringDeclaration parse_destructuring_declaration(ast::Name kind, Line line);
@@ -155,7 +169,7 @@ class Parser {
   ast::List<ast::Statement> parse_switch_consequent();
   ast::Try parse_try_statement();
   ast::List<ast::CatchClause> parse_catch_clauses();
-  ast::CatchClause parse_catch_clause(Line line);
+  ast::CatchClause parse_catch_clause(Start start);
   ast::Return parse_return_statement();
   ast::Throw parse_throw_statement();
   ast::Die parse_die_statement();
@@ -228,8 +242,9 @@ class Parser {
   std::array<LiteralPayload, 2> literals_;
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
-  ast::Builder b_;               // makes every node, list and name in the tree's storage
-  ast::SourceFile source_file_;  // shared by every node
+  std::uint32_t previous_end_ = 0;  // where the last token consumed ends
+  ast::Builder b_;                  // makes every node, list and name in the tree's storage
+  ast::SourceFile source_file_;     // shared by every node
   // The stacks the ListBuilders of each element type share.
   std::vector<ast::Statement> statement_stack_;
   std::vector<ast::Expression> expression_stack_;

@@ -13,9 +13,9 @@ ast::Expression Parser::parse_prefix_expression() {
     if (word == "try") return parse_try_expression();
     if (t.op == OperatorId::New) return parse_new_expression();
     if (word == "do") {
-      const Line line = current_line();
+      const Start start = start_here();
       advance();
-      return make(ast::DoExpression{parse_block_statement()}, line);
+      return make(ast::DoExpression{parse_block_statement()}, start);
     }
     if (word == "fn") return parse_lambda_expression_with_async(false);
     if (word == "async") return parse_async_expression();
@@ -30,34 +30,38 @@ ast::Expression Parser::parse_prefix_expression() {
   return parse_postfix_suffixes(parse_primary_expression());
 }
 
-// unary := OP operand, where the operand binds tighter than any binary operator
+// unary := OP operand, where the operand binds tighter than any binary operator. The node takes
+// the line of the operand's last token.
 ast::Expression Parser::parse_unary(ast::Name op, OperatorId id) {
+  const Start start = start_here();
   advance();
   ast::Expression operand = parse_expression_prec(17);
   if ((id == OperatorId::Increment || id == OperatorId::Decrement) &&
       !ast::is_assignable_target(operand)) {
     fail("invalid target for unary operator '" + op + "'");
   }
-  return make(ast::UnaryExpression{op, {}, std::move(operand), id}, previous_line());
+  return make(ast::UnaryExpression{op, {}, std::move(operand), id},
+              Start{previous_line(), start.index});
 }
 
 // placeholder-lambda := "->" expression, a function of the chain placeholder "^^"
 ast::Expression Parser::parse_placeholder_lambda() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   ast::Parameter placeholder;
   placeholder.name = name("^^");
   placeholder.is_optional = true;
   placeholder.source_file = source_file_;
-  placeholder.line = line;
+  placeholder.line = start.line;
+  placeholder.span = span_from(start);
   return make(
       ast::LambdaExpression{b_.list_of(std::move(placeholder)), parse_expression_prec(1), false},
-      line);
+      start);
 }
 
 // declaration-expression := ("let" | "const") typed-name [weak] [":=" expression [weak]]
 ast::Expression Parser::parse_declaration_expression() {
-  const Line line = current_line();
+  const Start start = start_here();
   ast::DeclarationExpression declaration;
   declaration.kind = expect_keyword_any({"let", "const"});
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
@@ -67,38 +71,36 @@ ast::Expression Parser::parse_declaration_expression() {
     declaration.initializer = parse_expression_prec(1);
     declaration.is_weak = parse_optional_weak_modifier("declaration") || declaration.is_weak;
   }
-  return make(std::move(declaration), line);
+  return make(std::move(declaration), start);
 }
 
 // try-expression := "try" block ("catch" catch-clause)+
 ast::Expression Parser::parse_try_expression() {
-  const Line line = current_line();
+  const Start start = start_here();
   expect_keyword("try");
   ast::BlockStatement body = parse_block_statement();
-  return make(ast::TryExpression{std::move(body), parse_catch_clauses()}, line);
+  return make(ast::TryExpression{std::move(body), parse_catch_clauses()}, start);
 }
 
 // new := "new" primary { "." NAME | "{" key "}" } [composition] "(" arguments { suffix }
 ast::Expression Parser::parse_new_expression() {
-  const Line line = current_line();
+  const Start start = start_here();
   expect_keyword(OperatorId::New);
   ChainDepth chain(*this);
   ast::Expression class_expression = parse_primary_expression();
   for (;;) {
-    const Line object_line = class_expression.line();
-    ast::SourceFile object_file = class_expression.source_file();
+    const Start object_start = start_of(class_expression);
     if (check_operator(OperatorId::Dot)) {
       advance();
       const ast::Name member = expect_name("Expected member name after '.'");
-      class_expression = b_.expression(ast::MemberExpression{std::move(class_expression), member},
-                                       object_line, std::move(object_file));
+      class_expression =
+          make(ast::MemberExpression{std::move(class_expression), member}, object_start);
     } else if (check_punct('{')) {
       advance();
       ast::DictKey key = parse_dict_key_until_rbrace();
       expect_punct('}', "Expected '}' after dict access");
-      class_expression =
-          b_.expression(ast::DictAccessExpression{std::move(class_expression), std::move(key)},
-                        object_line, std::move(object_file));
+      class_expression = make(
+          ast::DictAccessExpression{std::move(class_expression), std::move(key)}, object_start);
     } else {
       break;
     }
@@ -107,61 +109,60 @@ ast::Expression Parser::parse_new_expression() {
   ast::List<ast::Name> traits = parse_trait_composition_list();
   expect_punct('(', "Expected '(' after class name in new expression");
   ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  const Line call_line = class_expression.line();
-  ast::SourceFile call_file = class_expression.source_file();
-  ast::Expression call = b_.expression(
-      ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_line, call_file);
+  const Start call_start = start_of(class_expression);
+  ast::Expression call =
+      make(ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_start);
   return parse_postfix_suffixes(
       make(ast::UnaryExpression{name(operator_spelling(OperatorId::New)), std::move(traits),
                                 std::move(call), OperatorId::New},
-           line));
+           start));
 }
 
 ast::Expression Parser::parse_primary_expression() {
   const Token& t = current();
-  const Line line = t.line;
+  const Start start = start_here();
   switch (t.kind) {
     case TokenKind::Identifier: {
       const ast::Name identifier = token_name(t);
       advance();
-      return make(ast::Identifier{identifier, std::nullopt}, line);
+      return make(ast::Identifier{identifier, std::nullopt}, start);
     }
     case TokenKind::Number: {
       const std::string_view text = b_.text(t.text);
       advance();
-      return make(ast::NumberLiteral{text}, line);
+      return make(ast::NumberLiteral{text}, start);
     }
     case TokenKind::String: {
       const std::string_view value = b_.text(literal(t).value);
       advance();
-      return make(ast::StringLiteral{value}, line);
+      return make(ast::StringLiteral{value}, start);
     }
     case TokenKind::BinaryString: {
       ast::List<std::uint8_t> bytes = b_.list(literal(t).bytes);
       advance();
-      return make(ast::BinaryStringLiteral{std::move(bytes)}, line);
+      return make(ast::BinaryStringLiteral{std::move(bytes)}, start);
     }
     case TokenKind::Regex: {
       LiteralPayload payload = take_literal();
       advance();
       return make(ast::RegexLiteral{b_.text(payload.value), parse_template_parts(payload.parts),
                                     b_.text(payload.flags), std::nullopt},
-                  line);
+                  start);
     }
     case TokenKind::Template: {
       LiteralPayload payload = take_literal();
       advance();
-      return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, line);
+      return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, start);
     }
     case TokenKind::Keyword:
       if (t.text == "true" || t.text == "false") {
         const bool value = t.text == "true";
         advance();
-        return make(ast::BooleanLiteral{value}, line);
+        return make(ast::BooleanLiteral{value}, start);
       }
       if (t.text == "null") {
         advance();
-        return make(ast::NullLiteral{}, line);
+        return make(ast::NullLiteral{}, start);
       }
       if (t.text == "super") return parse_super_call_expression();
       if (t.text == "function") return parse_function_expression_with_async(false);
@@ -183,10 +184,12 @@ ast::Expression Parser::parse_primary_expression() {
       }
       break;
     case TokenKind::Punct:
+      // A parenthesized expression's node spans its parentheses too.
       if (t.text[0] == '(') {
         advance();
         ast::Expression inner = parse_expression_prec(1);
         expect_punct(')', "Expected ')' after expression");
+        inner.set_span(span_from(start));
         return inner;
       }
       if (t.text[0] == '[') return parse_array_literal();
@@ -201,7 +204,7 @@ ast::Expression Parser::parse_primary_expression() {
 
 // array := "[" { "," } [expression { "," { "," } expression }] { "," } "]"
 ast::Expression Parser::parse_array_literal() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   consume_commas();
   ListBuilder elements(expression_stack_);
@@ -211,12 +214,12 @@ ast::Expression Parser::parse_array_literal() {
     consume_commas();
   }
   expect_punct(']', "Expected ']' after array literal");
-  return make(ast::ArrayLiteral{elements.finish(b_), std::nullopt}, line);
+  return make(ast::ArrayLiteral{elements.finish(b_), std::nullopt}, start);
 }
 
 // dict := "{" { "," } [key ":" expression { "," { "," } key ":" expression }] { "," } "}"
 ast::Expression Parser::parse_dict_literal() {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   consume_commas();
   ListBuilder entries(entry_stack_);
@@ -226,34 +229,34 @@ ast::Expression Parser::parse_dict_literal() {
     consume_commas();
   }
   expect_punct('}', "Expected '}' after dict literal");
-  return make(ast::DictLiteral{entries.finish(b_), std::nullopt}, line);
+  return make(ast::DictLiteral{entries.finish(b_), std::nullopt}, start);
 }
 
 // set := ("<<" list ">>") | ("«" list "»")
 ast::Expression Parser::parse_set_literal(OperatorId closer) {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
-  return make(ast::SetLiteral{parse_expression_list_until_operator(closer), std::nullopt}, line);
+  return make(ast::SetLiteral{parse_expression_list_until_operator(closer), std::nullopt}, start);
 }
 
 // grouped-unary := "⌊" expression "⌋" | "⌈" expression "⌉", the operator named `name`
 ast::Expression Parser::parse_grouped_unary(OperatorId name, OperatorId closer) {
-  const Line line = current_line();
+  const Start start = start_here();
   advance();
   ast::Expression operand = parse_expression_prec(1);
   if (!check_operator(closer)) fail("Expected grouped unary closer");
   advance();
   return make(
       ast::UnaryExpression{this->name(operator_spelling(name)), {}, std::move(operand), name},
-      line);
+      start);
 }
 
 // super-call := "super" "(" arguments
 ast::Expression Parser::parse_super_call_expression() {
-  const Line line = current_line();
+  const Start start = start_here();
   expect_keyword("super");
   expect_punct('(', "Expected '(' after super");
-  return make(ast::SuperCallExpression{parse_call_arguments_after_open()}, line);
+  return make(ast::SuperCallExpression{parse_call_arguments_after_open()}, start);
 }
 
 // "(" expression ")", for statement heads
@@ -291,43 +294,36 @@ ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
 }
 
 ast::Expression Parser::parse_call_suffix(ast::Expression callee) {
-  const Line line = callee.line();
-  ast::SourceFile source_file = callee.source_file();
+  const Start start = start_of(callee);
   advance();
   ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  return b_.expression(ast::CallExpression{std::move(callee), std::move(arguments)}, line,
-                       source_file);
+  return make(ast::CallExpression{std::move(callee), std::move(arguments)}, start);
 }
 
 ast::Expression Parser::parse_dict_access_suffix(ast::Expression object) {
-  const Line line = object.line();
-  ast::SourceFile source_file = object.source_file();
+  const Start start = start_of(object);
   advance();
   ast::DictKey key = parse_dict_key_until_rbrace();
   expect_punct('}', "Expected '}' after dict access");
-  return b_.expression(ast::DictAccessExpression{std::move(object), std::move(key)}, line,
-                       source_file);
+  return make(ast::DictAccessExpression{std::move(object), std::move(key)}, start);
 }
 
 ast::Expression Parser::parse_member_suffix(ast::Expression object) {
-  const Line line = object.line();
-  ast::SourceFile source_file = object.source_file();
+  const Start start = start_of(object);
   advance();
   const ast::Name member = expect_name("Expected member name after '.'");
-  return b_.expression(ast::MemberExpression{std::move(object), member}, line, source_file);
+  return make(ast::MemberExpression{std::move(object), member}, start);
 }
 
 ast::Expression Parser::parse_dynamic_member_suffix(ast::Expression object) {
-  const Line line = object.line();
-  ast::SourceFile source_file = object.source_file();
+  const Start start = start_of(object);
   advance();
   ast::Expression member = parse_expression_prec(1);
   expect_punct(')', "Expected ')' after dynamic member expression");
   expect_punct('(', "Expected '(' after dynamic member");
   ast::List<ast::CallArgument> arguments = parse_call_arguments_after_open();
-  return b_.expression(
-      ast::DynamicMemberCall{std::move(object), std::move(member), std::move(arguments)}, line,
-      source_file);
+  return make(ast::DynamicMemberCall{std::move(object), std::move(member), std::move(arguments)},
+              start);
 }
 
 // The target error is reported at the token after the operator.
@@ -336,24 +332,20 @@ ast::Expression Parser::parse_postfix_operator_suffix(ast::Expression operand) {
   const OperatorId id = current().op;
   advance();
   if (!ast::is_assignable_target(operand)) fail("invalid target for unary operator '" + op + "'");
-  const Line line = operand.line();
-  ast::SourceFile source_file = operand.source_file();
-  return b_.expression(ast::PostfixExpression{std::move(op), std::move(operand), id}, line,
-                       source_file);
+  const Start start = start_of(operand);
+  return make(ast::PostfixExpression{std::move(op), std::move(operand), id}, start);
 }
 
 // index-or-slice := "[" (expression "]" | [expression] ":" [expression] "]")
 ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
-  const Line line = object.line();
-  ast::SourceFile source_file = object.source_file();
+  const Start origin = start_of(object);
   advance();
   std::optional<ast::Expression> start;
   if (!check_operator(OperatorId::Colon)) {
     ast::Expression first = parse_expression_prec(1);
     if (check_punct(']')) {
       advance();
-      return b_.expression(ast::IndexExpression{std::move(object), std::move(first)}, line,
-                           std::move(source_file));
+      return make(ast::IndexExpression{std::move(object), std::move(first)}, origin);
     }
     if (!check_operator(OperatorId::Colon)) fail("Expected ']' after index");
     start = std::move(first);
@@ -362,8 +354,7 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
   std::optional<ast::Expression> end;
   if (!check_punct(']')) end = parse_expression_prec(1);
   expect_punct(']', "Expected ']' after slice");
-  return b_.expression(ast::SliceExpression{std::move(object), std::move(start), std::move(end)},
-                       line, std::move(source_file));
+  return make(ast::SliceExpression{std::move(object), std::move(start), std::move(end)}, origin);
 }
 
 std::optional<ast::Name> Parser::match_postfix_condition_keyword() {

@@ -24,14 +24,17 @@ Ending ending_of(const ast::Statement& s) {
 }  // namespace
 
 // statement := compound | declaration terminator | simple [modifier] terminator
+// A statement spans its tokens up to its terminator, which it does not include.
 ast::Statement Parser::parse_statement() {
   DepthGuard guard(*this);
+  const Start start = start_here();
   ast::Statement statement = parse_statement_proper();
+  statement.set_span(span_from(start));
   switch (ending_of(statement)) {
     case Ending::Compound:
       return statement;
     case Ending::Simple:
-      statement = apply_statement_modifier(std::move(statement));
+      statement = apply_statement_modifier(std::move(statement), start);
       break;
     case Ending::Declaration:
       break;
@@ -106,8 +109,10 @@ ast::ExpressionStatement Parser::parse_expression_statement() {
   return {std::move(expression), std::move(source_file), line};
 }
 
-// modifier := "for" expression | ("if" | "unless") expression
-ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
+// modifier := "for" expression | ("if" | "unless") expression. The statement it makes spans the
+// modified statement, which starts at `start`, and the modifier. A "for" puts the statement in a
+// block of its own, which spans just that statement.
+ast::Statement Parser::apply_statement_modifier(ast::Statement statement, Start start) {
   if (check_keyword("for")) {
     advance();
     ast::Expression iterable = parse_expression_prec(1);
@@ -116,17 +121,21 @@ ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
     ast::BlockStatement body;
     body.source_file = source_file;
     body.line = line;
+    body.span = statement.span();
     body.needs_lexical_scope = false;
     body.statements = b_.list_of(std::move(statement));
-    return b_.statement(ast::For{name("^^"), name("const"), std::move(iterable), std::move(body),
-                                 std::nullopt, source_file, line});
+    return this->statement(ast::For{name("^^"), name("const"), std::move(iterable), std::move(body),
+                                    std::nullopt, source_file, line},
+                           start);
   }
   if (auto keyword = match_postfix_condition_keyword()) {
     ast::Expression condition = parse_expression_prec(1);
     const Line line = statement.line();
     ast::SourceFile source_file = statement.source_file();
-    return b_.statement(ast::PostfixConditional{ast::PostfixConditionalStatement{
-        *keyword, std::move(condition), std::move(statement), source_file, line}});
+    return this->statement(ast::PostfixConditional{ast::PostfixConditionalStatement{
+                               *keyword, std::move(condition), std::move(statement), source_file,
+                               line, span_from(start)}},
+                           start);
   }
   return statement;
 }
@@ -164,7 +173,8 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
   declaration.line = line;
   declaration.source_file = source_file_;
   ast::DeclarationBindingPattern& pattern = declaration.pattern;
-  pattern.line = current_line();
+  const Start pattern_start = start_here();
+  pattern.line = pattern_start.line;
   pattern.source_file = source_file_;
   advance();
   consume_commas();
@@ -176,6 +186,7 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
     consume_commas();
   }
   advance();
+  pattern.span = span_from(pattern_start);
   std::unordered_set<std::string_view> seen;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const auto& entry = entries[i];
@@ -193,19 +204,22 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
 }
 
 // entry := (key ":" typed-name | TYPE NAME | NAME ":" typed-name | NAME) [":=" expression] [weak]
+// A key left implicit spans the names it was taken from.
 ast::DeclarationBindingEntry Parser::parse_binding_entry() {
   ast::DeclarationBindingEntry entry;
-  entry.line = current_line();
+  const Start start = start_here();
+  entry.line = start.line;
   entry.source_file = source_file_;
   const Token& first = current();
   auto name_key = [&](ast::Name name, Line line) {
-    return ast::DictKey{ast::NameKey{name}, line, source_file_};
+    return ast::DictKey{ast::NameKey{name}, line, source_file_, span_from(start)};
   };
   if (first.kind == TokenKind::Keyword || first.kind == TokenKind::String || check_punct('(') ||
       first.kind == TokenKind::Template) {
     if (first.kind == TokenKind::Template) {
-      const Line line = first.line;
-      entry.key = ast::DictKey{ast::ExpressionKey{parse_primary_expression()}, line, source_file_};
+      ast::Expression expression = parse_primary_expression();
+      entry.key = ast::DictKey{ast::ExpressionKey{std::move(expression)}, start.line, source_file_,
+                               span_from(start)};
     } else {
       entry.key = parse_dict_key_before_colon();
     }
@@ -221,8 +235,8 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
       entry.name = expect_name("Expected identifier");
       entry.key = name_key(entry.name, key_line);
     } else if (check_operator(OperatorId::Colon)) {
-      advance();
       entry.key = name_key(word, key_line);
+      advance();
       std::tie(entry.type_annotation, entry.name) = parse_typed_name();
     } else {
       entry.key = name_key(word, key_line);
@@ -236,6 +250,7 @@ ast::DeclarationBindingEntry Parser::parse_binding_entry() {
     entry.default_value = parse_expression_prec(1);
   }
   entry.is_weak = parse_optional_weak_modifier("declaration");
+  entry.span = span_from(start);
   return entry;
 }
 
@@ -289,7 +304,8 @@ ast::Import Parser::parse_import_statement() {
     std::vector<ast::ImportSpecifier> specifiers;
     for (;;) {
       ast::ImportSpecifier specifier;
-      specifier.line = current_line();
+      const Start start = start_here();
+      specifier.line = start.line;
       specifier.source_file = source_file_;
       specifier.name = expect_identifier("Expected imported name");
       if (check_keyword("as")) {
@@ -298,16 +314,18 @@ ast::Import Parser::parse_import_statement() {
       } else {
         specifier.local_name = specifier.name;
       }
+      specifier.span = span_from(start);
       specifiers.push_back(std::move(specifier));
       if (!check_punct(',')) break;
       advance();
     }
     import.specifiers = b_.list(std::move(specifiers));
   }
-  const Line condition_line = current_line();
+  const Start condition_start = start_here();
   if (auto keyword = match_postfix_condition_keyword()) {
-    import.condition =
-        ast::PostfixCondition{*keyword, parse_expression_prec(1), source_file_, condition_line};
+    ast::Expression condition = parse_expression_prec(1);
+    import.condition = ast::PostfixCondition{*keyword, std::move(condition), source_file_,
+                                             condition_start.line, span_from(condition_start)};
   }
   return import;
 }

@@ -10,7 +10,8 @@ namespace tolu::ast {
 
 using Json = nlohmann::ordered_json;
 
-Json to_json(const Program& program);
-Json to_json(const Expression& expression);
+// With `with_spans`, every node object also carries "span": [start, end].
+Json to_json(const Program& program, bool with_spans = false);
+Json to_json(const Expression& expression, bool with_spans = false);
 
 }  // namespace tolu::ast

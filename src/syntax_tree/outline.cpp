@@ -21,6 +21,8 @@ struct IsScalar<std::string_view> : std::true_type {};
 template <>
 struct IsScalar<bool> : std::true_type {};
 template <>
+struct IsScalar<std::uint32_t> : std::true_type {};
+template <>
 struct IsScalar<std::uint64_t> : std::true_type {};
 template <>
 struct IsScalar<TypeCheck> : std::true_type {};
@@ -115,6 +117,7 @@ class Outline {
   }
   static std::string scalar_text(Name s) { return scalar_text(s.view()); }
   static std::string scalar_text(bool b) { return b ? "true" : "false"; }
+  static std::string scalar_text(std::uint32_t n) { return std::to_string(n); }
   static std::string scalar_text(std::uint64_t n) { return std::to_string(n); }
   static std::string scalar_text(TypeCheck t) { return std::to_string(static_cast<int>(t)); }
   // "[a, b]" for a list of words (nothing for none), "[1 2]" for bytes.

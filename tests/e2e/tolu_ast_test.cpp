@@ -167,6 +167,44 @@ TEST(ToluAstGolden, EveryPassOverTheOptimizationsExample) {
   EXPECT_EQ(json::parse(result.out), json::parse(golden)) << result.out;
 }
 
+// With --spans every node object also carries its character offsets, counted in characters
+// (the "é" is one) and in the whole file (inside the interpolation too).
+TEST(ToluAstPrograms, SpansGiveEveryNodeItsCharacterOffsets) {
+  const auto result = tolu_ast_binary({"--json", "--spans", "--no-validate", "--no-infer"},
+                                      "let é := f(1, k: `${x}`);");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json expected = json::parse(R"({"type": "Program", "statements": [
+    {"type": "VariableDeclaration", "kind": "let", "name": "é", "type_annotation": null,
+     "initializer": {"type": "CallExpression",
+       "callee": {"type": "Identifier", "name": "f", "resolved_depth": null, "line": 1,
+                  "source_file": null, "inferred_type": null, "span": [9, 10]},
+       "arguments": [
+         {"type": "Positional",
+          "value": {"type": "NumberLiteral", "text": "1", "line": 1, "source_file": null,
+                    "inferred_type": null, "span": [11, 12]},
+          "line": 1, "source_file": null, "span": [11, 12]},
+         {"type": "Named",
+          "key": {"type": "NameKey", "name": "k", "line": 1, "source_file": null, "span": [14, 15]},
+          "value": {"type": "TemplateLiteral", "parts": [
+            {"type": "Interpolation",
+             "expression": {"type": "Identifier", "name": "x", "resolved_depth": null, "line": 1,
+                            "source_file": null, "inferred_type": null, "span": [20, 21]},
+             "line": 1, "source_file": null, "span": [18, 22]}],
+            "line": 1, "source_file": null, "inferred_type": null, "span": [17, 23]},
+          "line": 1, "source_file": null, "span": [14, 23]}],
+       "line": 1, "source_file": null, "inferred_type": null, "span": [9, 24]},
+     "is_weak": false, "needs_type_check": 2, "source_file": null, "line": 1, "span": [0, 24]}],
+    "source_file": null, "line": 1, "span": [0, 25]})");
+  EXPECT_EQ(json::parse(result.out), expected);
+  EXPECT_EQ(result.err, "");
+  // Only the JSON of a tree shows spans: the outline and the tokens ignore the option.
+  EXPECT_EQ(tolu_ast({"--expr", "--spans"}, "a + 1").out, tolu_ast({"--expr"}, "a + 1").out);
+  EXPECT_EQ(tolu_ast({"--tokens", "--json", "--spans"}, "`${a}`").out,
+            tolu_ast({"--tokens", "--json"}, "`${a}`").out);
+  EXPECT_EQ(json::parse(tolu_ast({"--expr", "--json", "--spans"}, "a + 1").out)["span"],
+            json::parse("[0, 5]"));
+}
+
 TEST(ToluAstPrograms, OutlineShowsOneNodeALine) {
   const auto result = tolu_ast({"--expr"}, "a + 1");
   ASSERT_EQ(result.status, 0);

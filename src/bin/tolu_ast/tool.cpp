@@ -32,6 +32,7 @@ constexpr std::string_view kUsage =
     "  --passes=LIST         optimizer passes, comma-separated, or all (default: none)\n"
     "  --source-file=NAME    the source file name handed to the front end\n"
     "  --json                print JSON instead of the readable outline\n"
+    "  --spans               with --json: every node also carries \"span\": [start, end]\n"
     "  --version             print the version\n"
     "  -h, --help            show this help\n";
 
@@ -39,6 +40,7 @@ struct Options {
   bool tokens = false;
   bool expr = false;
   bool json = false;
+  bool spans = false;  // only the JSON of a tree shows them; ignored otherwise
   CompileOptions compile;
   std::optional<std::string> source_file;
   std::optional<std::string> file;
@@ -74,6 +76,8 @@ std::variant<Options, UsageError> parse_arguments(const std::vector<std::string>
       options.expr = true;
     } else if (a == "--json") {
       options.json = true;
+    } else if (a == "--spans") {
+      options.spans = true;
     } else if (a == "--no-validate") {
       options.compile.validate = false;
     } else if (a == "--no-infer") {
@@ -245,7 +249,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     auto expression = parse_expression_with_source_file(*source, options.source_file);
     return report(expression, options, *source, out, err, [&](const ast::Expression& e) {
       if (options.json) {
-        print_json(out, ast::to_json(e));
+        print_json(out, ast::to_json(e, options.spans));
       } else {
         out << ast::to_outline(e);
       }
@@ -255,7 +259,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
                                                                     options.source_file);
   return report(program, options, *source, out, err, [&](const ast::Program& p) {
     if (options.json) {
-      print_json(out, ast::to_json(p));
+      print_json(out, ast::to_json(p, options.spans));
     } else {
       out << ast::to_outline(p);
     }

@@ -15,6 +15,7 @@ TEST(SourceSize, RefusesSourcesWhosePositionsWouldPassTheLimit) {
     std::uint64_t first_line;
     std::uint64_t limit;
     const char* error;  // null: accepted
+    std::uint64_t first_index = 0;
   };
   const std::vector<Case> cases = {
       {"", 1, 0, nullptr},
@@ -30,9 +31,18 @@ TEST(SourceSize, RefusesSourcesWhosePositionsWouldPassTheLimit) {
        "source too long: 3 characters after line 2, more than the 4 the front end reads"},
       {"", 6, 4, "source too long: it starts after line 4, the last line the front end numbers"},
       {"x", 0, 1, nullptr},
+      // So do the characters before a source that starts inside a larger text, whichever of
+      // the two is more.
+      {"ab", 1, 4, nullptr, 2},
+      {"abc", 1, 4,
+       "source too long: 3 characters after character 2, more than the 4 the front end reads", 2},
+      {"abc", 3, 4,
+       "source too long: 3 characters after line 2, more than the 4 the front end reads", 1},
+      {"", 1, 4, "source too long: it starts after character 4, the last one the front end numbers",
+       5},
   };
   for (const Case& c : cases) {
-    const auto error = source_size_error(c.source, c.first_line, c.limit);
+    const auto error = source_size_error(c.source, c.first_line, c.limit, c.first_index);
     if (c.error) {
       EXPECT_EQ(error, std::optional<std::string>(c.error)) << c.source;
     } else {

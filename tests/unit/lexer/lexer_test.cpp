@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "lexer/lexer.h"
 #include "support/tokens.h"
 
@@ -153,6 +155,25 @@ TEST(LexPositions, SourceTooLongForItsPositionsFailsBeforeTheFirstToken) {
   TokenStream late("ab", 4, 4);
   ASSERT_TRUE(late.drain());
   EXPECT_EQ(late.drain()->line(), 4u);
+
+  // Nothing can follow the last line there is: a line feed would wrap its number.
+  TokenStream last_line("", UINT32_MAX);
+  EXPECT_EQ(last_line.drain(), std::nullopt);
+  TokenStream past_last_line("\n", UINT32_MAX);
+  ASSERT_TRUE(past_last_line.drain());
+  EXPECT_EQ(past_last_line.drain()->kind(), ErrorKind::Lexical);
+
+  // One starting at a late character counts the characters before it.
+  TokenStream shifted("a bc", 1, 6, 2);
+  ASSERT_TRUE(shifted.next(token, literal));
+  EXPECT_EQ(std::pair(token.start, token.end), std::pair(2u, 3u));
+  ASSERT_TRUE(shifted.next(token, literal));
+  EXPECT_EQ(std::pair(token.start, token.end), std::pair(4u, 6u));
+  EXPECT_EQ(shifted.drain(), std::nullopt);
+  TokenStream shifted_too_far("a bc", 1, 6, 3);
+  ASSERT_TRUE(shifted_too_far.drain());
+  EXPECT_EQ(shifted_too_far.drain()->message(),
+            "source too long: 4 characters after character 3, more than the 6 the front end reads");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/tokens.h"
 
 namespace tolu {
@@ -102,6 +104,9 @@ TEST(LexLiteralPositions, TokensAfterMultiLineLiteralsKeepTheirPositions) {
   EXPECT_EQ(parts[0].line, 2u);
   EXPECT_EQ(parts[1].line, 3u);
   EXPECT_EQ(parts[1].text, "\ny");
+  // Each part knows where its source text is: the interpolation's starts after "${".
+  EXPECT_EQ(std::pair(parts[0].start, parts[0].end), std::pair(16u, 17u));
+  EXPECT_EQ(std::pair(parts[1].start, parts[1].end), std::pair(19u, 21u));
 }
 
 }  // namespace

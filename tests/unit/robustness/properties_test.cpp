@@ -6,12 +6,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "tolu/front_end.h"
 #include "base/unicode.h"
-#include "tolu/front_end.h"
 #include "lexer/lexer.h"
 #include "support/shape.h"
+#include "support/spans.h"
 #include "tolu/clone.h"
+#include "tolu/front_end.h"
 
 namespace tolu {
 namespace {
@@ -45,10 +45,15 @@ void expect_error_inside(const ToluError& error, std::string_view source) {
   EXPECT_LE(error.column(), count_characters(source) + 1);
 }
 
-// Runs the default pipeline and checks the shape of the outcome.
+// Runs the default pipeline and checks the shape of the outcome: an error inside the source, or
+// a tree whose spans nest within it.
 void expect_one_outcome(std::string_view source) {
   Result<ast::Program> result = parse_program(source);
-  if (!result) expect_error_inside(result.error(), source);
+  if (!result) {
+    expect_error_inside(result.error(), source);
+  } else {
+    testing::check_spans(result.value(), source);
+  }
 }
 
 // One Eof token, last, and tokens that follow each other in the source.
