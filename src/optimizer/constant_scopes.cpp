@@ -24,8 +24,8 @@ std::optional<Constant> constant_of(const Expression& expression) {
 Expression constant_for_use(const Constant& constant, const Expression& identifier,
                             const Builder& builder) {
   const auto make = [&](auto literal) {
-    return builder.expression(std::move(literal), identifier.line(), identifier.source_file(),
-                              identifier.inferred_type());
+    return builder.expression(std::move(literal), identifier.line(), identifier.span(),
+                              identifier.source_file(), identifier.inferred_type());
   };
   // The text stays where the literal that made the constant put it: the arena keeps it.
   switch (constant.kind) {

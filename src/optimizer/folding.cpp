@@ -267,15 +267,18 @@ Folded fold_ternary(const TernaryExpression& node, const Builder& builder) {
 
 }  // namespace
 
+// The literal stands where the folded expression stood, and takes its span.
 std::optional<Expression> fold_expression(const Expression& expression, const Builder& builder) {
   const Replacement make(expression, builder);
-  return visit_node(
+  std::optional<Expression> folded = visit_node(
       Overloads{[&](const TemplateLiteral& node) { return fold_template(node, make); },
                 [&](const UnaryExpression& node) { return fold_unary(node, make); },
                 [&](const BinaryExpression& node) { return fold_binary(node, make); },
                 [&](const TernaryExpression& node) { return fold_ternary(node, builder); },
                 [](const auto&) { return Folded(); }},
       expression.node());
+  if (folded) folded->set_span(expression.span());
+  return folded;
 }
 
 }  // namespace tolu::optimizer

@@ -476,6 +476,7 @@ bool lower_pipeline_chain(Expression& expression) {
     for_each_placeholder_slot(*part, at);
     value = std::move(*part);
   }
+  value.set_span(expression.span());  // the call stands where the whole chain stood
   expression = std::move(value);
   return true;
 }

@@ -48,7 +48,7 @@ std::optional<List<SwitchIndexEntry>> switch_case_index(const Switch& node,
     for (const Expression& value : node.cases[number].values) {
       std::optional<std::string> key = switch_key(value);
       if (!key || !seen.insert(*key).second) return std::nullopt;
-      entries.push_back(SwitchIndexEntry{builder.text(*key), number});
+      entries.push_back(SwitchIndexEntry{builder.text(*key), number, NodeSpan(value.span())});
     }
   }
   if (entries.empty()) return std::nullopt;
@@ -114,7 +114,7 @@ bool Optimizer::append_replacements(Statement& statement, std::vector<Statement>
         if (branch->else_branch) out.push_back(std::move(*branch->else_branch));
       } else if (block_needs_lexical_scope(branch->then_block.statements)) {
         // The block declares names: it keeps a scope of its own.
-        out.push_back(builder_.statement(Block{std::move(branch->then_block)}));
+        out.push_back(builder_.statement(Block{std::move(branch->then_block)}, statement.span()));
       } else {
         for (Statement& inner : branch->then_block.statements) out.push_back(std::move(inner));
       }
@@ -185,6 +185,7 @@ void Optimizer::apply_loop_step(Statement& statement) {
   if (!enabled(OptimizerPass::RangeLoopLowering)) return;
   if (std::optional<Statement> replacement = lower_range_array_loop(statement, builder_)) {
     optimize_statement(*replacement);
+    replacement->set_span(statement.span());
     statement = std::move(*replacement);
   }
 }

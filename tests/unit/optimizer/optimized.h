@@ -28,7 +28,7 @@ inline ast::Program optimized(std::string_view source, const PassSet& passes,
   auto result = parse_program_with_compile_options_and_source_file(source, options, std::nullopt);
   if (!result) {
     ADD_FAILURE() << source << ": " << describe_error(result.error());
-    return ast::Program{{}, {}, 1, std::make_unique<ast::Storage>()};
+    return ast::Program{{}, {}, 1, {}, std::make_unique<ast::Storage>()};
   }
   return std::move(result).value();
 }
