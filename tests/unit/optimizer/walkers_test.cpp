@@ -376,5 +376,35 @@ TEST(Driver, EveryExampleStillValidatesAndASecondRunChangesNothing) {
   }
 }
 
+// A node that replaces another stands where it stood: its span is the replaced node's.
+TEST(Spans, ReplacementsTakeTheSpanOfWhatTheyReplace) {
+  struct Case {
+    const char* source;
+    std::initializer_list<OptimizerPass> passes;
+    Span span;  // of the first argument of the last statement, or of the last statement
+    bool of_statement;
+  };
+  const Case cases[] = {
+      {"say 1 + 2 * 3;", {OptimizerPass::ConstantFolding}, {4, 13}, false},
+      {"let x := 4;\nsay   x;", {OptimizerPass::ConstantFolding}, {18, 19}, false},
+      {"say 3 |> f(^^) |> g(^^);", {OptimizerPass::PipelineLowering}, {4, 23}, false},
+      {"f();\n  if (true) { let a := 1; }", {OptimizerPass::ConstantConditions}, {7, 32}, true},
+      {"for (let i in [1 ... 3]) { say i; }", {OptimizerPass::RangeLoopLowering}, {0, 35}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    const Program program = optimized(c.source, pass_set(c.passes));
+    ASSERT_FALSE(program.statements.empty());
+    const Statement& last = program.statements.back();
+    if (c.of_statement) {
+      EXPECT_EQ(last.span(), c.span);
+      continue;
+    }
+    const auto* output = last.as<Output>();
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(output->arguments[0].span(), c.span);
+  }
+}
+
 }  // namespace
 }  // namespace tolu::testing
