@@ -21,15 +21,17 @@ class Lexer;
 }
 
 // Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
-// looking at. `first_line` numbers the first line of `source` (1 or more), as if that many line
-// feeds came before it: lines, and columns on the first line, come out as they would in the
-// larger text. Character indexes still count from the start of `source`. A source with more
-// characters than `max_characters` (see base/source_size.h) fails with a lexical error at its
-// first token, so that no position wraps.
+// looking at. `first_line` and `first_column` place the start of `source` in a larger text (a
+// template interpolation in its file): lines and columns come out as they would there.
+// Character indexes still count from the start of `source`. Only a source that starts at line 1,
+// column 1 is the start of a file, where a byte-order mark and an interpreter line are skipped.
+// A source with more characters than `max_characters` (see base/source_size.h) fails with a
+// lexical error at its first token, so that no position wraps.
 class TokenStream {
  public:
   explicit TokenStream(std::string_view source, std::uint32_t first_line = 1,
-                       std::uint64_t max_characters = kMaxSourceCharacters);
+                       std::uint64_t max_characters = kMaxSourceCharacters,
+                       std::uint32_t first_column = 1);
   ~TokenStream();
   TokenStream(TokenStream&&) noexcept;
   TokenStream& operator=(TokenStream&&) noexcept;

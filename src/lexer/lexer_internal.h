@@ -46,12 +46,15 @@ struct LexFailure {
 
 class Lexer {
  public:
-  // `first_line` numbers the first line of `source`, as if that many line feeds came before it.
-  // A source longer than `max_characters` is refused by the first call to next().
+  // `first_line` numbers the first line of `source`, as if that many line feeds came before it,
+  // and `first_column` its first column. A source that starts at line 1, column 1 is the start
+  // of a file: only there are a byte-order mark and an interpreter line skipped. A source
+  // longer than `max_characters` is refused by the first call to next().
   Lexer(std::string_view source, std::uint32_t first_line,
-        std::uint64_t max_characters = kMaxSourceCharacters)
+        std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_column = 1)
       : src_(source), first_line_(first_line), max_characters_(max_characters) {
     pos_.line = first_line;
+    pos_.column = first_column;
   }
   // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
   // end, and again on every later call. Throws LexFailure.
@@ -99,6 +102,7 @@ class Lexer {
   // Core (lexer.cpp).
   void lex_next();
   void lex_other();
+  void skip_file_start();
   void skip_blanks();
   bool regex_may_start() const;
   void skip_documentation_block();

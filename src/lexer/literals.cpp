@@ -45,22 +45,22 @@ bool is_surrogate(std::uint32_t code) {
 // Collects text pieces of a template or regex, emitting a piece only when it is non-empty.
 class PieceBuilder {
  public:
-  void add(std::uint32_t line, std::string_view text) {
-    if (text_.empty()) line_ = line;
+  void add(Position at, std::string_view text) {
+    if (text_.empty()) start_ = at;
     text_ += text;
   }
-  void add(std::uint32_t line, char32_t c) {
-    if (text_.empty()) line_ = line;
+  void add(Position at, char32_t c) {
+    if (text_.empty()) start_ = at;
     append_utf8(text_, c);
   }
   void flush(std::vector<TokenTemplatePart>& parts) {
     if (text_.empty()) return;
-    parts.push_back({TokenTemplatePart::Text, line_, std::move(text_)});
+    parts.push_back({TokenTemplatePart::Text, start_.line, std::move(text_), start_.column});
     text_.clear();
   }
 
  private:
-  std::uint32_t line_ = 1;
+  Position start_;
   std::string text_;
 };
 
@@ -216,7 +216,7 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
     // Plain ASCII text is taken as it stands.
     const std::size_t plain = plain_bytes_at(byte_, kTemplateSpecial);
     if (plain > 0) {
-      text.add(pos_.line, src_.substr(byte_, plain));
+      text.add(here(), src_.substr(byte_, plain));
       advance_ascii(plain);
     }
     const char32_t c = peek();
@@ -228,17 +228,18 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
     if (c == '$' && peek_next() == '{') {
       text.flush(parts);
       advance_over("${");
-      const std::uint32_t line = here().line;
-      parts.push_back({TokenTemplatePart::Interpolation, line, lex_template_interpolation()});
+      const Position inner = here();
+      parts.push_back({TokenTemplatePart::Interpolation, inner.line, lex_template_interpolation(),
+                       inner.column});
       continue;
     }
     if (!triple && c == '\n') fail(here(), "unterminated template literal");
-    const std::uint32_t line = here().line;
+    const Position at = here();
     if (!triple && c == '\\') {
-      text.add(line, decode_text_escape("template literal"));
+      text.add(at, decode_text_escape("template literal"));
       continue;
     }
-    text.add(line, c);
+    text.add(at, c);
     advance();
   }
   advance_over(triple ? "```" : "`");
@@ -314,16 +315,17 @@ void Lexer::lex_regex() {
   for (;;) {
     const char32_t c = peek();
     if (c == kEndOfInput) fail(open, "unterminated regex literal");
-    const std::uint32_t line = here().line;
+    const Position at = here();
     if (c == '$' && peek_next() == '{') {
       text.flush(payload.parts);
       advance_over("${");
-      const std::uint32_t inner_line = here().line;
+      const Position inner = here();
       std::string source = lex_template_interpolation();
       payload.value += "${";
       payload.value += source;
       payload.value += "}";
-      payload.parts.push_back({TokenTemplatePart::Interpolation, inner_line, std::move(source)});
+      payload.parts.push_back(
+          {TokenTemplatePart::Interpolation, inner.line, std::move(source), inner.column});
       interpolated = true;
       continue;
     }
@@ -338,7 +340,7 @@ void Lexer::lex_regex() {
     }
     const std::string_view written = src_.substr(from, byte_ - from);
     payload.value += written;
-    text.add(line, written);
+    text.add(at, written);
   }
   advance();
   while (is_ascii_letter(peek())) {

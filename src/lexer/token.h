@@ -37,6 +37,9 @@ struct TokenTemplatePart {
   Kind kind = Text;
   std::uint32_t line = 1;
   std::string text;
+  // The column where the piece begins: for an interpolation, that of the first character of its
+  // source, so that positions inside it can be given in the enclosing file.
+  std::uint32_t column = 1;
   bool operator==(const TokenTemplatePart&) const = default;
 };
 
