@@ -134,7 +134,7 @@ ast::Statement Parser::apply_statement_modifier(ast::Statement statement) {
 // A ";" ends a statement; a "}" or the end of input is accepted and left in place.
 void Parser::expect_statement_terminator() {
   if (match_punct() || check_punct('}') || at_eof()) return;
-  fail("Expected ; after simple statement");
+  fail_missing_terminator();
 }
 
 // declaration := ("let" | "const") (pattern ":=" expression | typed-name [weak] [":=" expression
@@ -268,12 +268,15 @@ ast::Import Parser::parse_import_statement() {
   import.line = current_line();
   import.source_file = source_file_;
   advance();
+  // The path is any tokens up to "try" or "import"; reaching the end leaves the "import" to
+  // expect_keyword.
+  const std::uint32_t path_start = current().start;
   std::string module_path;
-  while (!check_keyword("try") && !check_keyword("import")) {
-    if (at_eof()) fail("Expected keyword 'import' after module path");
+  while (!at_eof() && !check_keyword("try") && !check_keyword("import")) {
     module_path += token_text(current());
     advance();
   }
+  import_paths_.emplace_back(path_start, current().start);
   import.module_path = b_.text(module_path);
   if (check_keyword("try")) {
     advance();
@@ -304,8 +307,9 @@ ast::Import Parser::parse_import_statement() {
     }
     import.specifiers = b_.list(std::move(specifiers));
   }
-  const Line condition_line = current_line();
+  // The condition's line is that of its first token, after "if" or "unless".
   if (auto keyword = match_postfix_condition_keyword()) {
+    const Line condition_line = current_line();
     import.condition =
         ast::PostfixCondition{*keyword, parse_expression_prec(1), source_file_, condition_line};
   }

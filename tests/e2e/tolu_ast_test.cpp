@@ -69,7 +69,9 @@ TEST(ToluAstErrors, NamesTheFileOrStandardInput) {
   EXPECT_EQ(result.err, file.string() + ":1:3: error: unexpected character '#'\nx #\n  ^\n");
   result = tolu_ast_binary({}, "{");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "<stdin>:1:2: error: Expected expression\n{\n ^\n");
+  EXPECT_EQ(result.err,
+            "<stdin>:1:2: error: Expected expression\n{\n ^\n"
+            "<stdin>:1:1: note: to match this '{'\n{\n^\n");
 }
 
 TEST(ToluAstPrograms, EmptyProgramsAndUnclosedBlocks) {

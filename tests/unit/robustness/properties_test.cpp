@@ -6,12 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "tolu/front_end.h"
 #include "base/unicode.h"
-#include "tolu/front_end.h"
 #include "lexer/lexer.h"
 #include "support/shape.h"
 #include "tolu/clone.h"
+#include "tolu/front_end.h"
 
 namespace tolu {
 namespace {
@@ -35,14 +34,21 @@ std::string read(const fs::path& path) {
   return text.str();
 }
 
-// Checks that an error points inside the source.
+// Checks that an error, and every note on it, points inside the source.
 void expect_error_inside(const ToluError& error, std::string_view source) {
   ASSERT_LE(static_cast<int>(error.kind()), static_cast<int>(ErrorKind::Semantic));
   const auto lines = static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n')) + 1;
+  const std::size_t characters = count_characters(source);
   EXPECT_GE(error.line(), 1u);
   EXPECT_LE(error.line(), lines);
   EXPECT_GE(error.column(), 1u);
-  EXPECT_LE(error.column(), count_characters(source) + 1);
+  EXPECT_LE(error.column(), characters + 1);
+  for (const Note& note : error.notes()) {
+    EXPECT_GE(note.line, 1u);
+    EXPECT_LE(note.line, lines);
+    EXPECT_GE(note.column, 1u);
+    EXPECT_LE(note.column, characters + 1);
+  }
 }
 
 // Runs the default pipeline and checks the shape of the outcome.
