@@ -84,6 +84,18 @@ std::vector<std::size_t> character_boundaries(std::string_view text) {
   return boundaries;
 }
 
+// The README's tour of the language is examples/tour.tos, so the examples' check covers it.
+TEST(Properties, TheReadmeTourIsTheTourExample) {
+  const std::string readme = read(fs::path(TOLU_SOURCE_DIR) / "README.md");
+  const std::string fence = "```tolu\n";
+  const std::size_t start = readme.find(fence);
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = readme.find("```\n", start + fence.size());
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(readme.substr(start + fence.size(), end - start - fence.size()),
+            read(fs::path(TOLU_SOURCE_DIR) / "examples" / "tour.tos"));
+}
+
 TEST(Properties, ExamplesPassAndEveryPrefixAndDeletionGivesOneOutcome) {
   const auto examples = files_below(fs::path(TOLU_SOURCE_DIR) / "examples");
   ASSERT_FALSE(examples.empty());
