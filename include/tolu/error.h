@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "tolu/export.h"
 
@@ -30,12 +31,25 @@ enum class ErrorKind : std::uint8_t {
 
 TOLU_API std::string_view error_kind_name(ErrorKind kind);
 
+// What the front end knows beyond an error, at a place of its own in the same source: the
+// bracket or block still open at the end of the input, the error found inside a template
+// interpolation, where a statement lacking its ";" ends.
+struct Note {
+  std::size_t line = 1;
+  std::size_t column = 1;  // in characters, as the error's
+  std::string message;
+  // Text that would mend the error if inserted before the column (";"), or empty.
+  std::string insertion;
+  bool operator==(const Note&) const = default;
+};
+
 // Payload of kinds 0 to 3.
 struct LocatedError {
   std::size_t line = 1;
   std::size_t column = 1;
   std::optional<std::string> source_file;
   std::string message;
+  std::vector<Note> notes;  // in the order they are shown, after the error
   bool operator==(const LocatedError&) const = default;
 };
 
@@ -68,6 +82,8 @@ class TOLU_API ToluError {
   // Attaches a source file name to a located error that has none yet; other errors, and errors
   // that already name a file, are returned unchanged.
   static ToluError with_source_file(ToluError error, const std::optional<std::string>& file);
+  // Adds a note to a located error; other errors take no notes and are returned unchanged.
+  static ToluError with_note(ToluError error, Note note);
 
   ErrorKind kind() const { return kind_; }
   bool is_located() const { return std::holds_alternative<LocatedError>(payload_); }
@@ -76,6 +92,8 @@ class TOLU_API ToluError {
   std::size_t line() const { return is_located() ? location().line : 0; }
   std::size_t column() const { return is_located() ? location().column : 0; }
   const std::optional<std::string>& source_file() const;
+  // The notes of a located error; none for the other kinds.
+  const std::vector<Note>& notes() const;
   // The error's text for every kind (an I/O error gives the system's description).
   std::string message() const;
 

@@ -19,6 +19,21 @@ bool is_unicode_alphanumeric(char32_t c) {
   return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0;
 }
 
+bool is_hidden_in_display(char32_t c) {
+  if (c == '\t') return false;
+  const auto code = static_cast<UChar32>(c);
+  constexpr std::uint32_t kHidden = U_GC_CC_MASK | U_GC_CF_MASK | U_GC_ZL_MASK | U_GC_ZP_MASK;
+  return (U_GET_GC_MASK(code) & kHidden) != 0 ||
+         u_hasBinaryProperty(code, UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
+}
+
+std::size_t display_width(char32_t c) {
+  const auto code = static_cast<UChar32>(c);
+  if ((U_GET_GC_MASK(code) & (U_GC_MN_MASK | U_GC_ME_MASK)) != 0) return 0;
+  const auto width = u_getIntPropertyValue(code, UCHAR_EAST_ASIAN_WIDTH);
+  return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
 char32_t decode_utf8(std::string_view text, std::size_t& pos) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   const auto length = static_cast<std::int32_t>(text.size());

@@ -16,6 +16,15 @@ bool is_unicode_alphabetic(char32_t c);
 // Alphabetic, or general category Nd, Nl or No.
 bool is_unicode_alphanumeric(char32_t c);
 
+// Whether a diagnostic shows `c` by its code (<U+XXXX>) rather than as itself: control
+// characters other than the tab, format characters (bidirectional controls, zero-width
+// characters, the byte-order mark), line and paragraph separators, and every other character
+// that is default-ignorable (invisible) in display.
+bool is_hidden_in_display(char32_t c);
+// Terminal cells that `c` takes: 2 for East Asian wide and fullwidth characters, 0 for
+// combining marks (nonspacing and enclosing), 1 for the rest.
+std::size_t display_width(char32_t c);
+
 bool is_valid_utf8(std::string_view text);
 // The text with every ill-formed sequence replaced by U+FFFD.
 std::string to_valid_utf8(std::string_view text);

@@ -26,7 +26,7 @@ std::string_view error_kind_name(ErrorKind kind) {
 
 ToluError ToluError::located(ErrorKind kind, std::size_t line, std::size_t column,
                              std::string message) {
-  return ToluError(kind, LocatedError{line, column, std::nullopt, std::move(message)});
+  return ToluError(kind, LocatedError{line, column, std::nullopt, std::move(message), {}});
 }
 
 ToluError ToluError::semantic(std::string message, std::size_t line) {
@@ -55,6 +55,17 @@ ToluError ToluError::with_source_file(ToluError error, const std::optional<std::
     if (!located->source_file) located->source_file = *file;
   }
   return error;
+}
+
+ToluError ToluError::with_note(ToluError error, Note note) {
+  if (auto* located = std::get_if<LocatedError>(&error.payload_))
+    located->notes.push_back(std::move(note));
+  return error;
+}
+
+const std::vector<Note>& ToluError::notes() const {
+  static const std::vector<Note> none;
+  return is_located() ? location().notes : none;
 }
 
 const std::optional<std::string>& ToluError::source_file() const {

@@ -127,8 +127,10 @@ Result<TokenVector> lex(std::string_view source) {
 }
 
 TokenStream::TokenStream(std::string_view source, std::uint32_t first_line,
-                         std::uint64_t max_characters, std::uint32_t first_index)
-    : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters, first_index)) {}
+                         std::uint64_t max_characters, std::uint32_t first_index,
+                         std::uint32_t first_column)
+    : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters, first_index,
+                                             first_column)) {}
 
 TokenStream::~TokenStream() = default;
 TokenStream::TokenStream(TokenStream&&) noexcept = default;
@@ -222,14 +224,11 @@ void Lexer::next(Token& token, LiteralPayload& literal) {
   token_ = &token;
   literal_ = &literal;
   produced_ = false;
-  // An interpreter line is only recognised at the very start of the text.
   if (!started_) {
     started_ = true;
     if (auto error = source_size_error(src_, first_line_, max_characters_, pos_.index))
       fail(pos_, *error);
-    if (first_line_ == 1 && pos_.index == 0 && looking_at("#!")) {
-      while (!at_end() && peek() != '\n') advance();
-    }
+    if (first_line_ == 1 && pos_.index == 0) skip_file_start();
   }
   do {
     skip_blanks();
@@ -334,6 +333,20 @@ void Lexer::lex_other() {
   std::string shown;
   append_utf8(shown, c);
   fail(here(), "unexpected character '" + shown + "'");
+}
+
+// A byte-order mark (U+FEFF) as the very first character is not part of the program: it is
+// skipped as a blank that takes no column, so the character after it is still at line 1,
+// column 1 while character indexes count it. Anywhere else U+FEFF is an unexpected character.
+// Then an interpreter line, "#!" to the end of the line, is skipped.
+void Lexer::skip_file_start() {
+  if (looking_at("\xEF\xBB\xBF")) {
+    byte_ += 3;
+    ++pos_.index;
+  }
+  if (looking_at("#!")) {
+    while (!at_end() && peek() != '\n') advance();
+  }
 }
 
 void Lexer::skip_blanks() {

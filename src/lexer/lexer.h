@@ -21,17 +21,17 @@ class Lexer;
 }
 
 // Hands out the tokens of a source one at a time, so that a reader keeps only the few it is
-// looking at. `first_line` numbers the first line of `source` (1 or more), as if that many line
-// feeds came before it: lines, and columns on the first line, come out as they would in the
-// larger text. Character indexes count from `first_index`, the index of the first character of
-// `source` in that text. A source with more characters than `max_characters` (see
-// base/source_size.h), counting those before it, fails with a lexical error at its first token,
-// so that no position wraps.
+// looking at. `first_line`, `first_index` and `first_column` place the start of `source` in a
+// larger text (a template interpolation in its file): lines, character indexes and columns come
+// out as they would there. Only a source that starts at index 0 is the start of a file, where a
+// byte-order mark and an interpreter line are skipped. A source with more characters than
+// `max_characters` (see base/source_size.h), counting those before it, fails with a lexical error
+// at its first token, so that no position wraps.
 class TokenStream {
  public:
   explicit TokenStream(std::string_view source, std::uint32_t first_line = 1,
                        std::uint64_t max_characters = kMaxSourceCharacters,
-                       std::uint32_t first_index = 0);
+                       std::uint32_t first_index = 0, std::uint32_t first_column = 1);
   ~TokenStream();
   TokenStream(TokenStream&&) noexcept;
   TokenStream& operator=(TokenStream&&) noexcept;

@@ -47,13 +47,17 @@ struct LexFailure {
 class Lexer {
  public:
   // `first_line` numbers the first line of `source`, as if that many line feeds came before it,
-  // and `first_index` its first character. A source longer than `max_characters` is refused by
-  // the first call to next().
+  // `first_index` its first character and `first_column` its first column. Only a source that
+  // starts at index 0 is the start of a file: only there are a byte-order mark and an
+  // interpreter line skipped. A source longer than `max_characters` is refused by the first
+  // call to next().
   Lexer(std::string_view source, std::uint32_t first_line,
-        std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0)
+        std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0,
+        std::uint32_t first_column = 1)
       : src_(source), first_line_(first_line), max_characters_(max_characters) {
     pos_.line = first_line;
     pos_.index = first_index;
+    pos_.column = first_column;
   }
   // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
   // end, and again on every later call. Throws LexFailure.
@@ -101,6 +105,7 @@ class Lexer {
   // Core (lexer.cpp).
   void lex_next();
   void lex_other();
+  void skip_file_start();
   void skip_blanks();
   bool regex_may_start() const;
   void skip_documentation_block();

@@ -57,7 +57,8 @@ class PieceBuilder {
   }
   void flush(std::vector<TokenTemplatePart>& parts, std::uint32_t end) {
     if (text_.empty()) return;
-    parts.push_back({TokenTemplatePart::Text, start_.line, std::move(text_), start_.index, end});
+    parts.push_back(
+        {TokenTemplatePart::Text, start_.line, std::move(text_), start_.index, end, start_.column});
     text_.clear();
   }
 
@@ -280,8 +281,12 @@ TokenTemplatePart Lexer::lex_template_interpolation() {
     }
     advance();
   }
-  TokenTemplatePart part{TokenTemplatePart::Interpolation, start.line,
-                         std::string(src_.substr(from, byte_ - from)), start.index, pos_.index};
+  TokenTemplatePart part{TokenTemplatePart::Interpolation,
+                         start.line,
+                         std::string(src_.substr(from, byte_ - from)),
+                         start.index,
+                         pos_.index,
+                         start.column};
   advance();
   return part;
 }

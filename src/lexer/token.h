@@ -39,8 +39,12 @@ struct TokenTemplatePart {
   Kind kind = Text;
   std::uint32_t line = 1;
   std::string text;
+  // Where the piece lies in the file: its character offsets, and the column where it begins (for
+  // an interpolation, those of the first character of its source, so that positions inside it
+  // can be given in the enclosing file).
   std::uint32_t start = 0;
   std::uint32_t end = 0;
+  std::uint32_t column = 1;
   bool operator==(const TokenTemplatePart&) const = default;
 };
 

@@ -147,10 +147,28 @@ bool Parser::named_argument_follows() const {
   return key_start && is_operator(peek_token(), OperatorId::Colon);
 }
 
-// Each interpolation is parsed as an expression of its own, numbered from its own line and
-// character index so that its positions are those of the enclosing file. Any failure inside is
-// reported as the interpolation's. A text part spans its characters as written, an
-// interpolation part "${" through "}".
+namespace {
+
+constexpr std::string_view kInvalidInterpolation = "invalid template interpolation";
+
+// The error for an interpolation that failed with `inner`. Its notes give the failure found
+// inside, at its place in the file; an interpolation nested in it passes its own notes on, so
+// that they name the innermost failure.
+ToluError interpolation_error(std::uint32_t line, const ToluError& inner) {
+  ToluError error = ToluError::semantic(std::string(kInvalidInterpolation), line);
+  if (inner.kind() != ErrorKind::Semantic || inner.message() != kInvalidInterpolation)
+    error =
+        ToluError::with_note(std::move(error), {inner.line(), inner.column(), inner.message(), {}});
+  for (const Note& note : inner.notes()) error = ToluError::with_note(std::move(error), note);
+  return error;
+}
+
+}  // namespace
+
+// Each interpolation is parsed as an expression of its own, placed at its line, character index
+// and column so that its positions are those of the enclosing file. Any failure inside is
+// reported as the interpolation's, with the failure itself in the notes. A text part spans its
+// characters as written, an interpolation part "${" through "}".
 ast::List<ast::TemplatePart> Parser::parse_template_parts(
     const std::vector<TokenTemplatePart>& parts) {
   std::vector<ast::TemplatePart> result;
@@ -161,13 +179,10 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
                         ast::Span{part.start, part.end}});
       continue;
     }
-    auto fail_interpolation = [&] {
-      throw ParseFailure{ToluError::semantic("invalid template interpolation", part.line)};
-    };
-    // Lexing from the interpolation's line gives the positions that leading line feeds would,
-    // without building them.
-    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), part.start, source_file_,
-                 b_.storage(), depth_);
+    // Lexing from the interpolation's line, index and column gives the positions that the text
+    // before it would, without building it.
+    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), part.start,
+                 std::max<std::uint32_t>(part.column, 1), source_file_, b_.storage(), depth_);
     ast::Expression expression;
     try {
       expression = inner.parse_expression_root();
@@ -175,9 +190,10 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
       ToluError error = inner.error_for(std::move(failure));
       if (error.kind() != ErrorKind::Lexical && error.message() == kNestingTooDeep)
         throw ParseFailure{std::move(error)};
-      fail_interpolation();
+      throw ParseFailure{interpolation_error(part.line, error)};
     }
-    if (inner.lexical_error()) fail_interpolation();
+    if (auto error = inner.lexical_error())
+      throw ParseFailure{interpolation_error(part.line, *error)};
     const Line line = expression.line();
     ast::SourceFile source_file = expression.source_file();
     result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file),

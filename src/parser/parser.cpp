@@ -15,7 +15,7 @@ template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
                         ast::Storage& storage, Root (parsing::Parser::*production)()) {
   const ast::SourceFile file = ast::Builder(storage).shared(source_file);
-  parsing::Parser parser(source, 1, 0, file, storage);
+  parsing::Parser parser(source, 1, 0, 1, file, storage);
   try {
     Root root = (parser.*production)();
     if (auto error = parser.lexical_error())
@@ -67,8 +67,13 @@ void ChainDepth::deepen() {
 }
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
-               ast::SourceFile source_file, ast::Storage& storage, unsigned depth)
-    : tokens_(source, first_line, kMaxSourceCharacters, first_index),
+               std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
+               unsigned depth)
+    : source_(source),
+      first_line_(first_line),
+      first_index_(first_index),
+      first_column_(first_column),
+      tokens_(source, first_line, kMaxSourceCharacters, first_index, first_column),
       b_(storage),
       source_file_(source_file),
       depth_(depth) {
@@ -156,15 +161,25 @@ ast::Name Parser::expect_name(std::string_view message) {
   return spelling;
 }
 
+// At the end of the input, the note names the innermost bracket still open.
 ToluError Parser::error_current(std::string message) const {
   const Token& t = current();
   const ErrorKind kind = t.kind == TokenKind::Eof ? ErrorKind::UnexpectedEnd : ErrorKind::Syntax;
-  return ToluError::with_source_file(ToluError::located(kind, t.line, t.column, std::move(message)),
-                                     source_file_.to_optional());
+  ToluError error = ToluError::located(kind, t.line, t.column, std::move(message));
+  if (kind == ErrorKind::UnexpectedEnd) {
+    if (auto note = open_delimiter_note()) error = ToluError::with_note(std::move(error), *note);
+  }
+  return ToluError::with_source_file(std::move(error), source_file_.to_optional());
 }
 
 void Parser::fail(std::string message) const {
   throw ParseFailure{error_current(std::move(message))};
+}
+
+void Parser::fail_missing_terminator() const {
+  ToluError error = error_current("Expected ; after simple statement");
+  if (auto note = missing_terminator_note()) error = ToluError::with_note(std::move(error), *note);
+  throw ParseFailure{std::move(error)};
 }
 
 std::string Parser::token_text(const Token& t) const {

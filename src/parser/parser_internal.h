@@ -46,10 +46,11 @@ inline bool spelled(std::string_view text, std::string_view word) {
 
 class Parser {
  public:
-  // Reads `source` as if it started on line `first_line` of its file, at character index
-  // `first_index`.
+  // Reads `source` as if it started at line `first_line`, character index `first_index` and
+  // column `first_column` of its file.
   Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
-         ast::SourceFile source_file, ast::Storage& storage, unsigned depth = 0);
+         std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
+         unsigned depth = 0);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
@@ -118,6 +119,7 @@ class Parser {
   ast::Name expect_name(std::string_view message);
   ToluError error_current(std::string message) const;
   [[noreturn]] void fail(std::string message) const;
+  [[noreturn]] void fail_missing_terminator() const;
   std::string token_text(const Token& token) const;
   // The payload of the current or the next token.
   const LiteralPayload& literal(const Token& token) const {
@@ -237,14 +239,29 @@ class Parser {
   ast::Expression parse_await_expression();
   ast::Expression parse_spawn_expression();
 
+  // ---- Notes (notes.cpp) ----
+  // What a note needs beyond the current token is worked out only when an error is raised, by
+  // reading the tokens again up to where parsing stopped: parsing itself keeps nothing for it.
+  template <class Visit>
+  void replay_tokens_before_current(Visit visit) const;
+  std::optional<Note> open_delimiter_note() const;
+  std::optional<Note> missing_terminator_note() const;
+
+  std::string_view source_;
+  std::uint32_t first_line_;
+  std::uint32_t first_index_;
+  std::uint32_t first_column_;
   TokenStream tokens_;
   std::array<Token, 2> window_;
   std::array<LiteralPayload, 2> literals_;
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
   std::uint32_t previous_end_ = 0;  // where the last token consumed ends
-  ast::Builder b_;                  // makes every node, list and name in the tree's storage
-  ast::SourceFile source_file_;     // shared by every node
+  // Character ranges [start, end) of the import paths read so far: any tokens, brackets
+  // included, that open or close nothing.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> import_paths_;
+  ast::Builder b_;               // makes every node, list and name in the tree's storage
+  ast::SourceFile source_file_;  // shared by every node
   // The stacks the ListBuilders of each element type share.
   std::vector<ast::Statement> statement_stack_;
   std::vector<ast::Expression> expression_stack_;

@@ -143,7 +143,7 @@ ast::Statement Parser::apply_statement_modifier(ast::Statement statement, Start 
 // A ";" ends a statement; a "}" or the end of input is accepted and left in place.
 void Parser::expect_statement_terminator() {
   if (match_punct() || check_punct('}') || at_eof()) return;
-  fail("Expected ; after simple statement");
+  fail_missing_terminator();
 }
 
 // declaration := ("let" | "const") (pattern ":=" expression | typed-name [weak] [":=" expression
@@ -283,12 +283,15 @@ ast::Import Parser::parse_import_statement() {
   import.line = current_line();
   import.source_file = source_file_;
   advance();
+  // The path is any tokens up to "try" or "import"; reaching the end leaves the "import" to
+  // expect_keyword.
+  const std::uint32_t path_start = current().start;
   std::string module_path;
-  while (!check_keyword("try") && !check_keyword("import")) {
-    if (at_eof()) fail("Expected keyword 'import' after module path");
+  while (!at_eof() && !check_keyword("try") && !check_keyword("import")) {
     module_path += token_text(current());
     advance();
   }
+  import_paths_.emplace_back(path_start, current().start);
   import.module_path = b_.text(module_path);
   if (check_keyword("try")) {
     advance();
@@ -321,11 +324,14 @@ ast::Import Parser::parse_import_statement() {
     }
     import.specifiers = b_.list(std::move(specifiers));
   }
+  // The condition's line is that of its first token, after "if" or "unless"; its span starts
+  // at the keyword.
   const Start condition_start = start_here();
   if (auto keyword = match_postfix_condition_keyword()) {
+    const Line condition_line = current_line();
     ast::Expression condition = parse_expression_prec(1);
     import.condition = ast::PostfixCondition{*keyword, std::move(condition), source_file_,
-                                             condition_start.line, span_from(condition_start)};
+                                             condition_line, span_from(condition_start)};
   }
   return import;
 }

@@ -21,12 +21,13 @@ using testing::run_process;
 using testing::tool_path;
 
 // Runs the tool in this process; `input` stands in for standard input.
-ProcessResult tolu_ast(const std::vector<std::string>& args, const std::string& input = "") {
+ProcessResult tolu_ast(const std::vector<std::string>& args, const std::string& input = "",
+                       const inspect::Environment& environment = {}) {
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
   ProcessResult result;
-  result.status = inspect::run(args, in, out, err);
+  result.status = inspect::run(args, in, out, err, environment);
   result.out = out.str();
   result.err = err.str();
   return result;
@@ -70,7 +71,9 @@ TEST(ToluAstErrors, NamesTheFileOrStandardInput) {
   EXPECT_EQ(result.err, file.string() + ":1:3: error: unexpected character '#'\nx #\n  ^\n");
   result = tolu_ast_binary({}, "{");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "<stdin>:1:2: error: Expected expression\n{\n ^\n");
+  EXPECT_EQ(result.err,
+            "<stdin>:1:2: error: Expected expression\n{\n ^\n"
+            "<stdin>:1:1: note: to match this '{'\n{\n^\n");
 }
 
 TEST(ToluAstPrograms, EmptyProgramsAndUnclosedBlocks) {
@@ -214,7 +217,8 @@ TEST(ToluAstPrograms, OutlineShowsOneNodeALine) {
             "  right: NumberLiteral text=\"1\" line=1\n");
 }
 
-// "@usage@" in an expected stream stands for the help text.
+// "@usage@" in an expected stream stands for the help text, "@see@" for the pointer to it that
+// ends the one line of a usage error.
 struct UsageCase {
   std::vector<std::string> args;
   std::string input;
@@ -228,9 +232,12 @@ void PrintTo(const UsageCase& c, std::ostream* os) {
 }
 
 std::string with_usage(std::string text, const std::string& usage) {
-  const std::string marker = "@usage@";
-  if (const auto at = text.find(marker); at != std::string::npos)
-    text.replace(at, marker.size(), usage);
+  for (const auto& [marker, replacement] :
+       {std::pair<std::string, std::string>{"@usage@", usage},
+        std::pair<std::string, std::string>{"@see@", " (see tolu-ast --help)\n"}}) {
+    if (const auto at = text.find(marker); at != std::string::npos)
+      text.replace(at, marker.size(), replacement);
+  }
   return text;
 }
 
@@ -254,15 +261,21 @@ TEST_P(ToluAstUsage, PrintsAndExitsWithStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ToluAstUsage,
     ::testing::Values(
-        UsageCase{{"--bogus"}, "", 2, "", "tolu-ast: unknown option: --bogus\n@usage@"},
-        UsageCase{{"--passes=Nope"}, "", 2, "", "tolu-ast: unknown pass: Nope\n@usage@"},
+        UsageCase{{"--bogus"}, "", 2, "", "tolu-ast: unknown option: --bogus@see@"},
+        UsageCase{{"--passes=Nope"}, "", 2, "", "tolu-ast: unknown pass: Nope@see@"},
         UsageCase{{"--passes=ConstantFolding,all"}, "say 1", 0, kSayOneOutline, ""},
-        UsageCase{{"a.tos", "b.tos"}, "", 2, "", "tolu-ast: more than one FILE: b.tos\n@usage@"},
+        UsageCase{{"a.tos", "b.tos"}, "", 2, "", "tolu-ast: more than one FILE: b.tos@see@"},
         UsageCase{{"--tokens", "--expr"},
                   "",
                   2,
                   "",
-                  "tolu-ast: --tokens and --expr cannot be combined\n@usage@"},
+                  "tolu-ast: --tokens and --expr cannot be combined@see@"},
+        UsageCase{{"--compact"}, "", 2, "", "tolu-ast: --compact needs --json@see@"},
+        UsageCase{{"--color=sometimes"},
+                  "",
+                  2,
+                  "",
+                  "tolu-ast: --color takes auto, always or never, not sometimes@see@"},
         UsageCase{{"/nonexistent/x.tos"},
                   "",
                   2,
@@ -278,7 +291,22 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   "tolu-ast " TOLU_VERSION_STRING "\n",
                   ""},
-        UsageCase{{"--bogus", "-h", "a.tos", "b.tos"}, "", 0, "@usage@", ""}));
+        UsageCase{{"--bogus", "-h", "a.tos", "b.tos"}, "", 0, "@usage@", ""},
+        // After "--" every argument is FILE, even one that looks like an option.
+        UsageCase{{"--", "--help"},
+                  "",
+                  2,
+                  "",
+                  "tolu-ast: cannot read --help: No such file or directory\n"},
+        UsageCase{{"--", "--version"},
+                  "",
+                  2,
+                  "",
+                  "tolu-ast: cannot read --version: No such file or directory\n"},
+        UsageCase{{"--", "-"}, "say 1", 0, kSayOneOutline, ""},
+        UsageCase{{"--", "a.tos", "b.tos"}, "", 2, "", "tolu-ast: more than one FILE: b.tos@see@"},
+        UsageCase{{"a.tos", "--", "b.tos"}, "", 2, "", "tolu-ast: more than one FILE: b.tos@see@"},
+        UsageCase{{"--", "-h", "--"}, "", 2, "", "tolu-ast: more than one FILE: --@see@"}));
 
 // The binary passes its arguments and standard input to run(), flushes what it prints and
 // exits with run()'s status.
@@ -298,7 +326,101 @@ TEST(ToluAstBinary, ExitStatusAndOutputOfTheBuiltTool) {
   result = tolu_ast_binary({"--bogus"});
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "tolu-ast: unknown option: --bogus\n" + usage);
+  EXPECT_EQ(result.err, "tolu-ast: unknown option: --bogus (see tolu-ast --help)\n");
+}
+
+// A file whose name starts with "-" is read after "--".
+TEST(ToluAstBinary, ReadsAFileNamedLikeAnOptionAfterTheEndOfOptions) {
+  testing::TempDir dir;
+  dir.write("-x.tos", "say 1 1;");
+  const auto result =
+      testing::run_process(tool_path("tolu-ast"), {"--", "-x.tos"}, "", dir.path().string());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "-x.tos:1:7: error: Expected ; after simple statement\nsay 1 1;\n      ^\n");
+}
+
+// --compact prints the same JSON document on one line.
+TEST(ToluAstCompact, IsTheSameJsonOnOneLine) {
+  const struct {
+    std::vector<std::string> args;
+    const char* input;
+  } cases[] = {{{"--json"}, "let x := [1, {a: `t${y}`}];"},
+               {{"--json", "--tokens"}, "x := /a${b}/g 'A' \"\u00e9\";"},
+               {{"--json", "--expr"}, "f(x: 1) + 2"},
+               {{"--json"}, "say (1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const auto indented = tolu_ast(c.args, c.input);
+    auto compact_args = c.args;
+    compact_args.push_back("--compact");
+    const auto compact = tolu_ast(compact_args, c.input);
+    EXPECT_EQ(compact.status, indented.status);
+    EXPECT_EQ(compact.err, indented.err);
+    EXPECT_EQ(json::parse(compact.out), json::parse(indented.out));
+    EXPECT_EQ(std::count(compact.out.begin(), compact.out.end(), '\n'), 1) << compact.out;
+    EXPECT_TRUE(compact.out.ends_with("\n"));
+    EXPECT_EQ(compact.out.find("  "), std::string::npos) << compact.out;
+  }
+}
+
+// Colour as compilers choose it: --color=auto colours when standard error is a terminal and
+// NO_COLOR is unset or empty.
+TEST(ToluAstColour, FollowsTheOptionTheTerminalAndNoColor) {
+  const struct {
+    const char* option;
+    bool terminal;
+    const char* no_color;
+    bool colored;
+  } cases[] = {
+      {nullptr, true, nullptr, true},        {nullptr, true, "", true},
+      {nullptr, true, "1", false},           {nullptr, false, nullptr, false},
+      {"--color=auto", true, nullptr, true}, {"--color=auto", false, nullptr, false},
+      {"--color=always", false, "1", true},  {"--color=never", true, nullptr, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.option ? c.option : "(none)") + (c.terminal ? " terminal" : "") +
+                 (c.no_color ? std::string(" NO_COLOR=") + c.no_color : std::string()));
+    std::vector<std::string> args;
+    if (c.option) args.push_back(c.option);
+    const auto result = tolu_ast(args, "say 1 1;", {c.terminal, c.no_color});
+    EXPECT_EQ(result.status, 1);
+    const std::string plain = "<stdin>:1:7: error: Expected ; after simple statement\n";
+    EXPECT_EQ(result.err.starts_with(plain), !c.colored) << result.err;
+    EXPECT_EQ(result.err.find('\x1b') != std::string::npos, c.colored) << result.err;
+  }
+  // Only the diagnostic is coloured, never the JSON.
+  const auto json_error = tolu_ast({"--json", "--color=always"}, "say 1 1;");
+  EXPECT_EQ(json_error.out.find('\x1b'), std::string::npos);
+}
+
+// The readable token listing: one token a line, with its payload.
+TEST(ToluAstTokens, ListsOneTokenALine) {
+  const auto result = tolu_ast({"--tokens"}, "x := 'A' \"\u00e9\"\ny := /a${b}/g `t`");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(
+      result.out,
+      "1:1 Identifier text=\"x\"\n"
+      "1:3 Operator text=\":=\"\n"
+      "1:6 BinaryString bytes=[65]\n"
+      "1:10 String value=\"\u00e9\"\n"
+      "2:1 Identifier text=\"y\"\n"
+      "2:3 Operator text=\":=\"\n"
+      "2:6 Regex pattern=\"a${b}\" flags=\"g\" "
+      "parts=[{\"kind\":0,\"line\":2,\"text\":\"a\"},{\"kind\":1,\"line\":2,\"text\":\"b\"}]\n"
+      "2:15 Template parts=[{\"kind\":0,\"line\":2,\"text\":\"t\"}]\n"
+      "2:18 Eof\n");
+}
+
+// A byte-order mark starts the file and takes no column.
+TEST(ToluAstTokens, AByteOrderMarkIsNoToken) {
+  const auto result = tolu_ast({"--tokens", "--json"}, "\xEF\xBB\xBFsay 1;");
+  ASSERT_EQ(result.status, 0) << result.err;
+  const json tokens = json::parse(result.out);
+  ASSERT_EQ(tokens.size(), 4u);
+  EXPECT_EQ(tokens[0], json::parse(R"({"kind": "Keyword", "start": 1, "end": 4, "line": 1,
+                                      "column": 1, "text": "say"})"));
+  EXPECT_EQ(tolu_ast({}, "\xEF\xBB\xBFsay 1;").status, 0);
 }
 
 }  // namespace

@@ -161,6 +161,20 @@ TEST(Checker, FailuresAreCountedAndTheRunGoesOn) {
   EXPECT_EQ(result.err, "");
 }
 
+// Editors that save UTF-8 with a byte-order mark put U+FEFF first; it is no part of the program.
+// Anywhere else it is still refused.
+TEST(Checker, AByteOrderMarkStartsAFileAndNothingElse) {
+  TempDir dir;
+  dir.write("bom.tos", "\xEF\xBB\xBFsay 1;\n");
+  dir.write("bom-interpreter.tos", "\xEF\xBB\xBF#!/usr/bin/env tolu\nsay 1;\n");
+  dir.write("late-bom.tos", "say 1;\n\xEF\xBB\xBFsay 2;\n");
+  const auto result = check_in(dir, {"."});
+  EXPECT_EQ(result.out,
+            "✅  ./bom-interpreter.tos\n✅  ./bom.tos\n❌  ./late-bom.tos\n"
+            "❌  total: 2 passed, 1 failed\n");
+  EXPECT_EQ(result.status, 1);
+}
+
 TEST(Checker, OtherFilesNamedDirectlyAreIgnoredSilently) {
   TempDir dir;
   dir.write("notes.txt", "#");

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/unicode.h"
 #include "lexer/lexer.h"
 #include "support/tokens.h"
 
@@ -64,7 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"é %", "error 1:3 unexpected character '%'"},
         LexCase{"\t\t%", "error 1:3 unexpected character '%'"},
         LexCase{"a\xc2\xa0", "error 1:2 unexpected character '\xc2\xa0'"},
-        LexCase{"#!x\n#", "error 2:1 unexpected character '#'"}));
+        LexCase{"#!x\n#", "error 2:1 unexpected character '#'"},
+        // A byte-order mark is skipped at the very start, and only there; what follows it is
+        // at the start of the file.
+        LexCase{"\xEF\xBB\xBFsay x", "K:say I:x"}, LexCase{"\xEF\xBB\xBF#!/bin/tolu\nx", "I:x"},
+        LexCase{"\xEF\xBB\xBF=pod\nx\n=cut\ny", "I:y"},
+        LexCase{"\xEF\xBB\xBF#x", "error 1:1 unexpected character '#'"},
+        LexCase{"\xEF\xBB\xBF\xEF\xBB\xBFx", "error 1:1 unexpected character '\xEF\xBB\xBF'"},
+        LexCase{"x \xEF\xBB\xBF", "error 1:3 unexpected character '\xEF\xBB\xBF'"},
+        LexCase{"x\n\xEF\xBB\xBFy", "error 2:1 unexpected character '\xEF\xBB\xBF'"},
+        LexCase{"\" \xEF\xBB\xBF\"", "S:\" \xEF\xBB\xBF\""}));
 
 TEST(LexPositions, TokensCarryCharacterIndexesLinesAndColumns) {
   auto result = lex("é := 1\n\tfoo");
@@ -115,6 +125,37 @@ TEST(LexPositions, CountCharactersAcrossScannedRuns) {
     EXPECT_EQ(last.line, c.line);
     EXPECT_EQ(last.column, c.column);
   }
+}
+
+// The mark takes no column, yet character indexes count it.
+TEST(LexPositions, ByteOrderMarkCountsInIndexesButNotInColumns) {
+  for (const char* source : {"\xEF\xBB\xBFx", "\xEF\xBB\xBF"}) {
+    SCOPED_TRACE(source);
+    auto result = lex(source);
+    ASSERT_TRUE(result);
+    const Token& first = result.value().tokens.front();
+    EXPECT_EQ(first.start, 1u);
+    EXPECT_EQ(first.line, 1u);
+    EXPECT_EQ(first.column, 1u);
+    EXPECT_EQ(result.value().tokens.back().end, count_characters(source));
+  }
+}
+
+// An interpolation's source carries the line and column where it begins, so that positions
+// inside it can be given in the file.
+TEST(LexPositions, InterpolationsKnowTheirLineAndColumn) {
+  auto result = lex("x := `a${b}\u00e9 ${ c }`;\ny := ```\n  ${d}```; z := /é${e}/");
+  ASSERT_TRUE(result);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
+  for (const Token& t : result.value().tokens) {
+    if (!has_literal_payload(t.kind)) continue;
+    for (const auto& part : result.value().literal(t).parts) {
+      if (part.kind == TokenTemplatePart::Interpolation)
+        places.emplace_back(part.line, part.column);
+    }
+  }
+  EXPECT_EQ(places, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                        {1, 10}, {1, 16}, {3, 5}, {3, 21}}));
 }
 
 TEST(LexPositions, EmptySourceGivesOneEofAtLineOneColumnOne) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "tolu/front_end.h"
 #include "support/shape.h"
 #include "tolu/clone.h"
+#include "tolu/front_end.h"
 
 namespace tolu {
 namespace {
@@ -92,7 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"from \"x/y\" import z", "from x/y import z"},
         ProgramCase{"from a import", "UnexpectedEnd 1:14 Expected imported name"},
         ProgramCase{"from a import b as", "UnexpectedEnd 1:19 Expected alias name after as"},
-        ProgramCase{"from a.b", "UnexpectedEnd 1:9 Expected keyword 'import' after module path"}));
+        ProgramCase{"from a.b", "UnexpectedEnd 1:9 Expected keyword 'import'"},
+        ProgramCase{"from a try", "UnexpectedEnd 1:11 Expected keyword 'import'"},
+        ProgramCase{"from (a", "UnexpectedEnd 1:8 Expected keyword 'import'"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, ProgramShape,
@@ -170,6 +172,31 @@ ast::Program parse_raw(std::string_view source) {
   EXPECT_TRUE(result) << testing::describe_error(result.error());
   return std::move(result).value();
 }
+
+// The condition's line is that of its first token, not that of "if" or "unless".
+TEST(Imports, ConditionTakesTheLineOfItsFirstToken) {
+  const struct {
+    const char* source;
+    ast::Line line;
+  } cases[] = {{"from a import b if ok;", 1},
+               {"from a import b\n if\n ok;", 3},
+               {"from a import * unless\n\n (x);", 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const ast::Program program = parse_raw(c.source);
+    const auto* import = program.statements.at(0).as<ast::Import>();
+    ASSERT_NE(import, nullptr);
+    ASSERT_TRUE(import->condition);
+    EXPECT_EQ(import->condition->line, c.line);
+  }
+}
+
+// A byte-order mark is skipped only at the start of the file: an interpolation is not one.
+INSTANTIATE_TEST_SUITE_P(
+    ByteOrderMark, ProgramShape,
+    ::testing::Values(ProgramCase{"\xEF\xBB\xBFsay 1", "say 1"}, ProgramCase{"\xEF\xBB\xBF", ""},
+                      ProgramCase{"say `${\xEF\xBB\xBFx}`",
+                                  "Semantic 1:1 invalid template interpolation"}));
 
 TEST(ClassDeclarations, CarryEveryPart) {
   const ast::Program program = parse_raw(

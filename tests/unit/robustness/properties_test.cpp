@@ -35,14 +35,21 @@ std::string read(const fs::path& path) {
   return text.str();
 }
 
-// Checks that an error points inside the source.
+// Checks that an error, and every note on it, points inside the source.
 void expect_error_inside(const ToluError& error, std::string_view source) {
   ASSERT_LE(static_cast<int>(error.kind()), static_cast<int>(ErrorKind::Semantic));
   const auto lines = static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n')) + 1;
+  const std::size_t characters = count_characters(source);
   EXPECT_GE(error.line(), 1u);
   EXPECT_LE(error.line(), lines);
   EXPECT_GE(error.column(), 1u);
-  EXPECT_LE(error.column(), count_characters(source) + 1);
+  EXPECT_LE(error.column(), characters + 1);
+  for (const Note& note : error.notes()) {
+    EXPECT_GE(note.line, 1u);
+    EXPECT_LE(note.line, lines);
+    EXPECT_GE(note.column, 1u);
+    EXPECT_LE(note.column, characters + 1);
+  }
 }
 
 // Runs the default pipeline and checks the shape of the outcome: an error inside the source, or
@@ -81,6 +88,18 @@ std::vector<std::size_t> character_boundaries(std::string_view text) {
   }
   boundaries.push_back(text.size());
   return boundaries;
+}
+
+// The README's tour of the language is examples/tour.tos, so the examples' check covers it.
+TEST(Properties, TheReadmeTourIsTheTourExample) {
+  const std::string readme = read(fs::path(TOLU_SOURCE_DIR) / "README.md");
+  const std::string fence = "```tolu\n";
+  const std::size_t start = readme.find(fence);
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = readme.find("```\n", start + fence.size());
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(readme.substr(start + fence.size(), end - start - fence.size()),
+            read(fs::path(TOLU_SOURCE_DIR) / "examples" / "tour.tos"));
 }
 
 TEST(Properties, ExamplesPassAndEveryPrefixAndDeletionGivesOneOutcome) {
