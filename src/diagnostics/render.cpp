@@ -123,9 +123,9 @@ void render_excerpt(std::string& out, std::string_view line, const Mark& mark,
   const std::vector<Cell> cells = cells_of(line);
   std::vector<std::size_t> offsets{0};
   for (const Cell& cell : cells) offsets.push_back(offsets.back() + cell.width);
-  // A column past the end of the line (and one past the last character) stands after it.
-  const std::size_t caret = std::min(mark.column - 1, cells.size());
-  const std::size_t beyond = mark.column - 1 - caret;
+  // The caret stands under character `caret`, or just after the line for a column past its end
+  // (an error at the end of the input, or a position an embedder made up).
+  const std::size_t caret = std::min(std::max<std::size_t>(mark.column, 1) - 1, cells.size());
   const auto [first, past] = window_around(offsets, caret);
 
   const std::string_view lead = first > 0 ? kCut : std::string_view();
@@ -142,7 +142,6 @@ void render_excerpt(std::string& out, std::string_view line, const Mark& mark,
       indent.append(cells[i].width, ' ');
     }
   }
-  indent.append(beyond, ' ');
   // A name is underlined over the cells it takes (as far as the window shows it); a caret alone
   // is one "^" whatever the width of the character under it.
   const std::size_t end = std::min(caret + mark.length, past);

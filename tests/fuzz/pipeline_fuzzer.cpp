@@ -1,5 +1,6 @@
 // libFuzzer target: the whole pipeline with every optimizer pass, and the expression entry point.
-// A tree must survive a deep copy, compare equal to its copy and print as JSON.
+// A tree must survive a deep copy, compare equal to its copy and print as JSON; an error must
+// render, in colour too, with its notes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "tolu/clone.h"
 #include "tolu/front_end.h"
 #include "tolu/printers.h"
+#include "tolu/render.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view source(reinterpret_cast<const char*>(data), size);
@@ -22,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)tolu::ast::to_json(copy).dump(-1, ' ', false, tolu::ast::Json::error_handler_t::replace);
   } else if (program.error().line() == 0 || program.error().column() == 0) {
     std::abort();
+  } else {
+    (void)tolu::render_diagnostic(program.error(), "f.tos", source, {.color = size % 2 == 0});
   }
   auto expression = tolu::parse_expression_with_source_file(source, std::nullopt);
   if (expression) (void)tolu::ast::to_outline(expression.value());

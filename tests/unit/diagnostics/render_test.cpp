@@ -100,6 +100,25 @@ INSTANTIATE_TEST_SUITE_P(
                    "t.tos:3:3: note: unexpected character '#'\n"
                    "  # }```;\n"
                    "  ^\n"},
+        RenderCase{"the error inside a regex interpolation", "x := /a${b +}/;",
+                   "t.tos:1:1: error: invalid template interpolation\n"
+                   "x := /a${b +}/;\n"
+                   "^\n"
+                   "t.tos:1:13: note: Expected expression\n"
+                   "x := /a${b +}/;\n"
+                   "            ^\n"},
+        RenderCase{"an interpolation's own notes follow its error",
+                   "say `${ do {\n  say 1\n  say 2 } }`;",
+                   "t.tos:1:1: error: invalid template interpolation\n"
+                   "say `${ do {\n"
+                   "^\n"
+                   "t.tos:3:3: note: Expected ; after simple statement\n"
+                   "  say 2 } }`;\n"
+                   "  ^\n"
+                   "t.tos:2:8: note: the statement ends here: add ';'\n"
+                   "  say 1\n"
+                   "       ^\n"
+                   "       ;\n"},
         RenderCase{"a missing ';' before the next line", "let x := 1\nsay x;",
                    "t.tos:2:1: error: Expected ; after simple statement\n"
                    "say x;\n"
@@ -235,13 +254,15 @@ TEST(Colour, MarksThePositionTheLabelAndTheCaret) {
 // reach.
 TEST(Embedders, ErrorsWithoutAPositionOrOutsideTheSource) {
   EXPECT_EQ(render_diagnostic(ToluError::runtime("stopped"), "job", ""), "job: error: stopped\n");
-  const ToluError past_the_end = ToluError::located(ErrorKind::Syntax, 1, 9, "late");
+  const ToluError past_the_end = ToluError::located(ErrorKind::Syntax, 1, 4000000000, "late");
   EXPECT_EQ(render_diagnostic(past_the_end, "t.tos", "ab\ncd"),
-            "t.tos:1:9: error: late\nab\n        ^\n");
+            "t.tos:1:4000000000: error: late\nab\n  ^\n");
+  const ToluError column_zero = ToluError::located(ErrorKind::Syntax, 2, 0, "early");
+  EXPECT_EQ(render_diagnostic(column_zero, "t.tos", "ab\ncd"), "t.tos:2:0: error: early\ncd\n^\n");
   const ToluError past_the_last_line = ToluError::with_note(
       ToluError::located(ErrorKind::Syntax, 7, 1, "gone"), {8, 2, "also gone", ";"});
   EXPECT_EQ(render_diagnostic(past_the_last_line, "t.tos", "ab"),
-            "t.tos:7:1: error: gone\n\n^\nt.tos:8:2: note: also gone\n\n ^\n ;\n");
+            "t.tos:7:1: error: gone\n\n^\nt.tos:8:2: note: also gone\n\n^\n;\n");
 }
 
 }  // namespace
