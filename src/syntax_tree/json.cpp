@@ -56,26 +56,20 @@ class JsonPrinter {
 
   Json of(const DictKey& key) const {
     Json object = tagged(key.node);
-    object["line"] = key.line;
-    object["source_file"] = of(key.source_file);
-    add_span(object, key.span);
+    add_position(object, key);
     return object;
   }
 
   Json of(const CallArgument& argument) const {
     Json object = tagged(argument.node);
     object["value"] = of(argument.value);
-    object["line"] = argument.line;
-    object["source_file"] = of(argument.source_file);
-    add_span(object, argument.span);
+    add_position(object, argument);
     return object;
   }
 
   Json of(const TemplatePart& part) const {
     Json object = tagged(part.node);
-    object["line"] = part.line;
-    object["source_file"] = of(part.source_file);
-    add_span(object, part.span);
+    add_position(object, part);
     return object;
   }
 
@@ -122,6 +116,14 @@ class JsonPrinter {
 
   void add_span(Json& object, Span span) const {
     if (with_spans_) object["span"] = {span.start, span.end};
+  }
+
+  // The line, file and span of a tagged union that records where it stands.
+  template <class Positioned>
+  void add_position(Json& object, const Positioned& node) const {
+    object["line"] = node.line;
+    object["source_file"] = of(node.source_file);
+    add_span(object, node.span);
   }
 
   bool with_spans_;

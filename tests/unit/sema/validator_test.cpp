@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "tolu/front_end.h"
 #include "sema/validator.h"
 #include "support/shape.h"
 #include "tolu/builder.h"
+#include "tolu/front_end.h"
 
 namespace tolu {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tolu/front_end.h"
-#include "tolu/children.h"
 #include "syntax_tree/json.h"
+#include "tolu/children.h"
+#include "tolu/front_end.h"
 #include "tolu/printers.h"
 
 namespace tolu {
