@@ -8,6 +8,7 @@
 // static spellings), it is a hash table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,12 @@
 #include "tolu/name.h"
 
 namespace tolu {
+
+// Hashes Names of one table by their dense ids: no bytes are read. Names of different tables
+// may share an id, so a container hashed this way holds the names of one table only.
+struct NameIdHash {
+  std::size_t operator()(Name name) const { return name.id(); }
+};
 
 namespace scoped_table_detail {
 

@@ -126,10 +126,6 @@ Type assignment_result_type(const AssignmentExpression& e, const Types& types) {
   return type_of(e.target.inferred_type() ? e.target : e.value);
 }
 
-// Names keyed into one table hash by their ids.
-struct NameIdHash {
-  std::size_t operator()(Name name) const { return name.id(); }
-};
 template <class Value>
 using ByName = std::unordered_map<Name, Value, NameIdHash>;
 

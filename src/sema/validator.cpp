@@ -34,10 +34,6 @@ constexpr std::array<std::string_view, 10> kAlwaysKnownNames = {
     "ref_id",    "setprop",   "getprop",    "__argc__",     "ansi_esc",
     "to_binary", "to_string", "class_name", "object_slots", "make_instance"};
 
-// Names keyed into one table hash by their ids.
-struct NameIdHash {
-  std::size_t operator()(Name name) const { return name.id(); }
-};
 using NameSet = std::unordered_set<Name, NameIdHash>;
 using ForwardByName = std::unordered_map<Name, bool, NameIdHash>;
 
