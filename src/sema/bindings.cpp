@@ -126,16 +126,22 @@ class Indexer {
     return index;
   }
 
-  Span name_in(Name name, Span node) const {
-    if (auto found = find_name_token(tokens_, name.view(), node)) return *found;
-    return Span{node.start, node.start};
+  // Where the node at `node` writes `name`, as `site` says; the type written before it is a use
+  // of the class or trait `annotation` names.
+  Span written_name(Name name, Span node, NameSite site, const OptionalType& annotation = {}) {
+    const auto found = find_declared_name(tokens_, name.view(), node, site);
+    if (!found) return Span{node.start, node.start};
+    if (annotation && found->type) use_type(*annotation, *found->type);
+    return found->name;
   }
 
-  // Declares `name`, written in the node at `node`, in the innermost scope.
-  std::uint32_t declare(Name name, Span node, DeclarationKind kind, std::string type = {},
+  // Declares `name`, written in the node at `node` as `site` says, in the innermost scope, after
+  // resolving its type annotation in the scope around it.
+  std::uint32_t declare(Name name, Span node, NameSite site, DeclarationKind kind,
+                        const OptionalType& annotation, std::string type = {},
                         TypeCheck check = TypeCheck::Unknown) {
-    return bind(name,
-                add_declaration(name, name_in(name, node), node, kind, std::move(type), check));
+    const Span written = written_name(name, node, site, annotation);
+    return bind(name, add_declaration(name, written, node, kind, std::move(type), check));
   }
 
   // A name the language binds by itself where it is not written.
@@ -157,14 +163,61 @@ class Indexer {
     return declaration;
   }
 
+  // The declaration `name` refers to here, if the validator's scopes hold one.
+  std::optional<std::uint32_t> resolve(Name name) const {
+    const Name k = key(name);
+    if (std::find(always_known_.begin(), always_known_.end(), k) != always_known_.end()) return {};
+    const Binding* binding = nullptr;
+    if (scopes_.find(k, &binding) != Lookup::Found) return {};
+    return binding->declaration;
+  }
+
   void use(const Identifier& identifier, const Expression& node, bool is_write) {
     const Span span = node.span();
     if (span.start == span.end) return;  // built by a pass, not written
-    const Name k = key(identifier.name);
-    if (std::find(always_known_.begin(), always_known_.end(), k) != always_known_.end()) return;
-    const Binding* binding = nullptr;
-    if (scopes_.find(k, &binding) != Lookup::Found) return;
-    add_use(span, binding->declaration, is_write);
+    if (const auto declaration = resolve(identifier.name)) add_use(span, *declaration, is_write);
+  }
+
+  // A class or trait named where the name is not an expression: after "extends", "with" or
+  // "but". It refers to whatever the name is bound to there.
+  void use_name(Name name, std::optional<Span> written) {
+    if (!written) return;
+    if (const auto declaration = resolve(name)) add_use(*written, *declaration, false);
+  }
+
+  // A type written in a declaration or after "->": a use of the class, trait or imported name
+  // it spells, or of a predeclared type; a name bound to anything else there is not a type.
+  void use_type(Name type, Span written) {
+    const auto declaration = resolve(type);
+    if (!declaration) return;
+    switch (index_.declarations[*declaration].kind) {
+      case DeclarationKind::Class:
+      case DeclarationKind::Trait:
+      case DeclarationKind::Import:
+      case DeclarationKind::Predeclared:
+        add_use(written, *declaration, false);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The return type written before the body that starts at `body_start`.
+  void use_return_type(const OptionalType& type, Span node, std::uint32_t body_start) {
+    if (!type) return;
+    if (auto written = find_return_type(tokens_, type->view(), node, body_start))
+      use_type(*type, *written);
+  }
+
+  // The base class and traits a class declaration or a "new" expression names after `from`.
+  void use_composition(std::optional<Name> base, const List<Name>& traits, Span within,
+                       std::uint32_t from) {
+    std::vector<Name> names;
+    if (base) names.push_back(*base);
+    names.insert(names.end(), traits.begin(), traits.end());
+    if (names.empty()) return;
+    const auto written = find_composition_names(tokens_, names, within, from);
+    for (std::size_t i = 0; i < names.size(); ++i) use_name(names[i], written[i]);
   }
 
   void add_use(Span span, std::uint32_t declaration, bool is_write) {
@@ -205,15 +258,18 @@ class Indexer {
   }
 
   // The names of a statement that binds names in its scope.
-  void declare_statement(const Statement& statement, TypeCheck check, std::string type) {
+  void declare_statement(const Statement& statement, TypeCheck check, std::string type,
+                         const OptionalType& annotation = {}) {
+    const NameSite site = name_site(statement);
     for_each_statement_binding(statement, [&](Name name, Span node, StatementBinding binding) {
-      declare(name, node, kind_of(binding), type, check);
+      declare(name, node, site, kind_of(binding), annotation, type, check);
     });
   }
 
   void visit(const VariableDeclaration& s, const Statement& statement) {
     if (s.initializer) walk_expression(*s.initializer);
-    declare_statement(statement, s.needs_type_check, type_text(s.type_annotation, s.initializer));
+    declare_statement(statement, s.needs_type_check, type_text(s.type_annotation, s.initializer),
+                      s.type_annotation);
   }
 
   void visit(const DestructuringDeclaration& s, const Statement&) {
@@ -225,27 +281,28 @@ class Indexer {
     const DeclarationKind kind =
         s.kind == "const" ? DeclarationKind::Constant : DeclarationKind::Variable;
     for (const auto& entry : s.pattern.entries) {
-      declare(entry.name, entry.span, kind, type_text(entry.type_annotation, TypeName()),
-              entry.needs_type_check);
+      declare(entry.name, entry.span, NameSite::BindingEntry, kind, entry.type_annotation,
+              type_text(entry.type_annotation, TypeName()), entry.needs_type_check);
     }
   }
 
   // The definition of a function declared forward is a use of the forward declaration.
   void visit(const FunctionDeclaration& s, const Statement& statement) {
     if (Binding* existing = scopes_.find_innermost(key(s.name))) {
-      const Span written = name_in(s.name, statement.span());
+      const Span written = written_name(s.name, statement.span(), NameSite::Function);
       if (written.start < written.end) add_use(written, existing->declaration, false);
     } else {
       declare_statement(statement, TypeCheck::Unknown, "Function");
     }
     if (s.is_forward) return;
+    use_return_type(s.return_type, statement.span(), s.body.span.start);
     FunctionScope scope(*this);
     walk_parameters(s.parameters);
     walk_statements(s.body.statements);
   }
 
-  void visit(const Class& s, const Statement& statement) {
-    declare_statement(statement, TypeCheck::Unknown, "Class");
+  void visit(const Class& s, const Statement&) {
+    bind(s.declaration.name, add_class(s.declaration));
     walk_class_body(s.declaration);
   }
 
@@ -264,11 +321,13 @@ class Indexer {
     walk_expression(s.iterable);
     {
       ScopeGuard scope(scopes_);
+      // The placeholder "^^" is never written as a loop's variable.
       const Span header = loop_header(statement.span(), s);
-      const auto found = find_name_token(tokens_, s.variable.view(), header);
+      const Span written = s.variable == "^^"
+                               ? Span{header.start, header.start}
+                               : written_name(s.variable, header, NameSite::LoopVariable);
       bind(s.variable,
-           add_declaration(s.variable, found ? *found : Span{header.start, header.start},
-                           statement.span(), DeclarationKind::LoopVariable));
+           add_declaration(s.variable, written, statement.span(), DeclarationKind::LoopVariable));
       walk_statements(s.body.statements);
     }
     if (s.else_block) walk_block(*s.else_block);
@@ -291,8 +350,8 @@ class Indexer {
     ScopeGuard scope(scopes_);
     if (clause.binding) {
       const auto& type = clause.binding->type_name;
-      declare(clause.binding->name, clause.binding->span, DeclarationKind::CatchBinding,
-              type ? type->str() : std::string("Exception"));
+      declare(clause.binding->name, clause.binding->span, NameSite::CatchBinding,
+              DeclarationKind::CatchBinding, type, type ? type->str() : std::string("Exception"));
     }
     walk_statements(clause.body.statements);
   }
@@ -322,14 +381,16 @@ class Indexer {
   void walk_parameters(const List<Parameter>& parameters) {
     for (const Parameter& p : parameters) {
       if (p.default_value) walk_expression(*p.default_value);
-      declare(p.name, p.span, DeclarationKind::Parameter, type_text(p.type_annotation, TypeName()));
+      declare(p.name, p.span, NameSite::Parameter, DeclarationKind::Parameter, p.type_annotation,
+              type_text(p.type_annotation, TypeName()));
     }
   }
 
   void add_method(const MethodDeclaration& method) {
-    add_declaration(method.name, name_in(method.name, method.span), method.span,
-                    DeclarationKind::Method, "Function");
+    add_declaration(method.name, written_name(method.name, method.span, NameSite::Method),
+                    method.span, DeclarationKind::Method, "Function");
     if (method.is_forward) return;
+    use_return_type(method.return_type, method.span, method.body.span.start);
     FunctionScope scope(*this);
     const std::string self_type = classes_.empty() ? std::string() : classes_.back();
     declare_implicit("self", method.span, DeclarationKind::Self, self_type);
@@ -338,12 +399,18 @@ class Indexer {
     walk_statements(method.body.statements);
   }
 
-  // A nested class or trait of a class body is not bound in its scope.
-  void add_unbound(const ClassDeclaration& c) {
-    add_declaration(c.name, name_in(c.name, c.span), c.span, DeclarationKind::Class, "Class");
+  // A class's declaration, after the uses of the base class and traits it names, which are
+  // resolved in the scope around it, before its own name is bound.
+  std::uint32_t add_class(const ClassDeclaration& c) {
+    const Span written = written_name(c.name, c.span, NameSite::Class);
+    const std::uint32_t from = written.start < written.end ? written.end : c.span.end;
+    use_composition(c.base_class, c.traits, c.span, from);
+    return add_declaration(c.name, written, c.span, DeclarationKind::Class, "Class");
   }
-  void add_unbound(const TraitDeclaration& t) {
-    add_declaration(t.name, name_in(t.name, t.span), t.span, DeclarationKind::Trait, "Trait");
+
+  std::uint32_t add_trait(const TraitDeclaration& t) {
+    return add_declaration(t.name, written_name(t.name, t.span, NameSite::Trait), t.span,
+                           DeclarationKind::Trait, "Trait");
   }
 
   void walk_class_body(const ClassDeclaration& declaration) {
@@ -355,13 +422,13 @@ class Indexer {
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
         const FieldDeclaration& f = field->declaration;
         if (f.initializer) walk_expression(*f.initializer);
-        declare(f.name, f.span, DeclarationKind::Field, type_text(f.type_annotation, f.initializer),
-                f.needs_type_check);
+        declare(f.name, f.span, NameSite::TypedAfterKeyword, DeclarationKind::Field,
+                f.type_annotation, type_text(f.type_annotation, f.initializer), f.needs_type_check);
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
-        add_unbound(nested_class->declaration);
+        add_class(nested_class->declaration);  // not bound in the class's scope
         walk_class_body(nested_class->declaration);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
-        add_unbound(nested_trait->declaration);
+        add_trait(nested_trait->declaration);  // not bound in the class's scope
         walk_trait_body(nested_trait->declaration);
       }
     }
@@ -376,11 +443,11 @@ class Indexer {
         add_method(method->declaration);
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
         const ClassDeclaration& c = nested_class->declaration;
-        declare(c.name, c.span, DeclarationKind::Class, "Class");
+        bind(c.name, add_class(c));
         walk_class_body(c);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
         const TraitDeclaration& t = nested_trait->declaration;
-        declare(t.name, t.span, DeclarationKind::Trait, "Trait");
+        bind(t.name, add_trait(t));
         walk_trait_body(t);
       }
     }
@@ -424,9 +491,12 @@ class Indexer {
 
   void visit(const Identifier& e, const Expression& node) { use(e, node, false); }
 
-  void visit(const UnaryExpression& e, const Expression&) {
+  void visit(const UnaryExpression& e, const Expression& node) {
     if (updates_operand(e.op_id)) return walk_target(e.operand);
     walk_expression(e.operand);
+    const auto* call = e.operand.as<CallExpression>();
+    if (e.op_id == OperatorId::New && call && !e.traits.empty())
+      use_composition(std::nullopt, e.traits, node.span(), call->callee.span().end);
   }
 
   void visit(const PostfixExpression& e, const Expression&) { walk_target(e.operand); }
@@ -458,7 +528,8 @@ class Indexer {
     walk_expression(e.body);
   }
 
-  void visit(const FunctionExpression& e, const Expression&) {
+  void visit(const FunctionExpression& e, const Expression& node) {
+    use_return_type(e.return_type, node.span(), e.body.span.start);
     FunctionScope scope(*this);
     walk_parameters(e.parameters);
     walk_statements(e.body.statements);
@@ -470,8 +541,8 @@ class Indexer {
     if (e.initializer) walk_expression(*e.initializer);
     const DeclarationKind kind =
         e.kind == "const" ? DeclarationKind::Constant : DeclarationKind::Variable;
-    declare(e.name, node.span(), kind, type_text(e.type_annotation, node.inferred_type()),
-            e.needs_type_check);
+    declare(e.name, node.span(), NameSite::TypedAfterKeyword, kind, e.type_annotation,
+            type_text(e.type_annotation, node.inferred_type()), e.needs_type_check);
   }
 
   void visit(const TryExpression& e, const Expression&) {

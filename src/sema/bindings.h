@@ -12,6 +12,15 @@
 // Beyond what the validator binds, a class's methods, and the classes and traits nested in a
 // class body, are declarations without uses. The definition of a function declared forward is
 // a use of the forward declaration.
+//
+// Names that are not expressions are uses too where they name a binding: the base class and
+// traits a class declaration or a "new" expression names after "extends", "with" or "but" (a
+// use of whatever the name is bound to there, looked up as the validator looks up an
+// identifier, in the scope around the class), and a type written before a declared name or
+// after "->" (a use only of a class, trait, imported name or predeclared type: a name bound to
+// anything else there is not a type). Imported names before "as", members, named arguments,
+// accessors and the method named after "can" are not uses. A declaration's name_span is where
+// its grammar writes the name, never a type or key spelled like it.
 #pragma once
 
 #include <cstdint>

@@ -24,6 +24,7 @@ namespace {
 using namespace ast;
 using sema::Binding;
 using sema::Lookup;
+using sema::NameSite;
 using sema::ScopeGuard;
 using sema::ScopeStack;
 
@@ -90,25 +91,29 @@ class Validator {
   Name key(Name name) const { return name.table() == &names_ ? name : names_.intern(name.view()); }
 
   // Where `name` is written in the node at `declaration`, if the tokens are at hand.
-  std::optional<Span> written(Name name, Span declaration) const {
+  // `site` says where the node writes it.
+  std::optional<Span> written(Name name, Span declaration, NameSite site) const {
     if (!tokens_) return std::nullopt;
-    return sema::find_name_token(*tokens_, name.view(), declaration);
+    const auto found = sema::find_declared_name(*tokens_, name.view(), declaration, site);
+    if (!found) return std::nullopt;
+    return found->name;
   }
 
-  [[noreturn]] void fail_redeclared(Name name, Line line, Span declaration) const {
+  [[noreturn]] void fail_redeclared(Name name, Line line, Span declaration, NameSite site) const {
     fail_quoting("Redeclaration of '" + name + "' in the same scope", line,
-                 written(name, declaration));
+                 written(name, declaration, site));
   }
 
-  // `declaration` is the span of the node that declares the name.
-  void declare_name(Name name, Line line, bool is_mutable, Span declaration, bool forward = false) {
+  // `declaration` is the span of the node that declares the name, of the form `site`.
+  void declare_name(Name name, Line line, bool is_mutable, Span declaration, NameSite site,
+                    bool forward = false) {
     if (!scopes_.declare(key(name), Binding{is_mutable, forward, 0}))
-      fail_redeclared(name, line, declaration);
+      fail_redeclared(name, line, declaration, site);
   }
 
   // A name the language binds by itself.
   void declare_spelled(std::string_view spelling, Line line, bool is_mutable) {
-    declare_name(names_.intern(spelling), line, is_mutable, Span{});
+    declare_name(names_.intern(spelling), line, is_mutable, Span{}, NameSite::TypedAfterKeyword);
   }
 
   void lookup(Name name, Line line, Span written) const {
@@ -133,7 +138,7 @@ class Validator {
   void declare_parameters(const List<Parameter>& parameters, Context context) {
     for (const Parameter& p : parameters) {
       if (p.default_value) validate_expression(*p.default_value, context);
-      declare_name(p.name, p.line, false, p.span);
+      declare_name(p.name, p.line, false, p.span, NameSite::Parameter);
     }
   }
 
@@ -173,7 +178,7 @@ class Validator {
 
   void visit(const VariableDeclaration& s, Context c, const Statement& statement) {
     if (s.initializer) validate_expression(*s.initializer, c);
-    declare_name(s.name, s.line, s.kind != "const", statement.span());
+    declare_name(s.name, s.line, s.kind != "const", statement.span(), NameSite::TypedAfterKeyword);
   }
 
   void visit(const DestructuringDeclaration& s, Context c) {
@@ -182,7 +187,7 @@ class Validator {
     for (const auto& entry : s.pattern.entries) {
       if (!seen.insert(key(entry.name)).second) {
         fail_quoting("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line,
-                     written(entry.name, entry.span));
+                     written(entry.name, entry.span, NameSite::BindingEntry));
       }
     }
     for (const auto& entry : s.pattern.entries) {
@@ -190,15 +195,16 @@ class Validator {
       if (entry.default_value) validate_expression(*entry.default_value, c);
     }
     for (const auto& entry : s.pattern.entries)
-      declare_name(entry.name, entry.line, s.kind != "const", entry.span);
+      declare_name(entry.name, entry.line, s.kind != "const", entry.span, NameSite::BindingEntry);
   }
 
   void visit(const FunctionDeclaration& s, Context, const Statement& statement) {
     if (Binding* existing = scopes_.find_innermost(key(s.name))) {
-      if (!existing->forward || s.is_forward) fail_redeclared(s.name, s.line, statement.span());
+      if (!existing->forward || s.is_forward)
+        fail_redeclared(s.name, s.line, statement.span(), NameSite::Function);
       existing->forward = false;
     } else {
-      declare_name(s.name, s.line, false, statement.span(), s.is_forward);
+      declare_name(s.name, s.line, false, statement.span(), NameSite::Function, s.is_forward);
     }
     if (s.is_forward) return;
     ScopeGuard scope(scopes_);
@@ -208,19 +214,22 @@ class Validator {
   }
 
   void visit(const Class& s, Context) {
-    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span);
+    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span,
+                 NameSite::Class);
     validate_class_body(s.declaration);
   }
 
   void visit(const Trait& s, Context) {
-    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span);
+    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span,
+                 NameSite::Trait);
     validate_trait_body(s.declaration);
   }
 
   void visit(const Import& s, Context) {
     if (s.imports_all) scopes_.add_wildcard_import();
     for (const auto& specifier : s.specifiers)
-      declare_name(specifier.local_name, specifier.line, true, specifier.span);
+      declare_name(specifier.local_name, specifier.line, true, specifier.span,
+                   NameSite::ImportSpecifier);
     if (s.condition) validate_expression(s.condition->condition, Context{});
   }
 
@@ -236,7 +245,7 @@ class Validator {
     {
       ScopeGuard scope(scopes_);
       declare_name(s.variable, s.line, !s.binding_kind || *s.binding_kind != "const",
-                   sema::loop_header(statement.span(), s));
+                   sema::loop_header(statement.span(), s), NameSite::LoopVariable);
       Context loop = c;
       loop.in_loop = true;
       validate_statements(s.body.statements, loop);
@@ -262,7 +271,9 @@ class Validator {
   // A catch body shares the scope of its binding.
   void validate_catch_clause(const CatchClause& clause, Context c) {
     ScopeGuard scope(scopes_);
-    if (clause.binding) declare_name(clause.binding->name, clause.line, true, clause.binding->span);
+    if (clause.binding)
+      declare_name(clause.binding->name, clause.line, true, clause.binding->span,
+                   NameSite::CatchBinding);
     validate_statements(clause.body.statements, c);
   }
 
@@ -286,7 +297,8 @@ class Validator {
   // Methods are tracked by name within one body; a forward method may be completed once.
   void validate_method_member(const MethodDeclaration& method, ForwardByName& forward_by_name) {
     if (auto it = forward_by_name.find(key(method.name)); it != forward_by_name.end()) {
-      if (!it->second || method.is_forward) fail_redeclared(method.name, method.line, method.span);
+      if (!it->second || method.is_forward)
+        fail_redeclared(method.name, method.line, method.span, NameSite::Method);
       it->second = false;
     } else {
       forward_by_name.emplace(key(method.name), method.is_forward);
@@ -298,8 +310,8 @@ class Validator {
     ScopeGuard scope(scopes_);
     ForwardByName methods;
     NameSet nested;
-    auto declare_nested = [&](Name name, Line line, Span span) {
-      if (!nested.insert(key(name)).second) fail_redeclared(name, line, span);
+    auto declare_nested = [&](Name name, Line line, Span span, NameSite site) {
+      if (!nested.insert(key(name)).second) fail_redeclared(name, line, span, site);
     };
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
@@ -307,14 +319,14 @@ class Validator {
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
         const FieldDeclaration& f = field->declaration;
         if (f.initializer) validate_expression(*f.initializer, Context{});
-        declare_name(f.name, f.line, f.kind != "const", f.span);
+        declare_name(f.name, f.line, f.kind != "const", f.span, NameSite::TypedAfterKeyword);
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
         declare_nested(nested_class->declaration.name, nested_class->declaration.line,
-                       nested_class->declaration.span);
+                       nested_class->declaration.span, NameSite::Class);
         validate_class_body(nested_class->declaration);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
         declare_nested(nested_trait->declaration.name, nested_trait->declaration.line,
-                       nested_trait->declaration.span);
+                       nested_trait->declaration.span, NameSite::Trait);
         validate_trait_body(nested_trait->declaration);
       }
     }
@@ -327,16 +339,17 @@ class Validator {
       if (const auto* method = std::get_if<Method>(&member.node)) {
         validate_method_member(method->declaration, methods);
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
-        fail_quoting("field '" + field->declaration.name + "' is not valid inside trait body",
-                     field->declaration.line,
-                     written(field->declaration.name, field->declaration.span));
+        fail_quoting(
+            "field '" + field->declaration.name + "' is not valid inside trait body",
+            field->declaration.line,
+            written(field->declaration.name, field->declaration.span, NameSite::TypedAfterKeyword));
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
         declare_name(nested_class->declaration.name, nested_class->declaration.line, false,
-                     nested_class->declaration.span);
+                     nested_class->declaration.span, NameSite::Class);
         validate_class_body(nested_class->declaration);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
         declare_name(nested_trait->declaration.name, nested_trait->declaration.line, false,
-                     nested_trait->declaration.span);
+                     nested_trait->declaration.span, NameSite::Trait);
         validate_trait_body(nested_trait->declaration);
       }
     }
@@ -444,7 +457,7 @@ class Validator {
   void visit(const DeclarationExpression& e, const Expression& node, Context c) {
     ScopeGuard scope(scopes_);
     if (e.initializer) validate_expression(*e.initializer, c);
-    declare_name(e.name, node.line(), e.kind != "const", node.span());
+    declare_name(e.name, node.line(), e.kind != "const", node.span(), NameSite::TypedAfterKeyword);
   }
 
   // Unlike a try statement's, the body of a try expression opens no scope of its own.

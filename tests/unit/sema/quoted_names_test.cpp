@@ -71,6 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
         QuotedCase{"say `${fn (q, q) -> q}`", "Redeclaration of 'q' in the same scope", {14, 15}},
         QuotedCase{"const x := 1;\nx := 2", "cannot modify const binding 'x'", {14, 15}},
         QuotedCase{"const n := 1; n++", "cannot modify const binding 'n'", {14, 15}},
+        // The name, not a type or keyword spelled like it.
+        QuotedCase{"let a := 1;\nlet a a := 2", "Redeclaration of 'a' in the same scope", {18, 19}},
+        QuotedCase{"function f(a, a a) {}", "Redeclaration of 'a' in the same scope", {16, 17}},
+        QuotedCase{"let {b} := {}; let {b: b b} := {}",
+                   "Redeclaration of 'b' in the same scope",
+                   {25, 26}},
+        QuotedCase{"class C { let x := 1;\n let x x := 2 }",
+                   "Redeclaration of 'x' in the same scope",
+                   {29, 30}},
+        QuotedCase{"class C { method method() {}\n method method() {} }",
+                   "Redeclaration of 'method' in the same scope",
+                   {37, 43}},
         // Positions count characters, not bytes.
         QuotedCase{
             "let ü := \"é\";\nlet ü := 2", "Redeclaration of 'ü' in the same scope", {18, 19}}));
