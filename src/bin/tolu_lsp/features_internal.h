@@ -53,6 +53,24 @@ struct NameAt {
 };
 std::optional<NameAt> name_at(const sema::BindingIndex& bindings, std::uint32_t offset);
 
+// The use written exactly at `span`, if any.
+const sema::Use* use_at(const sema::BindingIndex& bindings, ast::Span span);
+
+// How a class, trait or type name is written outside expressions: before a declared name or
+// after "->", after "extends", or after "with" or "but" in a composition.
+enum class TypeRole : std::uint8_t { Annotation, BaseClass, Trait };
+
+struct WrittenType {
+  std::string_view name;
+  std::optional<ast::Span> span;  // where it is written, when the tokens show it
+  TypeRole role = TypeRole::Annotation;
+};
+
+// The names the program writes as types, base classes and traits in nodes that overlap
+// `within`, in no set order. A name a forward declaration writes, or one not where the grammar
+// puts it, has no span.
+std::vector<WrittenType> written_types(const Analysis& analysis, ast::Span within);
+
 // Line numbers (0-based) of character offsets in a text, whose lines end at line feeds.
 class LineIndex {
  public:

@@ -2,6 +2,7 @@
 // again: it must still be a valid program in which every name means what it meant before.
 #include <tuple>
 
+#include "base/predeclared.h"
 #include "base/unicode.h"
 #include "bin/tolu_lsp/features.h"
 #include "bin/tolu_lsp/features_internal.h"
@@ -16,6 +17,30 @@ std::string quoted(std::string_view name) {
   return "'" + std::string(name) + "'";
 }
 
+// The validator accepts these names anywhere without a declaration, so the index records no
+// use of a declaration spelled like one.
+bool is_always_known(std::string_view name) {
+  return std::find(kAlwaysKnownNames.begin(), kAlwaysKnownNames.end(), name) !=
+         kAlwaysKnownNames.end();
+}
+
+// A class or trait declared in a class's or trait's body, not in one of its methods: it is
+// reached as a member (Outer.Inner), which the index does not record.
+bool is_member_type(const sema::BindingIndex& bindings, const sema::Declaration& d) {
+  if (d.kind != DeclarationKind::Class && d.kind != DeclarationKind::Trait) return false;
+  const sema::Declaration* innermost = nullptr;
+  for (const sema::Declaration& outer : bindings.declarations) {
+    if (&outer == &d || !detail::encloses(outer.node_span, d.node_span) ||
+        outer.node_span == d.node_span)
+      continue;
+    if (outer.kind != DeclarationKind::Class && outer.kind != DeclarationKind::Trait &&
+        outer.kind != DeclarationKind::Method)
+      continue;
+    if (!innermost || detail::encloses(innermost->node_span, outer.node_span)) innermost = &outer;
+  }
+  return innermost && innermost->kind != DeclarationKind::Method;
+}
+
 // Why the name's declaration can't be renamed here, if it can't.
 std::optional<std::string> refusal(const Analysis& analysis, const sema::Declaration& d) {
   switch (d.kind) {
@@ -28,6 +53,10 @@ std::optional<std::string> refusal(const Analysis& analysis, const sema::Declara
       break;
   }
   if (detail::is_empty(d.name_span)) return quoted(d.name) + " is bound by the language";
+  if (is_always_known(d.name))
+    return quoted(d.name) + " is a name the runtime always knows: its uses are not told apart";
+  if (is_member_type(analysis.bindings, d))
+    return quoted(d.name) + " is a class member, looked up by name when the program runs";
   if (d.kind == DeclarationKind::Import) {
     // Only an alias ("name as alias") is the file's own: the imported name is the module's.
     const std::size_t at = detail::first_token_from(analysis.tokens, d.name_span.start);
@@ -140,31 +169,17 @@ bool same_meaning(const sema::BindingIndex& before, const sema::BindingIndex& af
   return true;
 }
 
-// Class and trait names are also written where no scope resolves them (type annotations, base
-// classes, composed traits): such a name written anywhere but at its bound uses is refused.
-std::optional<std::string> unfollowed_type_name(const Analysis& analysis,
-                                                const sema::Declaration& d) {
-  if (d.kind != DeclarationKind::Class && d.kind != DeclarationKind::Trait) return std::nullopt;
-  const auto& bindings = analysis.bindings;
-  for (const Token& t : analysis.tokens.tokens) {
-    if (t.kind != TokenKind::Identifier || t.text != d.name) continue;
-    const auto at = detail::name_at(bindings, t.start);
-    if (!at || at->span != ast::Span{t.start, t.end})
-      return quoted(d.name) + " is also written as a type name, which rename does not follow";
+// Whether `name` is written as a type, a base class or a trait where no use records what it
+// names: a variable holding a class, a nested class, a name not yet declared, or the return
+// type of a forward declaration. Rename can neither follow such a name nor see whether a new
+// declaration would hide what it names.
+bool written_as_unrecorded_type(const Analysis& analysis, std::string_view name) {
+  const ast::Span whole{0, analysis.tokens.tokens.back().end};
+  for (const detail::WrittenType& type : detail::written_types(analysis, whole)) {
+    if (type.name == name && (!type.span || !detail::use_at(analysis.bindings, *type.span)))
+      return true;
   }
-  return std::nullopt;
-}
-
-// A new name that would hide a class, a trait or a predeclared name wherever the renamed one is
-// seen: type annotations name them without a scope, so the hiding would go unseen.
-std::optional<std::string> hidden_type_name(const Analysis& analysis, std::string_view name) {
-  for (const sema::Declaration& d : analysis.bindings.declarations) {
-    if (d.name != name) continue;
-    if (d.kind == DeclarationKind::Class || d.kind == DeclarationKind::Trait ||
-        d.kind == DeclarationKind::Predeclared)
-      return quoted(name) + " already names a class, a trait or a predeclared name";
-  }
-  return std::nullopt;
+  return false;
 }
 
 }  // namespace
@@ -185,7 +200,8 @@ std::variant<std::vector<ast::Span>, std::string> rename(const Analysis& analysi
   if (auto why = invalid_name(new_name)) return *why;
   const std::uint32_t renamed = std::get<Target>(target).declaration;
   const sema::Declaration& d = analysis.bindings.declarations[renamed];
-  if (auto why = unfollowed_type_name(analysis, d)) return *why;
+  if (written_as_unrecorded_type(analysis, d.name))
+    return quoted(d.name) + " is also written as a type where rename cannot follow it";
 
   std::vector<ast::Span> spans{d.name_span};
   for (const sema::Use* use : analysis.bindings.uses_of(renamed)) spans.push_back(use->span);
@@ -194,7 +210,8 @@ std::variant<std::vector<ast::Span>, std::string> rename(const Analysis& analysi
       count_characters(text) != analysis.tokens.tokens.back().start)
     return std::string("the text does not match its analysis");
   if (new_name == d.name) return spans;
-  if (auto why = hidden_type_name(analysis, new_name)) return *why;
+  if (written_as_unrecorded_type(analysis, new_name))
+    return quoted(new_name) + " is written as a type where rename cannot tell what it names";
 
   const std::string renamed_text = replaced_text(text, spans, new_name);
   const Analysis after = analyze_program(renamed_text, CompileOptions{}, std::nullopt);

@@ -95,12 +95,12 @@ void check_document(const Analysis& analysis, const std::string& text) {
     if (const auto* span = std::get_if<Span>(&prepared)) {
       EXPECT_TRUE(touches(*span, at));
       EXPECT_NE(std::find(all.begin(), all.end(), *span), all.end());
-      // Renaming to a fresh name edits exactly the references, unless the name is a class's
-      // or a trait's that is also written as a type.
+      // Renaming to a fresh name edits exactly the references, unless the name is also
+      // written as a type that no use records.
       if (!all.empty() && renamed.insert(all.front().start).second) {
         const auto result = rename(analysis, text, at, "fresh_name_ü");
         if (const auto* why = std::get_if<std::string>(&result)) {
-          EXPECT_NE(why->find("type name"), std::string::npos) << *why;
+          EXPECT_NE(why->find("written as a type"), std::string::npos) << *why;
         } else {
           EXPECT_EQ(std::get<std::vector<Span>>(result), all);
         }
