@@ -86,6 +86,22 @@ std::string_view type_check_text(TypeCheck check) {
   return "not known";
 }
 
+// How a name written outside expressions names what it refers to, if it is written so at `span`.
+std::string_view written_role(const Analysis& analysis, Span span) {
+  for (const detail::WrittenType& written : detail::written_types(analysis, span)) {
+    if (written.span != span) continue;
+    switch (written.role) {
+      case detail::TypeRole::Annotation:
+        return "named as a type";
+      case detail::TypeRole::BaseClass:
+        return "base class";
+      case detail::TypeRole::Trait:
+        return "composed trait";
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::optional<Hover> hover(const Analysis& analysis, std::uint32_t offset) {
@@ -94,6 +110,9 @@ std::optional<Hover> hover(const Analysis& analysis, std::uint32_t offset) {
   if (!found) return std::nullopt;
   const sema::Declaration& d = analysis.bindings.declarations[found->declaration];
   std::string_view type = found->use ? type_at(analysis.program.value(), found->span) : "";
+  // A use that is no expression is a type, a base class or a trait.
+  const std::string_view role =
+      found->use && type.empty() ? written_role(analysis, found->span) : std::string_view();
   if (type.empty()) type = known(d.type);
   // Functions, methods, classes and traits say what they are already.
   if (d.kind == DeclarationKind::Function || d.kind == DeclarationKind::Method ||
@@ -111,6 +130,7 @@ std::optional<Hover> hover(const Analysis& analysis, std::uint32_t offset) {
     markdown += type_check_text(d.needs_type_check);
   }
   if (found->use && found->use->is_write) markdown += " · written here";
+  if (!role.empty()) markdown += " · " + std::string(role);
   return Hover{found->span, std::move(markdown)};
 }
 

@@ -1,4 +1,5 @@
-// Semantic tokens: every written name, classified by what it names and where it was declared.
+// Semantic tokens: every written name, classified by what it names and where it was declared;
+// names written as types are classes or interfaces.
 #include "bin/tolu_lsp/features.h"
 #include "bin/tolu_lsp/features_internal.h"
 
@@ -61,6 +62,32 @@ std::uint32_t modifiers_of(const sema::Declaration& d) {
   return bits;
 }
 
+// A name written as a type, a base class or a trait is a class or an interface, whatever the
+// name is bound to there (a constant holding a class, an imported name) or if it is unbound.
+std::uint32_t written_type_of(const detail::WrittenType& written, const sema::Declaration* d) {
+  const bool is_trait =
+      written.role == detail::TypeRole::Trait || (d && d->kind == DeclarationKind::Trait);
+  return is_trait ? kInterface : kClass;
+}
+
+// The written types that the tokens show, by start.
+std::vector<detail::WrittenType> written_types_by_start(const Analysis& analysis) {
+  const ast::Span whole{0, analysis.tokens.tokens.back().end};
+  std::vector<detail::WrittenType> types = detail::written_types(analysis, whole);
+  std::erase_if(types, [](const detail::WrittenType& t) { return !t.span; });
+  std::sort(types.begin(), types.end(),
+            [](const auto& a, const auto& b) { return a.span->start < b.span->start; });
+  return types;
+}
+
+const detail::WrittenType* written_at(const std::vector<detail::WrittenType>& types,
+                                      ast::Span span) {
+  auto it = std::lower_bound(
+      types.begin(), types.end(), span.start,
+      [](const detail::WrittenType& t, std::uint32_t start) { return t.span->start < start; });
+  return it != types.end() && *it->span == span ? &*it : nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string_view> semantic_token_types() {
@@ -75,6 +102,7 @@ std::vector<SemanticToken> semantic_tokens(const Analysis& analysis) {
   std::vector<SemanticToken> tokens;
   if (!analysis.program) return tokens;
   const auto& declarations = analysis.bindings.declarations;
+  const std::vector<detail::WrittenType> types = written_types_by_start(analysis);
   for (const sema::Declaration& d : declarations) {
     if (detail::is_empty(d.name_span)) continue;
     tokens.push_back({d.name_span, type_of(d), modifiers_of(d) | kDeclaration});
@@ -85,7 +113,12 @@ std::vector<SemanticToken> semantic_tokens(const Analysis& analysis) {
     std::uint32_t bits = modifiers_of(d);
     if (u.is_captured) bits |= kCaptured;
     if (u.is_write) bits |= kModification;
-    tokens.push_back({u.span, type_of(d), bits});
+    const detail::WrittenType* written = written_at(types, u.span);
+    tokens.push_back({u.span, written ? written_type_of(*written, &d) : type_of(d), bits});
+  }
+  for (const detail::WrittenType& written : types) {
+    if (!detail::use_at(analysis.bindings, *written.span))
+      tokens.push_back({*written.span, written_type_of(written, nullptr), 0});
   }
   std::stable_sort(tokens.begin(), tokens.end(),
                    [](const auto& a, const auto& b) { return a.span.start < b.span.start; });

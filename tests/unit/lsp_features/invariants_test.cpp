@@ -52,6 +52,20 @@ void check_document(const Analysis& analysis, const std::string& text) {
       EXPECT_LE(tokens[i - 1].span.end, tokens[i].span.start) << i;
     }
   }
+  // Every written name is a token of its own: no use (types and bases among them) overlaps a
+  // declared name or another use, which would drop one of the two.
+  std::set<std::pair<std::uint32_t, std::uint32_t>> token_spans;
+  for (const SemanticToken& t : tokens) token_spans.emplace(t.span.start, t.span.end);
+  for (const auto& d : analysis.bindings.declarations) {
+    if (d.name_span.start < d.name_span.end) {
+      EXPECT_TRUE(token_spans.contains({d.name_span.start, d.name_span.end})) << d.name;
+    }
+  }
+  for (const auto& u : analysis.bindings.uses) {
+    if (u.span.start < u.span.end) {
+      EXPECT_TRUE(token_spans.contains({u.span.start, u.span.end})) << u.span.start;
+    }
+  }
 
   const auto lines = static_cast<std::uint32_t>(std::count(text.begin(), text.end(), '\n'));
   for (const Fold& fold : folding_ranges(analysis, text)) {
