@@ -134,7 +134,8 @@ export class Session {
   }
 
   change(uri, version, contentChanges) {
-    return this.notify('textDocument/didChange', { textDocument: { uri, version }, contentChanges });
+    return this.notify('textDocument/didChange',
+      { textDocument: { uri, version }, contentChanges });
   }
 
   close(uri) {

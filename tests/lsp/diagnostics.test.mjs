@@ -25,8 +25,8 @@ const errorCases = [
     text: 'let a := 1;\nsay a + missing_name;\n', at: 'missing_name', length: 12 },
   { name: 'a semantic error after non-BMP text counts UTF-16 units', kind: 'Semantic',
     text: 'let a := "😀𝄞";\nsay a, "😀" ∈ a, missing_name;\n', at: 'missing_name', length: 12 },
-  { name: 'a lexical error starts where the lexer stopped', kind: 'Lexical',
-    text: 'let a := 1;\nlet b := "never closed;\n', at: '"never' },
+  { name: 'a lexical error starts where the lexer stopped: the end of an unclosed string\'s line',
+    kind: 'Lexical', text: 'let a := 1;\nlet b := "never closed;\n', at: 'closed;', offset: 7 },
   { name: 'a missing brace is reported at the end, with the open brace as related information',
     kind: 'UnexpectedEnd', text: 'function f() {\n    say 1;\n', atEnd: true, related: '{' },
 ];
@@ -48,7 +48,7 @@ test('each kind of error is published as an error diagnostic with its range', ()
       if (example.atEnd) {
         assert.deepEqual(diagnostic.range.start, endOf(example.text), example.name);
       } else {
-        const start = positionOf(example.text, example.at);
+        const start = positionOf(example.text, example.at, { offset: example.offset ?? 0 });
         assert.deepEqual(diagnostic.range.start, start, example.name);
         if (example.length !== undefined) {
           assert.deepEqual(diagnostic.range.end,

@@ -79,7 +79,8 @@ test('hover, definition, references, symbols and rename answer on a good text', 
 
     const prepared = await session.request('textDocument/prepareRename', at('total', 1));
     assert.deepEqual(prepared.range ?? prepared, spanOf(text, 'total', 1));
-    const edit = await session.request('textDocument/rename', { ...at('total', 1), newName: 'sum' });
+    const edit = await session.request('textDocument/rename',
+      { ...at('total', 1), newName: 'sum' });
     const edits = edit.changes?.[uri] ??
       edit.documentChanges.find((change) => change.textDocument.uri === uri).edits;
     assert.equal(applyEdits(text, edits), text.replaceAll('total', 'sum'));
