@@ -2,6 +2,9 @@
 // Analysis whose program is ok) and of character offsets into its text. Nothing here knows of
 // JSON-RPC or of editor positions: the server converts positions to and from offsets, maps
 // offsets through edits made since the analysis, and turns these results into messages.
+//
+// The analysis is expected to come from the default CompileOptions (no optimization): passes
+// that fold or propagate constants drop identifiers from the tree, and with them their uses.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +14,8 @@
 #include <variant>
 #include <vector>
 
+#include "front_end/analysis.h"
 #include "tolu/syntax_tree.h"
-
-namespace tolu {
-struct Analysis;
-}
 
 namespace tolu::lsp {
 
