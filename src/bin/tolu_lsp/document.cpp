@@ -80,6 +80,7 @@ Document::Document(std::string text, std::int64_t version)
 
 bool Document::apply(const std::vector<ContentChange>& changes, std::int64_t version,
                      Encoding encoding, EditLog& log) {
+  if (changes.size() > 1 && (changes.size() - 1) * text_->size() > kMaxWork) return false;
   bool fresh = true;  // whether lines_ describes the text
   bool ok = true;
   for (const ContentChange& change : changes) {

@@ -71,6 +71,9 @@ class Document {
  public:
   // Documents longer than this are refused: positions are 32-bit and memory is bounded.
   static constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
+  // Each change of a list but the last rereads the whole text; a list whose changes times the
+  // text's length pass this is refused rather than let one message take minutes.
+  static constexpr std::size_t kMaxWork = std::size_t{1} << 31;
 
   Document(std::string text, std::int64_t version);
 
@@ -79,8 +82,8 @@ class Document {
   const LineIndex& lines() const { return lines_; }
 
   // Applies the changes in order (a range in `encoding`, clamped, its ends in either order) and
-  // adds their edits to `log`. False when a change would make the text longer than kMaxBytes:
-  // the changes before it are applied and the document is no longer the client's.
+  // adds their edits to `log`. False when a change would make the text longer than kMaxBytes
+  // or the list is too much work (kMaxWork): the document is then no longer the client's.
   bool apply(const std::vector<ContentChange>& changes, std::int64_t version, Encoding encoding,
              EditLog& log);
 

@@ -33,7 +33,8 @@ Incoming classify_value(Json& value) {
     return invalid_request(nullptr, "\"id\" must be a string or an integer");
   }
   Call call{id_it != value.end(), id, method->get<std::string>(), nullptr};
-  if (const auto params = value.find("params"); params != value.end()) {
+  // A null "params" is taken for none: clients send it for requests without parameters.
+  if (const auto params = value.find("params"); params != value.end() && !params->is_null()) {
     if (!params->is_object() && !params->is_array()) {
       return invalid_request(id, "\"params\" must be an object or an array");
     }
