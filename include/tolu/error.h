@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -43,6 +44,27 @@ struct Note {
   bool operator==(const Note&) const = default;
 };
 
+// A stretch [start, end) of the source, in character offsets (Unicode scalar values).
+struct TextSpan {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+  bool operator==(const TextSpan&) const = default;
+};
+
+// An optional TextSpan that takes no part in the == of the error holding it: any two compare
+// equal, so that errors compare by what they say, as before. Compared with a TextSpan or an
+// std::optional<TextSpan>, it compares as the optional it is.
+struct QuotedSpan : std::optional<TextSpan> {
+  QuotedSpan() = default;
+  QuotedSpan(std::optional<TextSpan> span)  // NOLINT(google-explicit-constructor): an optional
+      : std::optional<TextSpan>(span) {}
+  QuotedSpan(TextSpan span)
+      : std::optional<TextSpan>(span) {}  // NOLINT(google-explicit-constructor)
+  template <class T>
+  requires std::is_same_v<T, QuotedSpan>
+  friend bool operator==(const T&, const T&) { return true; }
+};
+
 // Payload of kinds 0 to 3.
 struct LocatedError {
   std::size_t line = 1;
@@ -50,6 +72,9 @@ struct LocatedError {
   std::optional<std::string> source_file;
   std::string message;
   std::vector<Note> notes;  // in the order they are shown, after the error
+  // A semantic error that quotes a name (a redeclared, undeclared or constant one): where that
+  // name is written. The line and column stay those of the error.
+  QuotedSpan name_span;
   bool operator==(const LocatedError&) const = default;
 };
 
@@ -74,6 +99,8 @@ class TOLU_API ToluError {
   static ToluError located(ErrorKind kind, std::size_t line, std::size_t column,
                            std::string message);
   static ToluError semantic(std::string message, std::size_t line);
+  // A semantic error quoting the name written at `name_span`.
+  static ToluError semantic(std::string message, std::size_t line, TextSpan name_span);
   static ToluError module(std::optional<std::string> name, std::string message);
   static ToluError runtime(std::string message);
   static ToluError internal(std::string message);
@@ -89,6 +116,10 @@ class TOLU_API ToluError {
   bool is_located() const { return std::holds_alternative<LocatedError>(payload_); }
   // Kinds 0 to 3 only.
   const LocatedError& location() const { return std::get<LocatedError>(payload_); }
+  // The span of the name a located error quotes, if it has one.
+  std::optional<TextSpan> name_span() const {
+    return is_located() ? std::optional<TextSpan>(location().name_span) : std::nullopt;
+  }
   std::size_t line() const { return is_located() ? location().line : 0; }
   std::size_t column() const { return is_located() ? location().column : 0; }
   const std::optional<std::string>& source_file() const;

@@ -26,11 +26,17 @@ std::string_view error_kind_name(ErrorKind kind) {
 
 ToluError ToluError::located(ErrorKind kind, std::size_t line, std::size_t column,
                              std::string message) {
-  return ToluError(kind, LocatedError{line, column, std::nullopt, std::move(message), {}});
+  return ToluError(kind, LocatedError{line, column, std::nullopt, std::move(message), {}, {}});
 }
 
 ToluError ToluError::semantic(std::string message, std::size_t line) {
   return located(ErrorKind::Semantic, line, 1, std::move(message));
+}
+
+ToluError ToluError::semantic(std::string message, std::size_t line, TextSpan name_span) {
+  ToluError error = semantic(std::move(message), line);
+  std::get<LocatedError>(error.payload_).name_span = name_span;
+  return error;
 }
 
 ToluError ToluError::module(std::optional<std::string> name, std::string message) {

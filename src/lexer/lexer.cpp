@@ -143,11 +143,21 @@ bool TokenStream::next(Token& token, LiteralPayload& literal) {
   }
   try {
     lexer_->next(token, literal);
+    if (sink_) record(token, literal);
     return true;
   } catch (lexing::LexFailure& failure) {
     error_ = std::move(failure.error);
     token = Token{};
     return false;
+  }
+}
+
+void TokenStream::record(const Token& token, const LiteralPayload& literal) {
+  if (!sink_->tokens.empty() && sink_->tokens.back().kind == TokenKind::Eof) return;
+  Token& recorded = sink_->tokens.emplace_back(token);
+  if (has_literal_payload(token.kind)) {
+    recorded.literal = static_cast<std::uint32_t>(sink_->literals.size());
+    sink_->literals.push_back(literal);
   }
 }
 

@@ -42,10 +42,16 @@ class TokenStream {
   bool next(Token& token, LiteralPayload& literal);
   // Reads on to the end and returns the lexical error met on the way, if any.
   const std::optional<ToluError>& drain();
+  // From now on, appends each token read (once, the Eof included) and its payload to `sink`,
+  // as lex() would give them; null stops it. Tokens lost to a lexical error are not appended.
+  void record_into(TokenVector* sink) { sink_ = sink; }
 
  private:
+  void record(const Token& token, const LiteralPayload& literal);
+
   std::unique_ptr<lexing::Lexer> lexer_;
   std::optional<ToluError> error_;
+  TokenVector* sink_ = nullptr;
 };
 
 // True when `word` is one of the language's keywords.

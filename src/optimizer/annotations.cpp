@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "optimizer/optimizer_internal.h"
+#include "syntax_tree/statement_bindings.h"
 #include "tolu/children.h"
 
 namespace tolu::optimizer {
@@ -158,25 +159,8 @@ class OpenScope {
 
 // The names a statement binds in the scope that holds it, from the statement after it on.
 void declare_statement_names(const Statement& statement, ResolutionScopes& scopes) {
-  visit_node(Overloads{[&](const VariableDeclaration& node) { scopes.declare(node.name); },
-                       [&](const DestructuringDeclaration& node) {
-                         for (const auto& entry : node.pattern.entries) scopes.declare(entry.name);
-                       },
-                       [&](const FunctionDeclaration& node) { scopes.declare(node.name); },
-                       [&](const Class& node) { scopes.declare(node.declaration.name); },
-                       [&](const Trait& node) { scopes.declare(node.declaration.name); },
-                       [&](const Import& node) {
-                         for (const auto& specifier : node.specifiers) {
-                           scopes.declare(specifier.local_name);
-                         }
-                       },
-                       [](const auto&) {}},
-             statement.node());
-}
-
-// A function, class or trait body runs only once its name is bound, so it sees that name.
-bool sees_own_name(const Statement& statement) {
-  return statement.is<FunctionDeclaration>() || statement.is<Class>() || statement.is<Trait>();
+  for_each_statement_binding(statement,
+                             [&](Name name, Span, StatementBinding) { scopes.declare(name); });
 }
 
 // The statements of a function or method body, in one scope with the parameters (and `self` in

@@ -13,9 +13,10 @@ namespace {
 // The tree is built in `storage`.
 template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
-                        ast::Storage& storage, Root (parsing::Parser::*production)()) {
+                        ast::Storage& storage, Root (parsing::Parser::*production)(),
+                        TokenVector* tokens = nullptr) {
   const ast::SourceFile file = ast::Builder(storage).shared(source_file);
-  parsing::Parser parser(source, 1, 0, 1, file, storage);
+  parsing::Parser parser(source, 1, 0, 1, file, storage, 0, tokens);
   try {
     Root root = (parser.*production)();
     if (auto error = parser.lexical_error())
@@ -30,7 +31,7 @@ Result<Root> parse_root(std::string_view source, const std::optional<std::string
 
 Result<ast::Program> parse_program_text(std::string_view source,
                                         const std::optional<std::string>& source_file,
-                                        std::unique_ptr<ast::Storage>* reuse) {
+                                        std::unique_ptr<ast::Storage>* reuse, TokenVector* tokens) {
   std::unique_ptr<ast::Storage> storage;
   if (reuse && *reuse) {
     storage = std::move(*reuse);
@@ -38,7 +39,7 @@ Result<ast::Program> parse_program_text(std::string_view source,
   } else {
     storage = std::make_unique<ast::Storage>();
   }
-  auto program = parse_root(source, source_file, *storage, &parsing::Parser::parse_program);
+  auto program = parse_root(source, source_file, *storage, &parsing::Parser::parse_program, tokens);
   if (program) {
     program.value().storage = std::move(storage);
   } else if (reuse) {
@@ -68,7 +69,7 @@ void ChainDepth::deepen() {
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
                std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
-               unsigned depth)
+               unsigned depth, TokenVector* recorded)
     : source_(source),
       first_line_(first_line),
       first_index_(first_index),
@@ -77,6 +78,7 @@ Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t 
       b_(storage),
       source_file_(source_file),
       depth_(depth) {
+  tokens_.record_into(recorded);
   read_token(0);
   read_token(1);
   previous_line_ = current().line;

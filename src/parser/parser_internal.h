@@ -47,10 +47,11 @@ inline bool spelled(std::string_view text, std::string_view word) {
 class Parser {
  public:
   // Reads `source` as if it started at line `first_line`, character index `first_index` and
-  // column `first_column` of its file.
+  // column `first_column` of its file. Every token read from it is appended to `recorded`, if
+  // given (see TokenStream::record_into).
   Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
          std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
-         unsigned depth = 0);
+         unsigned depth = 0, TokenVector* recorded = nullptr);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();

@@ -13,6 +13,7 @@ namespace tolu::sema {
 struct Binding {
   bool is_mutable = true;
   bool forward = false;  // a function declared without a body, awaiting its definition
+  std::uint32_t declaration = 0;  // for the binding index: the declaration's index
 };
 
 enum class Lookup { Found, Wildcard, Missing };
@@ -29,6 +30,8 @@ class ScopeStack {
   // Binds `name` in the innermost scope; false if that scope binds it already.
   bool declare(Name name, Binding binding) { return names_.declare(name, binding); }
   Binding* find_innermost(Name name) { return names_.find_innermost(name); }
+  // The number of open scopes; the outermost is scope 0.
+  std::uint32_t depth() const { return names_.depth(); }
 
   // The innermost scope has a wildcard import.
   void add_wildcard_import() {

@@ -14,6 +14,7 @@
 
 #include "base/operators.h"
 #include "base/predeclared.h"
+#include "sema/name_tokens.h"
 #include "sema/scope_stack.h"
 #include "tolu/children.h"
 
@@ -25,14 +26,6 @@ using sema::Binding;
 using sema::Lookup;
 using sema::ScopeGuard;
 using sema::ScopeStack;
-
-// The names of the abstract types, predeclared beside the runtime's names.
-constexpr std::array<std::string_view, 5> kTypeNames = {"Any", "Class", "Null", "Object",
-                                                        "Collection"};
-
-constexpr std::array<std::string_view, 10> kAlwaysKnownNames = {
-    "ref_id",    "setprop",   "getprop",    "__argc__",     "ansi_esc",
-    "to_binary", "to_string", "class_name", "object_slots", "make_instance"};
 
 using NameSet = std::unordered_set<Name, NameIdHash>;
 using ForwardByName = std::unordered_map<Name, bool, NameIdHash>;
@@ -57,6 +50,13 @@ struct ValidationFailure {
   throw ValidationFailure{ToluError::semantic(std::move(message), line)};
 }
 
+// An error that quotes the name written at `name`, when that is known.
+[[noreturn]] void fail_quoting(std::string message, Line line, std::optional<Span> name) {
+  if (!name || name->start == name->end) fail(std::move(message), line);
+  throw ValidationFailure{
+      ToluError::semantic(std::move(message), line, TextSpan{name->start, name->end})};
+}
+
 // The prefix operators that update their operand in place: ++, -- and the backslash.
 bool updates_operand(OperatorId op) {
   return op == OperatorId::Increment || op == OperatorId::Decrement || op == OperatorId::Backslash;
@@ -65,7 +65,8 @@ bool updates_operand(OperatorId op) {
 class Validator {
  public:
   // Scopes are keyed by the names of `names`, the table of the tree to validate.
-  explicit Validator(NameTable& names) : names_(names) {
+  // Given the program's tokens, an error quoting a declared name carries where it is written.
+  Validator(NameTable& names, const TokenVector* tokens) : names_(names), tokens_(tokens) {
     scopes_.push();
     for (std::string_view name : kTypeNames) declare_spelled(name, 0, false);
     for (std::string_view name : kRuntimeNames) declare_spelled(name, 0, false);
@@ -88,23 +89,34 @@ class Validator {
   // are entered in this one.
   Name key(Name name) const { return name.table() == &names_ ? name : names_.intern(name.view()); }
 
-  void declare_name(Name name, Line line, bool is_mutable, bool forward = false) {
-    if (!scopes_.declare(key(name), Binding{is_mutable, forward})) {
-      fail("Redeclaration of '" + name + "' in the same scope", line);
-    }
+  // Where `name` is written in the node at `declaration`, if the tokens are at hand.
+  std::optional<Span> written(Name name, Span declaration) const {
+    if (!tokens_) return std::nullopt;
+    return sema::find_name_token(*tokens_, name.view(), declaration);
+  }
+
+  [[noreturn]] void fail_redeclared(Name name, Line line, Span declaration) const {
+    fail_quoting("Redeclaration of '" + name + "' in the same scope", line,
+                 written(name, declaration));
+  }
+
+  // `declaration` is the span of the node that declares the name.
+  void declare_name(Name name, Line line, bool is_mutable, Span declaration, bool forward = false) {
+    if (!scopes_.declare(key(name), Binding{is_mutable, forward, 0}))
+      fail_redeclared(name, line, declaration);
   }
 
   // A name the language binds by itself.
   void declare_spelled(std::string_view spelling, Line line, bool is_mutable) {
-    declare_name(names_.intern(spelling), line, is_mutable);
+    declare_name(names_.intern(spelling), line, is_mutable, Span{});
   }
 
-  void lookup(Name name, Line line) const {
+  void lookup(Name name, Line line, Span written) const {
     const Name k = key(name);
     if (k.id() < always_known_.size() && always_known_[k.id()]) return;
     const Binding* binding = nullptr;
     if (scopes_.find(k, &binding) == Lookup::Missing) {
-      fail("Use of undeclared identifier '" + name + "' (compile-time)", line);
+      fail_quoting("Use of undeclared identifier '" + name + "' (compile-time)", line, written);
     }
   }
 
@@ -114,14 +126,14 @@ class Validator {
     if (!identifier) return;
     const Binding* binding = nullptr;
     if (scopes_.find(key(identifier->name), &binding) == Lookup::Found && !binding->is_mutable) {
-      fail("cannot modify const binding '" + identifier->name + "'", line);
+      fail_quoting("cannot modify const binding '" + identifier->name + "'", line, target.span());
     }
   }
 
   void declare_parameters(const List<Parameter>& parameters, Context context) {
     for (const Parameter& p : parameters) {
       if (p.default_value) validate_expression(*p.default_value, context);
-      declare_name(p.name, p.line, false);
+      declare_name(p.name, p.line, false, p.span);
     }
   }
 
@@ -139,7 +151,9 @@ class Validator {
   void validate_statement(const Statement& statement, Context context) {
     ast::visit_node(
         [&](const auto& s) {
-          if constexpr (requires { this->visit(s, context); }) {
+          if constexpr (requires { this->visit(s, context, statement); }) {
+            visit(s, context, statement);
+          } else if constexpr (requires { this->visit(s, context); }) {
             visit(s, context);
           } else {
             validate_children(s, context);
@@ -157,9 +171,9 @@ class Validator {
                              [&](const CatchClause& clause) { validate_catch_clause(clause, c); }});
   }
 
-  void visit(const VariableDeclaration& s, Context c) {
+  void visit(const VariableDeclaration& s, Context c, const Statement& statement) {
     if (s.initializer) validate_expression(*s.initializer, c);
-    declare_name(s.name, s.line, s.kind != "const");
+    declare_name(s.name, s.line, s.kind != "const", statement.span());
   }
 
   void visit(const DestructuringDeclaration& s, Context c) {
@@ -167,7 +181,8 @@ class Validator {
     NameSet seen;
     for (const auto& entry : s.pattern.entries) {
       if (!seen.insert(key(entry.name)).second) {
-        fail("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line);
+        fail_quoting("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line,
+                     written(entry.name, entry.span));
       }
     }
     for (const auto& entry : s.pattern.entries) {
@@ -175,16 +190,15 @@ class Validator {
       if (entry.default_value) validate_expression(*entry.default_value, c);
     }
     for (const auto& entry : s.pattern.entries)
-      declare_name(entry.name, entry.line, s.kind != "const");
+      declare_name(entry.name, entry.line, s.kind != "const", entry.span);
   }
 
-  void visit(const FunctionDeclaration& s, Context) {
+  void visit(const FunctionDeclaration& s, Context, const Statement& statement) {
     if (Binding* existing = scopes_.find_innermost(key(s.name))) {
-      if (!existing->forward || s.is_forward)
-        fail("Redeclaration of '" + s.name + "' in the same scope", s.line);
+      if (!existing->forward || s.is_forward) fail_redeclared(s.name, s.line, statement.span());
       existing->forward = false;
     } else {
-      declare_name(s.name, s.line, false, s.is_forward);
+      declare_name(s.name, s.line, false, statement.span(), s.is_forward);
     }
     if (s.is_forward) return;
     ScopeGuard scope(scopes_);
@@ -194,19 +208,19 @@ class Validator {
   }
 
   void visit(const Class& s, Context) {
-    declare_name(s.declaration.name, s.declaration.line, false);
+    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span);
     validate_class_body(s.declaration);
   }
 
   void visit(const Trait& s, Context) {
-    declare_name(s.declaration.name, s.declaration.line, false);
+    declare_name(s.declaration.name, s.declaration.line, false, s.declaration.span);
     validate_trait_body(s.declaration);
   }
 
   void visit(const Import& s, Context) {
     if (s.imports_all) scopes_.add_wildcard_import();
     for (const auto& specifier : s.specifiers)
-      declare_name(specifier.local_name, specifier.line, true);
+      declare_name(specifier.local_name, specifier.line, true, specifier.span);
     if (s.condition) validate_expression(s.condition->condition, Context{});
   }
 
@@ -217,11 +231,12 @@ class Validator {
     validate_block(s.body, loop);
   }
 
-  void visit(const For& s, Context c) {
+  void visit(const For& s, Context c, const Statement& statement) {
     validate_expression(s.iterable, c);
     {
       ScopeGuard scope(scopes_);
-      declare_name(s.variable, s.line, !s.binding_kind || *s.binding_kind != "const");
+      declare_name(s.variable, s.line, !s.binding_kind || *s.binding_kind != "const",
+                   sema::loop_header(statement.span(), s));
       Context loop = c;
       loop.in_loop = true;
       validate_statements(s.body.statements, loop);
@@ -247,7 +262,7 @@ class Validator {
   // A catch body shares the scope of its binding.
   void validate_catch_clause(const CatchClause& clause, Context c) {
     ScopeGuard scope(scopes_);
-    if (clause.binding) declare_name(clause.binding->name, clause.line, true);
+    if (clause.binding) declare_name(clause.binding->name, clause.line, true, clause.binding->span);
     validate_statements(clause.body.statements, c);
   }
 
@@ -271,8 +286,7 @@ class Validator {
   // Methods are tracked by name within one body; a forward method may be completed once.
   void validate_method_member(const MethodDeclaration& method, ForwardByName& forward_by_name) {
     if (auto it = forward_by_name.find(key(method.name)); it != forward_by_name.end()) {
-      if (!it->second || method.is_forward)
-        fail("Redeclaration of '" + method.name + "' in the same scope", method.line);
+      if (!it->second || method.is_forward) fail_redeclared(method.name, method.line, method.span);
       it->second = false;
     } else {
       forward_by_name.emplace(key(method.name), method.is_forward);
@@ -284,9 +298,8 @@ class Validator {
     ScopeGuard scope(scopes_);
     ForwardByName methods;
     NameSet nested;
-    auto declare_nested = [&](Name name, Line line) {
-      if (!nested.insert(key(name)).second)
-        fail("Redeclaration of '" + name + "' in the same scope", line);
+    auto declare_nested = [&](Name name, Line line, Span span) {
+      if (!nested.insert(key(name)).second) fail_redeclared(name, line, span);
     };
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
@@ -294,12 +307,14 @@ class Validator {
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
         const FieldDeclaration& f = field->declaration;
         if (f.initializer) validate_expression(*f.initializer, Context{});
-        declare_name(f.name, f.line, f.kind != "const");
+        declare_name(f.name, f.line, f.kind != "const", f.span);
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
-        declare_nested(nested_class->declaration.name, nested_class->declaration.line);
+        declare_nested(nested_class->declaration.name, nested_class->declaration.line,
+                       nested_class->declaration.span);
         validate_class_body(nested_class->declaration);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
-        declare_nested(nested_trait->declaration.name, nested_trait->declaration.line);
+        declare_nested(nested_trait->declaration.name, nested_trait->declaration.line,
+                       nested_trait->declaration.span);
         validate_trait_body(nested_trait->declaration);
       }
     }
@@ -312,13 +327,16 @@ class Validator {
       if (const auto* method = std::get_if<Method>(&member.node)) {
         validate_method_member(method->declaration, methods);
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
-        fail("field '" + field->declaration.name + "' is not valid inside trait body",
-             field->declaration.line);
+        fail_quoting("field '" + field->declaration.name + "' is not valid inside trait body",
+                     field->declaration.line,
+                     written(field->declaration.name, field->declaration.span));
       } else if (const auto* nested_class = std::get_if<NestedClass>(&member.node)) {
-        declare_name(nested_class->declaration.name, nested_class->declaration.line, false);
+        declare_name(nested_class->declaration.name, nested_class->declaration.line, false,
+                     nested_class->declaration.span);
         validate_class_body(nested_class->declaration);
       } else if (const auto* nested_trait = std::get_if<NestedTrait>(&member.node)) {
-        declare_name(nested_trait->declaration.name, nested_trait->declaration.line, false);
+        declare_name(nested_trait->declaration.name, nested_trait->declaration.line, false,
+                     nested_trait->declaration.span);
         validate_trait_body(nested_trait->declaration);
       }
     }
@@ -364,7 +382,9 @@ class Validator {
     validate_expression(binary->right, c);
   }
 
-  void visit(const Identifier& e, const Expression& node, Context) { lookup(e.name, node.line()); }
+  void visit(const Identifier& e, const Expression& node, Context) {
+    lookup(e.name, node.line(), node.span());
+  }
 
   void visit(const UnaryExpression& e, const Expression& node, Context c) {
     if (updates_operand(e.op_id)) {
@@ -424,7 +444,7 @@ class Validator {
   void visit(const DeclarationExpression& e, const Expression& node, Context c) {
     ScopeGuard scope(scopes_);
     if (e.initializer) validate_expression(*e.initializer, c);
-    declare_name(e.name, node.line(), e.kind != "const");
+    declare_name(e.name, node.line(), e.kind != "const", node.span());
   }
 
   // Unlike a try statement's, the body of a try expression opens no scope of its own.
@@ -445,16 +465,17 @@ class Validator {
   }
 
   NameTable& names_;
+  const TokenVector* tokens_;
   ScopeStack scopes_;
   std::vector<bool> always_known_;  // by name id
 };
 
 }  // namespace
 
-std::optional<ToluError> validate_program(const ast::Program& program) {
+std::optional<ToluError> validate_program(const ast::Program& program, const TokenVector* tokens) {
   try {
     if (!program.storage) return std::nullopt;  // a moved-from program holds no statements
-    Validator(program.storage->names).validate_program(program);
+    Validator(program.storage->names, tokens).validate_program(program);
     return std::nullopt;
   } catch (ValidationFailure& failure) {
     return std::move(failure.error);
