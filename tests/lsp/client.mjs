@@ -108,12 +108,16 @@ export class Session {
     this.connection.listen();
   }
 
+  // The connection takes every argument after the method for a parameter, save a trailing
+  // cancellation token: pass only those given.
   request(method, params, token) {
-    return this.connection.sendRequest(method, params, token);
+    const rest = [params, token].filter((argument) => argument !== undefined);
+    return this.connection.sendRequest(method, ...rest);
   }
 
   notify(method, params) {
-    return this.connection.sendNotification(method, params);
+    const rest = params === undefined ? [] : [params];
+    return this.connection.sendNotification(method, ...rest);
   }
 
   async initialize(capabilities = {}) {

@@ -17,12 +17,13 @@ const offers = [
 ];
 
 const uri = 'file:///tmp/encoding.tos';
-const text = [
+const good = [
   'let s := "😀𝄞"; let total := 1;',
   'say s, "😀" ∈ << "a" >> ⋃ << "b" >>, total;',
-  'say "😀𝄞", total + ;',
+  'say "😀𝄞", total + 1;',
   '',
 ].join('\n');
+const broken = good.replace('+ 1;', '+ ;');
 
 for (const { offered, chosen } of offers) {
   test(`offered ${JSON.stringify(offered)}, the server uses ${chosen}`, () =>
@@ -40,40 +41,43 @@ for (const { offered, chosen } of offers) {
 }
 
 async function checkPositions(session, encoding) {
-  const at = (needle, options = {}) => positionOf(text, needle, { encoding, ...options });
-  await session.open(uri, text, 1);
-
-  // Two characters outside the plane before the error move its UTF-16 column by 2.
-  const [error] = (await session.diagnostics(uri, (p) => p.version === 1)).diagnostics;
-  const semicolon = at(';', { nth: 3 });
-  assert.deepEqual(error.range.start, semicolon);
-  const shift = encoding === 'utf-16' ? 2 : 0;
-  assert.equal(semicolon.character, positionOf(text, ';', { nth: 3, encoding: 'utf-32' })
-    .character + shift);
+  const at = (text, needle, options = {}) => positionOf(text, needle, { encoding, ...options });
+  await session.open(uri, good, 1);
+  assert.deepEqual((await session.diagnostics(uri, (p) => p.version === 1)).diagnostics, []);
 
   // From client positions to the server's and back: the use of total after the operators.
-  const use = at('total', { nth: 1, offset: 2 });
+  const use = at(good, 'total', { nth: 1, offset: 2 });
   const definition = await session.request('textDocument/definition',
     { textDocument: { uri }, position: use });
   const location = Array.isArray(definition) ? definition[0] : definition;
-  const declaration = at('total');
+  const declaration = at(good, 'total');
   assert.deepEqual(location.range ?? location.targetSelectionRange,
     range(declaration.line, declaration.character, declaration.line,
       declaration.character + 5));
-
   const hover = await session.request('textDocument/hover',
     { textDocument: { uri }, position: use });
   assert.ok(hover, 'no hover');
-  if (hover.range) assert.deepEqual(hover.range.start, at('total', { nth: 1 }));
+  if (hover.range) assert.deepEqual(hover.range.start, at(good, 'total', { nth: 1 }));
 
   // Past the end of a line is clamped, not an error.
   await session.request('textDocument/hover',
     { textDocument: { uri }, position: { line: 1, character: 10000 } });
 
-  // An edit placed in the same encoding: "1" just before the last semicolon fixes the text.
+  // Edits placed in the same encoding: deleting the "1" after the emoji breaks the text, with
+  // the error on the semicolon; two characters outside the plane before it move its UTF-16
+  // column by 2. Typing the "1" again mends it.
+  const one = at(good, '1;', { nth: 1 });
   await session.change(uri, 2,
+    [{ range: range(one.line, one.character, one.line, one.character + 1), text: '' }]);
+  const [error] = (await session.diagnostics(uri, (p) => p.version === 2)).diagnostics;
+  const semicolon = at(broken, ';', { nth: 3 });
+  assert.deepEqual(error.range.start, semicolon);
+  const shift = encoding === 'utf-16' ? 2 : 0;
+  assert.equal(semicolon.character,
+    positionOf(broken, ';', { nth: 3, encoding: 'utf-32' }).character + shift);
+
+  await session.change(uri, 3,
     [{ range: range(semicolon.line, semicolon.character, semicolon.line, semicolon.character),
       text: '1' }]);
-  const fixed = await session.diagnostics(uri, (p) => p.version === 2);
-  assert.deepEqual(fixed.diagnostics, []);
+  assert.deepEqual((await session.diagnostics(uri, (p) => p.version === 3)).diagnostics, []);
 }
