@@ -28,7 +28,8 @@ sanitize: deps
 	@cmake --build build-sanitize -j $(JOBS)
 	@cd build-sanitize && ctest --output-on-failure -j $(JOBS)
 
-# Runs each fuzz target for FUZZ_SECONDS, seeded from examples/ and the saved regressions. The
+# Runs each fuzz target for FUZZ_SECONDS, seeded from examples/ and the saved regressions (the
+# language server from the recorded sessions under tests/fuzz/sessions/). The
 # inputs nested right at the limit (regressions/deep/) are replayed by the property tests
 # instead: in the sanitized fuzz build, printing such a tree can outlast the 10-second timeout.
 FUZZ_SECONDS ?= 60
@@ -36,9 +37,10 @@ fuzz:
 	@WITH_CLANG=1 scripts/install-deps
 	@CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTOLU_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
-	@for target in lex pipeline; do \
+	@for target in lex pipeline lsp; do \
 	  mkdir -p build-fuzz/corpus-$$target; \
-	  cp examples/*.tos examples/lib/*.tom tests/fuzz/regressions/* build-fuzz/corpus-$$target/ 2>/dev/null; \
+	  if [ $$target = lsp ]; then cp tests/fuzz/sessions/* build-fuzz/corpus-$$target/; \
+	  else cp examples/*.tos examples/lib/*.tom tests/fuzz/regressions/* build-fuzz/corpus-$$target/ 2>/dev/null; fi; \
 	  build-fuzz/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
 	    -print_final_stats=1 -artifact_prefix=build-fuzz/$$target- build-fuzz/corpus-$$target \
 	    > build-fuzz/$$target.log 2>&1; status=$$?; \

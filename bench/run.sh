@@ -76,3 +76,14 @@ echo
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '^(Benchmark|-+$|BM_.*_median)' 
 echo
 bench/instructions.sh "$build" "$out/1m.tos"
+echo
+# The language server through a real client (needs Node.js and npm): latency on a generated
+# 10,000-line file and memory with 20 of them open.
+if command -v node >/dev/null && command -v npm >/dev/null && [ -x "$build/tolu-lsp" ]; then
+  cmake -DNPM="$(command -v npm)" -DSOURCE=tests/lsp -DDESTINATION="$build/lsp-client" \
+    -P tests/lsp/npm_ci.cmake >/dev/null
+  TOLU_LSP="$build/tolu-lsp" TOLU_LSP_MODULES="$build/lsp-client" \
+    node bench/lsp_bench.mjs "$gen" "$out"
+else
+  echo "tolu-lsp: skipped (needs node, npm and $build/tolu-lsp)"
+fi
