@@ -356,6 +356,9 @@ int serve(std::istream& in, std::ostream& out, std::ostream& log, ServerOptions 
         out.flush();
       },
       log, options);
+  // Reading from a stream tied to `out` would flush `out` outside the server's lock, racing with
+  // the worker's messages: every message is flushed whole anyway.
+  in.tie(nullptr);
   FrameReader reader;
   std::string buffer(65536, '\0');
   while (!server.exited() && in.peek() != std::istream::traits_type::eof()) {
