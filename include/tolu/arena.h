@@ -69,6 +69,10 @@ class TOLU_API Arena {
 
   // Forgets every object, keeping the chunks for the next ones.
   void reset();
+  // Returns the memory no object uses yet to the system: the chunks kept after the current one,
+  // and the whole pages at the end of the current chunk when it is mapped. For an arena whose
+  // objects are all made and will be kept a while; allocating afterwards still works.
+  void trim();
 
   // Bytes handed out since construction or the last reset, counting alignment padding.
   std::size_t bytes_used() const;

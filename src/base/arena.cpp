@@ -1,6 +1,7 @@
 #include "tolu/arena.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -64,6 +65,21 @@ void Arena::reset() {
     cursor_ = reinterpret_cast<std::uintptr_t>(chunks_[0].data);
     limit_ = cursor_ + chunks_[0].size;
   }
+}
+
+void Arena::trim() {
+  if (chunks_.empty()) return;
+  for (std::size_t i = current_ + 1; i < chunks_.size(); ++i) free_chunk(chunks_[i]);
+  chunks_.resize(current_ + 1);
+  Chunk& chunk = chunks_[current_];
+  if (!chunk.mapped) return;
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
+  const std::uintptr_t kept_end = round_up(std::max(cursor_, base + 1), page);
+  if (kept_end >= limit_) return;
+  munmap(reinterpret_cast<void*>(kept_end), limit_ - kept_end);
+  chunk.size = kept_end - base;
+  limit_ = kept_end;
 }
 
 std::size_t Arena::bytes_used() const {

@@ -35,7 +35,8 @@ class Checker {
       : text_(text),
         lines_(text_),
         encoding_(encoding),
-        server_([this](const Json& m) { messages_.push_back(m); }, log_, {.background = false}) {}
+        server_([this](std::string_view m) { messages_.push_back(Json::parse(m)); }, log_,
+                {.background = false}) {}
 
   std::vector<std::string> run() {
     Json offered = Json::array({"utf-16"});

@@ -57,6 +57,15 @@ Json result_reply(const Json& id, Json result) {
   return {{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}};
 }
 
+void result_reply_text(const Json& id, std::string_view result, std::string& out) {
+  // The members in the order serialise() writes them: sorted by name.
+  out = "{\"id\":";
+  out += serialise(id);
+  out += ",\"jsonrpc\":\"2.0\",\"result\":";
+  out += result;
+  out += '}';
+}
+
 Json error_reply(const Json& id, int code, std::string_view message) {
   return {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
 }

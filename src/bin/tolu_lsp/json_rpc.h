@@ -50,6 +50,8 @@ using Incoming = std::variant<Call, Reply, Malformed>;
 Incoming classify(std::string_view body);
 
 Json result_reply(const Json& id, Json result);
+// The text of a result reply whose result is already JSON text, in `out` (replaced).
+void result_reply_text(const Json& id, std::string_view result, std::string& out);
 Json error_reply(const Json& id, int code, std::string_view message);
 Json notification(std::string_view method, Json params);
 

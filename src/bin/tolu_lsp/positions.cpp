@@ -34,6 +34,7 @@ LineIndex::LineIndex(std::string_view text) : text_(text) {
     }
   }
   close_line(text.size());
+  lines_.shrink_to_fit();
   characters_ = offset;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "bin/tolu_lsp/features.h"
+#include "bin/tolu_lsp/json_writer.h"
 #include "bin/tolu_lsp/protocol.h"
 
 namespace tolu::lsp {
@@ -64,6 +65,10 @@ class Mapper {
     return c_.current->position_of(offset, c_.encoding);
   }
   const LineIndex& current() const { return *c_.current; }
+  // A writer for a result written as text, reusing the context's buffer.
+  JsonWriter writer() const {
+    return JsonWriter(c_.buffer != nullptr ? std::move(*c_.buffer) : std::string());
+  }
   const EditLog& edits() const { return *c_.edits; }
 
  private:
@@ -77,8 +82,27 @@ Position position_param(const Json& params) {
   return *position;
 }
 
-Json symbols_json(const std::vector<Symbol>& symbols, const Mapper& m) {
-  Json list = Json::array();
+// Objects' members are written sorted by name, as serialise() orders them.
+void write_position(JsonWriter& out, Position position) {
+  out.begin_object();
+  out.key("character");
+  out.value(position.character);
+  out.key("line");
+  out.value(position.line);
+  out.end_object();
+}
+
+void write_range(JsonWriter& out, const Mapper& m, OffsetSpan span) {
+  out.begin_object();
+  out.key("end");
+  write_position(out, m.position(span.end));
+  out.key("start");
+  write_position(out, m.position(span.start));
+  out.end_object();
+}
+
+void write_symbols(JsonWriter& out, const std::vector<Symbol>& symbols, const Mapper& m) {
+  out.begin_array();
   for (const Symbol& symbol : symbols) {
     const auto range = m.enclosing(symbol.range);
     if (!range) continue;
@@ -87,19 +111,32 @@ Json symbols_json(const std::vector<Symbol>& symbols, const Mapper& m) {
         selection && selection->start >= range->start && selection->end <= range->end
             ? *selection
             : OffsetSpan{range->start, range->start};
-    Json item = {{"name", symbol.name.empty() ? std::string("?") : symbol.name},
-                 {"kind", symbol.kind},
-                 {"range", m.range(*range)},
-                 {"selectionRange", m.range(chosen)}};
-    if (!symbol.detail.empty()) item["detail"] = symbol.detail;
-    if (!symbol.children.empty()) item["children"] = symbols_json(symbol.children, m);
-    list.push_back(std::move(item));
+    out.begin_object();
+    if (!symbol.children.empty()) {
+      out.key("children");
+      write_symbols(out, symbol.children, m);
+    }
+    if (!symbol.detail.empty()) {
+      out.key("detail");
+      out.value(symbol.detail);
+    }
+    out.key("kind");
+    out.value(symbol.kind);
+    out.key("name");
+    out.value(symbol.name.empty() ? std::string_view("?") : std::string_view(symbol.name));
+    out.key("range");
+    write_range(out, m, *range);
+    out.key("selectionRange");
+    write_range(out, m, chosen);
+    out.end_object();
   }
-  return list;
+  out.end_array();
 }
 
-Json document_symbols_json(const Mapper& m) {
-  return symbols_json(document_symbols(m.analysis()), m);
+JsonText document_symbols_json(const Mapper& m) {
+  JsonWriter out = m.writer();
+  write_symbols(out, document_symbols(m.analysis()), m);
+  return {out.take()};
 }
 
 Json folding_ranges_json(const Mapper& m) {
@@ -183,7 +220,16 @@ class TokenEncoder {
       span.start = std::max(span.start, lines.line_start(line + 1));
     }
   }
-  Json take() { return {{"data", std::move(data_)}}; }
+  JsonText take() {
+    JsonWriter out = m_.writer();
+    out.begin_object();
+    out.key("data");
+    out.begin_array();
+    for (const std::uint32_t n : data_) out.value(n);
+    out.end_array();
+    out.end_object();
+    return {out.take()};
+  }
 
  private:
   void push(Position at, std::uint32_t length, std::uint32_t type, std::uint32_t modifiers) {
@@ -199,10 +245,10 @@ class TokenEncoder {
   const Mapper& m_;
   Encoding encoding_;
   Position previous_;
-  Json data_ = Json::array();
+  std::vector<std::uint32_t> data_;
 };
 
-Json semantic_tokens_json(const Mapper& m, Encoding encoding) {
+JsonText semantic_tokens_json(const Mapper& m, Encoding encoding) {
   TokenEncoder encoder(m, encoding);
   std::uint32_t last_end = 0;
   for (const SemanticToken& token : semantic_tokens(m.analysis())) {

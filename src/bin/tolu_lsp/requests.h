@@ -22,6 +22,8 @@ struct RequestContext {
   const EditLog* edits = nullptr;  // from good's text to the current one
   const LineIndex* current = nullptr;
   Encoding encoding = Encoding::Utf16;
+  // Memory to reuse for a result written as text (a JsonText's, once sent); may be null.
+  std::string* buffer = nullptr;
 };
 
 struct RequestError {
@@ -29,7 +31,12 @@ struct RequestError {
   std::string message;
 };
 
-using Outcome = std::variant<Json, RequestError>;
+// A result written directly as JSON text, for the large ones.
+struct JsonText {
+  std::string text;
+};
+
+using Outcome = std::variant<Json, RequestError, JsonText>;
 
 bool is_feature_request(std::string_view method);
 // The textDocument.uri of a request's parameters.

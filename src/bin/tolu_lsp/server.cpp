@@ -14,6 +14,8 @@ namespace {
 
 // Requests that wait for a document's analysis, at most; more are answered at once.
 constexpr std::size_t kMaxWaiting = 64;
+// Reply buffers larger than this are freed once sent rather than kept for the next reply.
+constexpr std::size_t kMaxKeptBuffer = std::size_t{16} << 20;
 
 Encoding negotiated_encoding(const Json& params) {
   const Json* encodings = nullptr;
@@ -257,10 +259,23 @@ void Server::changed(OpenDocument& doc) {
 void Server::answer(const Json& id, std::string_view method, const Json& params,
                     OpenDocument& doc) {
   const std::string uri = document_uri(params).value_or("");
-  const RequestContext context{uri, doc.good.get(), &doc.edits, &doc.document.lines(), encoding_};
+  const RequestContext context{uri,       doc.good.get(), &doc.edits, &doc.document.lines(),
+                               encoding_, &result_buffer_};
   Outcome outcome = answer_feature(method, params, context);
   if (auto* error = std::get_if<RequestError>(&outcome)) {
     return reply_error(id, error->code, error->message);
+  }
+  if (auto* text = std::get_if<JsonText>(&outcome)) {
+    // Both buffers are kept for the next large reply: fresh memory for each would cost a page
+    // fault every few kilobytes.
+    result_reply_text(id, text->text, reply_buffer_);
+    send_text(reply_buffer_);
+    result_buffer_ = std::move(text->text);
+    if (reply_buffer_.capacity() > kMaxKeptBuffer) {
+      reply_buffer_ = std::string();
+      result_buffer_ = std::string();
+    }
+    return;
   }
   send(result_reply(id, std::move(std::get<Json>(outcome))));
 }
@@ -341,6 +356,10 @@ void Server::install(const std::string& uri, OpenDocument& doc,
 }
 
 void Server::send(const Json& message) {
+  sink_(serialise(message));
+}
+
+void Server::send_text(std::string_view message) {
   sink_(message);
 }
 
@@ -350,9 +369,10 @@ void Server::reply_error(const Json& id, int code, std::string_view message) {
 
 int serve(std::istream& in, std::ostream& out, std::ostream& log, ServerOptions options) {
   Server server(
-      [&](const Json& message) {
-        const std::string text = frame(serialise(message));
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      [&](std::string_view message) {
+        const std::string header = "Content-Length: " + std::to_string(message.size()) + "\r\n\r\n";
+        out.write(header.data(), static_cast<std::streamsize>(header.size()));
+        out.write(message.data(), static_cast<std::streamsize>(message.size()));
         out.flush();
       },
       log, options);

@@ -42,8 +42,8 @@ struct ServerOptions {
   std::size_t max_documents = 4096;
 };
 
-// Receives each message the server sends, whole.
-using Sink = std::function<void(const Json&)>;
+// Receives the text of each message the server sends, whole (as serialise() writes it).
+using Sink = std::function<void(std::string_view)>;
 
 class Server {
  public:
@@ -98,6 +98,7 @@ class Server {
   void install(const std::string& uri, OpenDocument& doc, std::shared_ptr<const Snapshot> snapshot);
 
   void send(const Json& message);
+  void send_text(std::string_view message);
   void reply_error(const Json& id, int code, std::string_view message);
 
   Sink sink_;
@@ -111,6 +112,8 @@ class Server {
   std::mutex mutex_;  // guards documents_ and the sink
   std::condition_variable_any wake_;
   std::map<std::string, OpenDocument, std::less<>> documents_;
+  std::string result_buffer_;  // reused by the results written as text
+  std::string reply_buffer_;   // and by their replies
   std::uint64_t changes_ = 0;  // counts the changes of every document, to wake the worker
   std::jthread worker_;        // last: stopped and joined first
 };

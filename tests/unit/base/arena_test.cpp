@@ -70,6 +70,41 @@ TEST(Arena, MapsLargeChunksAtHugePageBoundaries) {
   EXPECT_EQ(address(after) % Arena::kHugePage, 0u);
 }
 
+TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
+  struct Case {
+    std::size_t first_chunk;
+    std::size_t used;
+  };
+  // A mapped chunk barely used, half used and full to its last page; a small chunk (not mapped,
+  // kept whole); an arena reset with chunks kept after the current one.
+  for (const Case c : {Case{Arena::kHugePage, 100}, Case{Arena::kHugePage, Arena::kHugePage / 2},
+                       Case{Arena::kHugePage, Arena::kHugePage - 10}, Case{4096, 1000}}) {
+    SCOPED_TRACE(c.used);
+    Arena arena(c.first_chunk);
+    auto* bytes = static_cast<unsigned char*>(arena.allocate(c.used, 1));
+    std::memset(bytes, 0xAB, c.used);
+    arena.trim();
+    EXPECT_LE(arena.bytes_reserved(), std::max(c.first_chunk < Arena::kHugePage ? c.first_chunk : 0,
+                                               (c.used + 4095) / 4096 * 4096));
+    EXPECT_EQ(arena.bytes_used(), c.used);
+    EXPECT_TRUE(std::all_of(bytes, bytes + c.used, [](unsigned char b) { return b == 0xAB; }));
+    // Allocating afterwards goes on in a new chunk where the trimmed one has no room.
+    auto* more = static_cast<unsigned char*>(arena.allocate(8192, 8));
+    std::memset(more, 0xCD, 8192);
+    EXPECT_TRUE(std::all_of(bytes, bytes + c.used, [](unsigned char b) { return b == 0xAB; }));
+  }
+  Arena reused(4096);
+  for (int i = 0; i < 4; ++i) reused.allocate(4000, 8);
+  const std::size_t chunks = reused.chunk_count();
+  reused.reset();
+  reused.allocate(10, 8);
+  reused.trim();
+  EXPECT_EQ(reused.chunk_count(), 1u);
+  EXPECT_GT(chunks, 1u);
+  reused.allocate(100000, 8);  // still grows after a trim
+  EXPECT_EQ(reused.chunk_count(), 2u);
+}
+
 TEST(Arena, ResetKeepsTheChunksAndReusesThemInOrder) {
   Arena arena(1024);
   const void* first = arena.allocate(16, 8);

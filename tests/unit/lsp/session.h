@@ -18,7 +18,7 @@ namespace tolu::lsp::testing {
 class Session {
  public:
   explicit Session(ServerOptions options = {.background = false})
-      : server_([this](const Json& m) { collect(m); }, log_, options) {}
+      : server_([this](std::string_view m) { collect(Json::parse(m)); }, log_, options) {}
 
   void send(const Json& message) { server_.receive(serialise(message)); }
   void notify(std::string_view method, Json params) {
