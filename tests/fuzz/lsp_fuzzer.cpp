@@ -7,14 +7,19 @@
 #include <sstream>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "bin/tolu_lsp/framing.h"
 #include "bin/tolu_lsp/server.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tolu::lsp;
   std::ostringstream log;
-  Server server([](std::string_view message) { (void)message; }, log,
-                {.background = false, .max_documents = 16});
+  Server server(
+      [](std::string_view message) {
+        if (!nlohmann::json::accept(message)) std::abort();
+      },
+      log, {.background = false, .max_documents = 16});
   FrameReader reader(std::size_t{1} << 20);
   // The stream arrives in two pieces, cut where its first byte says.
   const std::string_view stream(reinterpret_cast<const char*>(data), size);
