@@ -12,7 +12,7 @@ namespace tolu::sema {
 
 struct Binding {
   bool is_mutable = true;
-  bool forward = false;  // a function declared without a body, awaiting its definition
+  bool forward = false;           // a function declared without a body, awaiting its definition
   std::uint32_t declaration = 0;  // for the binding index: the declaration's index
 };
 
