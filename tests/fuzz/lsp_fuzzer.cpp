@@ -26,14 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t cut = size == 0 ? 0 : static_cast<unsigned char>(stream[0]) % (size + 1);
   for (const std::string_view piece : {stream.substr(0, cut), stream.substr(cut)}) {
     reader.feed(piece);
-    while (auto event = reader.next()) {
-      if (event->kind == FrameEvent::Kind::Problem) {
-        server.log_problem(event->text);
-      } else {
-        server.receive(event->text);
-      }
-      if (server.exited()) break;
-    }
+    deliver_frames(reader, server);
     if (server.exited()) break;
   }
   const int status = server.exit_status();

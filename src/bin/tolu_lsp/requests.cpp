@@ -176,14 +176,23 @@ std::vector<OffsetSpan> selection_spans(Position position, const Mapper& m) {
   return chain;
 }
 
-Json selection_ranges_json(const Json& params, const Mapper& m) {
+// The "positions" of a selectionRange request.
+std::vector<Position> read_positions(const Json& params) {
   const auto it = params.find("positions");
   if (it == params.end() || !it->is_array()) throw BadParams{"\"positions\" must be an array"};
-  Json list = Json::array();
+  std::vector<Position> positions;
   for (const Json& value : *it) {
     const auto position = read_position(value);
     if (!position) throw BadParams{"\"positions\" must hold positions"};
-    const std::vector<OffsetSpan> chain = selection_spans(*position, m);
+    positions.push_back(*position);
+  }
+  return positions;
+}
+
+Json selection_ranges_json(const Json& params, const Mapper& m) {
+  Json list = Json::array();
+  for (const Position& position : read_positions(params)) {
+    const std::vector<OffsetSpan> chain = selection_spans(position, m);
     Json range;
     for (auto span = chain.rbegin(); span != chain.rend(); ++span) {
       Json node = {{"range", m.range(*span)}};
@@ -371,13 +380,9 @@ Outcome without_analysis(std::string_view method, const Json& params, const Requ
                         "the document has not been analysed without errors yet"};
   }
   if (method == "textDocument/selectionRange") {
-    const auto it = params.find("positions");
-    if (it == params.end() || !it->is_array()) throw BadParams{"\"positions\" must be an array"};
     Json list = Json::array();
-    for (const Json& value : *it) {
-      const auto position = read_position(value);
-      if (!position) throw BadParams{"\"positions\" must hold positions"};
-      const std::uint32_t at = c.current->offset_of(*position, c.encoding);
+    for (const Position& position : read_positions(params)) {
+      const std::uint32_t at = c.current->offset_of(position, c.encoding);
       list.push_back({{"range", range_json(*c.current, {at, at}, c.encoding)}});
     }
     return list;
@@ -418,11 +423,7 @@ void read_params(std::string_view method, const Json& params) {
     return;
   }
   if (method == "textDocument/selectionRange") {
-    const auto it = params.find("positions");
-    if (it == params.end() || !it->is_array()) throw BadParams{"\"positions\" must be an array"};
-    for (const Json& value : *it) {
-      if (!read_position(value)) throw BadParams{"\"positions\" must hold positions"};
-    }
+    read_positions(params);
     return;
   }
   if (method == "textDocument/inlayHint") {

@@ -367,6 +367,18 @@ void Server::reply_error(const Json& id, int code, std::string_view message) {
   send(error_reply(id, code, message));
 }
 
+void deliver_frames(FrameReader& reader, Server& server) {
+  while (!server.exited()) {
+    auto event = reader.next();
+    if (!event) return;
+    if (event->kind == FrameEvent::Kind::Problem) {
+      server.log_problem(event->text);
+    } else {
+      server.receive(event->text);
+    }
+  }
+}
+
 int serve(std::istream& in, std::ostream& out, std::ostream& log, ServerOptions options) {
   Server server(
       [&](std::string_view message) {
@@ -388,14 +400,7 @@ int serve(std::istream& in, std::ostream& out, std::ostream& log, ServerOptions 
       n = 1;
     }
     reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-    while (auto event = reader.next()) {
-      if (event->kind == FrameEvent::Kind::Problem) {
-        server.log_problem(event->text);
-      } else {
-        server.receive(event->text);
-      }
-      if (server.exited()) break;
-    }
+    deliver_frames(reader, server);
   }
   return server.exit_status();
 }

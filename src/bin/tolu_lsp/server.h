@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bin/tolu_lsp/document.h"
+#include "bin/tolu_lsp/framing.h"
 #include "bin/tolu_lsp/json_rpc.h"
 #include "bin/tolu_lsp/positions.h"
 #include "bin/tolu_lsp/snapshot.h"
@@ -120,6 +121,9 @@ class Server {
 
 // Serves `in` until "exit" or the end of input, writing framed messages to `out` and logs to
 // `log`; returns the exit status.
+// Hands `server` every message and problem `reader` holds, until the server exits.
+void deliver_frames(FrameReader& reader, Server& server);
+
 int serve(std::istream& in, std::ostream& out, std::ostream& log, ServerOptions options = {});
 
 }  // namespace tolu::lsp
