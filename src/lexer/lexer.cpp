@@ -221,7 +221,7 @@ void Lexer::fail(Position at, std::string message) const {
 }
 
 void Lexer::push(TokenKind kind, Position start, std::string_view text, OperatorId op) {
-  *token_ = Token{kind, op, start.index, pos_.index, start.line, start.column, text, 0};
+  *token_ = Token{kind, op, start.index, pos_.index, start.line, start.column, 0, text};
   produced_ = true;
 }
 

@@ -56,13 +56,14 @@ struct Token {
   std::uint32_t end = 0;     // index one past the last character
   std::uint32_t line = 1;    // 1-based
   std::uint32_t column = 1;  // 1-based, in characters
+  // In a TokenVector: the index of a literal token's payload in TokenVector::literals.
+  std::uint32_t literal = 0;
   // Keyword, Identifier, Number, Operator and Punct: the spelling. It views either the source
   // text or a static spelling table, so the source must outlive the tokens. Empty for the
   // literal kinds, whose payload comes beside the token (see has_literal_payload).
   std::string_view text;
-  // In a TokenVector: the index of a literal token's payload in TokenVector::literals.
-  std::uint32_t literal = 0;
 };
+static_assert(sizeof(Token) <= 40, "a token stays small: programs hold tens of thousands");
 
 // Payloads of the literal tokens, kept beside the tokens so that a token stays small.
 struct LiteralPayload {

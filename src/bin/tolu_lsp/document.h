@@ -15,12 +15,6 @@
 
 namespace tolu::lsp {
 
-struct Range {
-  Position start;
-  Position end;
-  bool operator==(const Range&) const = default;
-};
-
 // One entry of a didChange's contentChanges: the text replacing `range`, or the whole text.
 struct ContentChange {
   std::optional<Range> range;

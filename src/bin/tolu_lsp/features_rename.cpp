@@ -14,7 +14,10 @@ namespace {
 using sema::DeclarationKind;
 
 std::string quoted(std::string_view name) {
-  return "'" + std::string(name) + "'";
+  std::string text;
+  text.reserve(name.size() + 2);
+  text.append(1, '\'').append(name).append(1, '\'');
+  return text;
 }
 
 // The validator accepts these names anywhere without a declaration, so the index records no

@@ -1,5 +1,6 @@
 #include "bin/tolu_lsp/json_writer.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "base/unicode.h"
@@ -8,8 +9,9 @@ namespace tolu::lsp {
 
 void JsonWriter::key(std::string_view name) {
   separate();
-  string(name);
-  out_ += ':';
+  out_ += '"';
+  out_.append(name);
+  out_.append("\":", 2);
   comma_ = false;
 }
 
@@ -27,6 +29,31 @@ void JsonWriter::value(std::int64_t number) {
   comma_ = true;
 }
 
+void JsonWriter::range(const Range& range) {
+  separate();
+  // Written in place: room for the punctuation and four numbers of up to ten digits, then cut.
+  constexpr std::size_t kMost = 64 + 4 * 10;
+  const std::size_t at = out_.size();
+  out_.resize(at + kMost);
+  char* out = out_.data() + at;
+  char* const limit = out + kMost;
+  const auto put = [&](std::string_view piece) {
+    out = std::copy(piece.begin(), piece.end(), out);
+  };
+  const auto number = [&](std::uint32_t n) { out = std::to_chars(out, limit, n).ptr; };
+  put("{\"end\":{\"character\":");
+  number(range.end.character);
+  put(",\"line\":");
+  number(range.end.line);
+  put("},\"start\":{\"character\":");
+  number(range.start.character);
+  put(",\"line\":");
+  number(range.start.line);
+  put("}}");
+  out_.resize(static_cast<std::size_t>(out - out_.data()));
+  comma_ = true;
+}
+
 namespace {
 
 bool needs_escape(unsigned char byte) {
@@ -36,8 +63,19 @@ bool needs_escape(unsigned char byte) {
 }  // namespace
 
 void JsonWriter::string(std::string_view text) {
-  bool ascii = true;
-  for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  bool plain = true;  // printable ASCII without quotes or backslashes, the usual case
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    plain = plain && byte < 0x80 && !needs_escape(byte);
+  }
+  if (plain) {
+    out_ += '"';
+    out_.append(text);
+    out_ += '"';
+    return;
+  }
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   // Invalid UTF-8 is replaced as serialise() replaces it.
   if (!ascii && !is_valid_utf8(text)) {
     out_ += serialise(Json(std::string(text)));

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "bin/tolu_lsp/json_rpc.h"
+#include "bin/tolu_lsp/positions.h"
 
 namespace tolu::lsp {
 
@@ -22,13 +23,17 @@ class JsonWriter {
   void end_object() { close('}'); }
   void begin_array() { open('['); }
   void end_array() { close(']'); }
-  // An object's member name; its value follows.
+  // An object's member name; its value follows. Names are the protocol's own: plain ASCII that
+  // needs no escaping, written as they are.
   void key(std::string_view name);
   void value(std::string_view text);
   void value(const char* text) { value(std::string_view(text)); }
   void value(std::int64_t number);
   void value(std::uint32_t number) { value(static_cast<std::int64_t>(number)); }
   void value(int number) { value(static_cast<std::int64_t>(number)); }
+  // A range, {"end":{"character":C,"line":L},"start":{...}}, in one step: the most frequent
+  // object of the replies.
+  void range(const Range& range);
 
   const std::string& text() const { return out_; }
   std::string take() { return std::move(out_); }

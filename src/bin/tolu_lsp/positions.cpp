@@ -81,13 +81,36 @@ std::uint32_t LineIndex::offset_of(Position position, Encoding encoding) const {
   return line.offset + count;
 }
 
-Position LineIndex::position_of(std::uint32_t offset, Encoding encoding) const {
-  offset = std::min(offset, characters_);
-  const Line& line = line_at(offset);
+const LineIndex::Line& LineIndex::line_at(std::uint32_t offset, const Line& from) const {
+  // A few steps forward first: most spans end a few lines after they start.
+  const Line* line = &from;
+  const Line* const last = lines_.data() + lines_.size() - 1;
+  for (int step = 0; step < 8; ++step) {
+    if (line == last || line[1].offset > offset) return *line;
+    ++line;
+  }
+  const auto after = std::upper_bound(lines_.begin() + (line - lines_.data()), lines_.end(), offset,
+                                      [](std::uint32_t o, const Line& l) { return o < l.offset; });
+  return *(after - 1);
+}
+
+Position LineIndex::position_on(const Line& line, std::uint32_t offset, Encoding encoding) const {
   const std::uint32_t column = std::min(offset - line.offset, line.length);
   const auto number = static_cast<std::uint32_t>(&line - lines_.data());
   if (encoding == Encoding::Utf32 || line.ascii()) return {number, column};
   return {number, units_of_prefix(line, column)};
+}
+
+Position LineIndex::position_of(std::uint32_t offset, Encoding encoding) const {
+  offset = std::min(offset, characters_);
+  return position_on(line_at(offset), offset, encoding);
+}
+
+Range LineIndex::range_of(std::uint32_t start, std::uint32_t end, Encoding encoding) const {
+  start = std::min(start, characters_);
+  end = std::clamp(end, start, characters_);
+  const Line& first = line_at(start);
+  return {position_on(first, start, encoding), position_on(line_at(end, first), end, encoding)};
 }
 
 std::uint32_t LineIndex::line_of(std::uint32_t offset) const {

@@ -18,6 +18,12 @@ struct Position {
   bool operator==(const Position&) const = default;
 };
 
+struct Range {
+  Position start;
+  Position end;
+  bool operator==(const Range&) const = default;
+};
+
 // The starts of the lines of a text, which must outlive the index and stay unchanged. Lines end
 // at "\n", "\r\n" or a lone "\r", as the protocol counts them. Every conversion clamps: a
 // character past the end of its line stands at the line's end (before its terminator), a line
@@ -35,6 +41,9 @@ class LineIndex {
 
   std::uint32_t offset_of(Position position, Encoding encoding) const;
   Position position_of(std::uint32_t offset, Encoding encoding) const;
+  // The positions of both ends of [start, end), end >= start; cheaper than two position_of()
+  // calls when the span covers few lines.
+  Range range_of(std::uint32_t start, std::uint32_t end, Encoding encoding) const;
   // The line that holds the character at `offset` (the last line for the end of the text).
   std::uint32_t line_of(std::uint32_t offset) const;
   // The character offsets where a line starts and where its content ends (before "\n").
@@ -59,6 +68,9 @@ class LineIndex {
 
   // The line a character offset or a byte offset falls in.
   const Line& line_at(std::uint32_t offset) const;
+  // The same, for an offset known to lie on `from` or after it.
+  const Line& line_at(std::uint32_t offset, const Line& from) const;
+  Position position_on(const Line& line, std::uint32_t offset, Encoding encoding) const;
   const Line& line_at_byte(std::size_t byte) const;
   // The first `count` characters of a line that is not ASCII: how many bytes and UTF-16 units.
   std::size_t bytes_of_prefix(const Line& line, std::uint32_t count) const;

@@ -25,8 +25,8 @@ Json position_json(Position position) {
 }
 
 Json range_json(const LineIndex& lines, OffsetSpan span, Encoding encoding) {
-  return {{"start", position_json(lines.position_of(span.start, encoding))},
-          {"end", position_json(lines.position_of(span.end, encoding))}};
+  const Range range = lines.range_of(span.start, span.end, encoding);
+  return {{"start", position_json(range.start)}, {"end", position_json(range.end)}};
 }
 
 std::optional<Position> read_position(const Json& value) {

@@ -64,6 +64,9 @@ class Mapper {
   Position position(std::uint32_t offset) const {
     return c_.current->position_of(offset, c_.encoding);
   }
+  Range positions(OffsetSpan span) const {
+    return c_.current->range_of(span.start, span.end, c_.encoding);
+  }
   const LineIndex& current() const { return *c_.current; }
   // A writer for a result written as text, reusing the context's buffer.
   JsonWriter writer() const {
@@ -83,23 +86,6 @@ Position position_param(const Json& params) {
 }
 
 // Objects' members are written sorted by name, as serialise() orders them.
-void write_position(JsonWriter& out, Position position) {
-  out.begin_object();
-  out.key("character");
-  out.value(position.character);
-  out.key("line");
-  out.value(position.line);
-  out.end_object();
-}
-
-void write_range(JsonWriter& out, const Mapper& m, OffsetSpan span) {
-  out.begin_object();
-  out.key("end");
-  write_position(out, m.position(span.end));
-  out.key("start");
-  write_position(out, m.position(span.start));
-  out.end_object();
-}
 
 void write_symbols(JsonWriter& out, const std::vector<Symbol>& symbols, const Mapper& m) {
   out.begin_array();
@@ -125,9 +111,9 @@ void write_symbols(JsonWriter& out, const std::vector<Symbol>& symbols, const Ma
     out.key("name");
     out.value(symbol.name.empty() ? std::string_view("?") : std::string_view(symbol.name));
     out.key("range");
-    write_range(out, m, *range);
+    out.range(m.positions(*range));
     out.key("selectionRange");
-    write_range(out, m, chosen);
+    out.range(m.positions(chosen));
     out.end_object();
   }
   out.end_array();

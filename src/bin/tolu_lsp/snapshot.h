@@ -19,10 +19,9 @@ struct Snapshot {
   bool ok() const { return analysis.program.ok(); }
 
   std::unique_ptr<const std::string> text;  // on the heap: tokens and lines view it
-  // The tokens keep no literal payloads (TokenVector::literals is empty).
-  // The tokens keep no literal payloads (TokenVector::literals is empty).
   std::int64_t version;
   LineIndex lines;
+  // The tokens keep no literal payloads (TokenVector::literals is empty).
   Analysis analysis;
 };
 

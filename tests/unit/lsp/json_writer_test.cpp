@@ -32,6 +32,21 @@ TEST(JsonWriter, StringsAreEscapedAsSerialiseEscapesThem) {
   }
 }
 
+TEST(JsonWriter, RangesMatchTheTree) {
+  for (const Range& range : {Range{{0, 0}, {0, 0}}, Range{{7, 12}, {4294967295u, 4294967295u}}}) {
+    JsonWriter out;
+    out.begin_array();
+    out.value(1);
+    out.range(range);
+    out.range(range);
+    out.end_array();
+    const Json position_start = {{"line", range.start.line}, {"character", range.start.character}};
+    const Json position_end = {{"line", range.end.line}, {"character", range.end.character}};
+    const Json tree = {{"start", position_start}, {"end", position_end}};
+    EXPECT_EQ(out.text(), serialise(Json::array({1, tree, tree})));
+  }
+}
+
 TEST(JsonWriter, NestedValuesMatchTheTree) {
   JsonWriter out;
   out.begin_object();

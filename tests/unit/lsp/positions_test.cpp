@@ -40,6 +40,28 @@ TEST(Positions, EachCharacterHasItsOffsetInBothEncodings) {
   }
 }
 
+// range_of() looks for the end's line from the start's, a few lines forward before it searches:
+// every pair of offsets, on a text with short and long gaps between lines, must agree with two
+// position_of() calls.
+TEST(Positions, RangesAgreeWithTheirEndsPositions) {
+  std::string text = kMixed + "\r\n";
+  for (int i = 0; i < 20; ++i) text += (i % 3 == 0 ? "" : "line ≤ ") + std::to_string(i) + "\n";
+  const LineIndex lines(text);
+  const std::uint32_t last = lines.character_count() + 2;  // past the end too
+  for (const Encoding encoding : {Encoding::Utf16, Encoding::Utf32}) {
+    for (std::uint32_t start = 0; start <= last; ++start) {
+      for (std::uint32_t end = start; end <= last; ++end) {
+        SCOPED_TRACE(std::to_string(start) + ".." + std::to_string(end));
+        const Range range = lines.range_of(start, end, encoding);
+        ASSERT_EQ(range.start, lines.position_of(start, encoding));
+        ASSERT_EQ(range.end, lines.position_of(end, encoding));
+      }
+    }
+  }
+  // An end before the start stands at the start.
+  EXPECT_EQ(lines.range_of(5, 2, Encoding::Utf32).end, lines.position_of(5, Encoding::Utf32));
+}
+
 TEST(Positions, PositionsOutsideTheTextAreClamped) {
   const LineIndex lines(kMixed);
   // Past the end of a line: its end, before the terminator.
