@@ -111,20 +111,23 @@ UsageError stat_error(const std::string& shown, const std::error_code& ec) {
 }
 
 // Appends every source file below `directory`, depth first, in the order the system lists
-// entries. Symbolic links inside directories are not followed.
+// entries. Symbolic links inside directories are not followed. The listing gives each entry's
+// type on most file systems, so that an entry costs no stat of its own there.
 std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs::path>& files) {
   std::error_code ec;
   fs::directory_iterator it(directory, ec);
   if (ec) return UsageError{"failed to read directory " + display(directory) + ": " + ec.message()};
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) break;
-    const fs::path entry = it->path();
-    const fs::file_status status = fs::symlink_status(entry, ec);
-    if (ec) return stat_error(display(entry), ec);
-    if (fs::is_regular_file(status)) {
-      if (has_source_extension(entry)) files.push_back(entry);
-    } else if (fs::is_directory(status)) {
-      if (auto error = collect_dir(entry, files)) return error;
+    const fs::directory_entry& entry = *it;
+    if (entry.is_symlink(ec)) continue;
+    const bool regular = !ec && entry.is_regular_file(ec);
+    const bool directory_entry = !ec && !regular && entry.is_directory(ec);
+    if (ec) return stat_error(display(entry.path()), ec);
+    if (regular) {
+      if (has_source_extension(entry.path())) files.push_back(entry.path());
+    } else if (directory_entry) {
+      if (auto error = collect_dir(entry.path(), files)) return error;
     }
   }
   if (ec)
