@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "bin/common/read_text.h"
 #include "bin/parse_files/checker.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -123,6 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Names are shown as written: a name that starts with "-" after "--", and a leading "./",
 // which keeps two spellings of one file apart.
+// The size a file had when it was listed is only a hint: the file may have grown or shrunk since.
+TEST(ReadAll, ReadsTheWholeInputWhateverSizeWasExpected) {
+  struct Case {
+    std::size_t actual;
+    std::size_t expected;
+  };
+  for (const Case c : {Case{0, 0}, Case{0, 10}, Case{1, 0}, Case{5000, 5000}, Case{5000, 4999},
+                       Case{5000, 5001}, Case{5000, 10}, Case{100000, 0}, Case{10, 100000}}) {
+    SCOPED_TRACE(std::to_string(c.actual) + " bytes, " + std::to_string(c.expected) + " expected");
+    std::string text(c.actual, 'x');
+    for (std::size_t i = 0; i < text.size(); i += 7) text[i] = static_cast<char>('a' + i % 26);
+    std::istringstream in(text);
+    EXPECT_EQ(tools::read_all(in, c.expected), text);
+  }
+}
+
 TEST(Checker, RelativeNamesAreShownAsWritten) {
   TempDir dir;
   dir.write("ok.tos", "say 1;\n");
