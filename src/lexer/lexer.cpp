@@ -2,7 +2,6 @@
 // template and regex readers are in literals.cpp.
 #include "lexer/lexer.h"
 
-#include <algorithm>
 #include <array>
 #include <iterator>
 #include <memory>
@@ -12,19 +11,6 @@
 
 namespace tolu {
 namespace {
-
-// The keywords that are not operators; the operator keywords (and, in, new, ...) are in
-// the operator table.
-constexpr auto kKeywords = [] {
-  std::array<std::string_view, 42> words = {
-      "let",      "const",   "function", "async", "await",  "spawn",  "class", "trait",  "method",
-      "static",   "extends", "with",     "but",   "from",   "import", "as",    "try",    "catch",
-      "if",       "else",    "unless",   "while", "for",    "switch", "case",  "return", "next",
-      "continue", "last",    "throw",    "die",   "do",     "fn",     "super", "null",   "true",
-      "false",    "say",     "print",    "warn",  "assert", "debug"};
-  std::sort(words.begin(), words.end());
-  return words;
-}();
 
 constexpr bool is_ascii_digit(char32_t c) {
   return c >= '0' && c <= '9';
@@ -42,20 +28,27 @@ bool is_word_continue(char32_t c) {
   return c != kEndOfInput && is_unicode_alphanumeric(c);
 }
 
-static_assert(kKeywords.size() < 256);
+static_assert(kKeywordSpellings.size() < 256);
 constexpr FirstByteIndex kKeywordIndex =
-    index_by_first_byte(kKeywords, [](std::string_view word) { return word; });
+    index_by_first_byte(kKeywordSpellings, [](std::string_view word) { return word; });
 
-// A keyword's spelling, with its operator for an operator keyword; an empty spelling when
-// `word` is no keyword.
-std::pair<std::string_view, OperatorId> keyword_spelling(std::string_view word) {
+// What a word lexes to when it is a keyword: its spelling from a static table, with its
+// identity, or with its operator for an operator keyword. An empty spelling when `word` is no
+// keyword.
+struct KeywordToken {
+  std::string_view text;
+  OperatorId op = OperatorId::None;
+  KeywordId keyword = KeywordId::None;
+};
+
+KeywordToken keyword_token(std::string_view word) {
   const auto [from, to] = candidates(kKeywordIndex, word);
   for (std::size_t i = from; i < to; ++i) {
-    if (kKeywords[i].size() == word.size() && kKeywords[i] == word)
-      return {kKeywords[i], OperatorId::None};
+    if (kKeywordSpellings[i].size() == word.size() && kKeywordSpellings[i] == word)
+      return {kKeywordSpellings[i], OperatorId::None, keyword_at(i)};
   }
   if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
-    return {op->text, op->id};
+    return {op->text, op->id, KeywordId::None};
   return {};
 }
 
@@ -89,7 +82,7 @@ constexpr auto kByteClasses = [] {
 }  // namespace
 
 bool is_keyword(std::string_view word) {
-  return !keyword_spelling(word).first.empty();
+  return !keyword_token(word).text.empty();
 }
 
 std::string_view token_kind_name(TokenKind kind) {
@@ -220,8 +213,9 @@ void Lexer::fail(Position at, std::string message) const {
   throw LexFailure{ToluError::located(ErrorKind::Lexical, at.line, at.column, std::move(message))};
 }
 
-void Lexer::push(TokenKind kind, Position start, std::string_view text, OperatorId op) {
-  *token_ = Token{kind, op, start.index, pos_.index, start.line, start.column, 0, text};
+void Lexer::push(TokenKind kind, Position start, std::string_view text, OperatorId op,
+                 KeywordId keyword) {
+  *token_ = Token{kind, op, keyword, start.index, pos_.index, start.line, start.column, 0, text};
   produced_ = true;
 }
 
@@ -336,7 +330,8 @@ void Lexer::lex_other() {
   if (c == U'⊤' || c == U'⊥') {
     const Position start = here();
     advance();
-    return push(TokenKind::Keyword, start, c == U'⊤' ? "true" : "false");
+    const KeywordId keyword = c == U'⊤' ? KeywordId::True : KeywordId::False;
+    return push(TokenKind::Keyword, start, keyword_spelling(keyword), OperatorId::None, keyword);
   }
   if (is_ascii_digit(c)) return lex_number();
   if (is_word_start(c)) return lex_word();
@@ -447,8 +442,9 @@ void Lexer::lex_word() {
     advance();
   }
   const std::string_view word = src_.substr(from, byte_ - from);
-  const auto [keyword, op] = keyword_spelling(word);
-  if (!keyword.empty()) return push(TokenKind::Keyword, start, keyword, op);
+  const KeywordToken keyword = keyword_token(word);
+  if (!keyword.text.empty())
+    return push(TokenKind::Keyword, start, keyword.text, keyword.op, keyword.keyword);
   push(TokenKind::Identifier, start, word);
 }
 

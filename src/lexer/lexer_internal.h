@@ -114,8 +114,8 @@ class Lexer {
   bool lex_operator();
   void lex_number();
   void lex_word();
-  void push(TokenKind kind, Position start, std::string_view text,
-            OperatorId op = OperatorId::None);
+  void push(TokenKind kind, Position start, std::string_view text, OperatorId op = OperatorId::None,
+            KeywordId keyword = KeywordId::None);
   void push_literal(TokenKind kind, Position start, LiteralPayload payload);
 
   // Literal readers (literals.cpp).

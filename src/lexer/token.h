@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/operators.h"
+#include "lexer/keywords.h"
 
 namespace tolu {
 
@@ -52,6 +53,8 @@ struct Token {
   TokenKind kind = TokenKind::Eof;
   // Operator tokens, and Keyword tokens spelled like an operator: which operator. None otherwise.
   OperatorId op = OperatorId::None;
+  // Keyword tokens that are no operator: which keyword. None for every other token.
+  KeywordId keyword = KeywordId::None;
   std::uint32_t start = 0;   // index of the first character
   std::uint32_t end = 0;     // index one past the last character
   std::uint32_t line = 1;    // 1-based

@@ -19,9 +19,9 @@ ast::ClassDeclaration Parser::parse_class_declaration() {
   const Start start = start_here();
   declaration.line = start.line;
   declaration.source_file = source_file_;
-  expect_keyword("class");
+  expect_keyword(KeywordId::Class);
   declaration.name = expect_identifier("Expected class name");
-  if (check_keyword("extends")) {
+  if (check_keyword(KeywordId::Extends)) {
     advance();
     declaration.base_class = expect_identifier("Expected base class name after extends");
   }
@@ -45,7 +45,7 @@ ast::TraitDeclaration Parser::parse_trait_declaration() {
   const Start start = start_here();
   declaration.line = start.line;
   declaration.source_file = source_file_;
-  expect_keyword("trait");
+  expect_keyword(KeywordId::Trait);
   declaration.name = expect_identifier("Expected trait name");
   if (match_punct()) {
     declaration.is_forward = true;
@@ -69,14 +69,14 @@ ast::List<ast::ClassMember> Parser::parse_member_body(bool is_class) {
       advance();
       return members.finish(b_);
     }
-    if (is_class && (check_keyword("let") || check_keyword("const"))) {
+    if (is_class && (check_keyword(KeywordId::Let) || check_keyword(KeywordId::Const))) {
       members.push({ast::Field{parse_field_declaration()}});
-    } else if (check_keyword("async") || check_keyword("method") ||
-               (is_class && check_keyword("static"))) {
+    } else if (check_keyword(KeywordId::Async) || check_keyword(KeywordId::Method) ||
+               (is_class && check_keyword(KeywordId::Static))) {
       members.push({ast::Method{parse_method_declaration(is_class)}});
-    } else if (check_keyword("class")) {
+    } else if (check_keyword(KeywordId::Class)) {
       members.push({ast::NestedClass{parse_class_declaration()}});
-    } else if (check_keyword("trait")) {
+    } else if (check_keyword(KeywordId::Trait)) {
       members.push({ast::NestedTrait{parse_trait_declaration()}});
     } else {
       fail(is_class ? "Unsupported class member" : "Unsupported trait member");
@@ -86,7 +86,7 @@ ast::List<ast::ClassMember> Parser::parse_member_body(bool is_class) {
 
 // composition := ("but" | "with") NAME { "," NAME }
 ast::List<ast::Name> Parser::parse_trait_composition_list() {
-  if (!check_keyword("but") && !check_keyword("with")) return {};
+  if (!check_keyword(KeywordId::But) && !check_keyword(KeywordId::With)) return {};
   advance();
   ListBuilder traits(name_stack_);
   traits.push(expect_identifier("Expected trait name"));
@@ -104,8 +104,8 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
   method.line = start.line;
   method.source_file = source_file_;
   if (allow_static) {
-    while (check_keyword("static") || check_keyword("async")) {
-      const bool is_static = check_keyword("static");
+    while (check_keyword(KeywordId::Static) || check_keyword(KeywordId::Async)) {
+      const bool is_static = check_keyword(KeywordId::Static);
       bool& flag = is_static ? method.is_static : method.is_async;
       advance();
       if (flag)
@@ -113,17 +113,17 @@ ast::MethodDeclaration Parser::parse_method_declaration(bool allow_static) {
       flag = true;
     }
   } else {
-    if (check_keyword("async")) {
+    if (check_keyword(KeywordId::Async)) {
       advance();
       method.is_async = true;
-      if (check_keyword("async")) {
+      if (check_keyword(KeywordId::Async)) {
         advance();
         fail("Duplicate async method modifier");
       }
     }
-    if (check_keyword("static")) fail("static methods are not allowed here");
+    if (check_keyword(KeywordId::Static)) fail("static methods are not allowed here");
   }
-  expect_keyword("method");
+  expect_keyword(KeywordId::Method);
   method.name = expect_name("Expected method name");
   if (match_punct()) {
     method.is_forward = true;
@@ -147,9 +147,9 @@ ast::FieldDeclaration Parser::parse_field_declaration() {
   const Start start = start_here();
   field.line = start.line;
   field.source_file = source_file_;
-  field.kind = expect_keyword_any({"let", "const"});
+  field.kind = expect_keyword_any({KeywordId::Let, KeywordId::Const});
   std::tie(field.type_annotation, field.name) = parse_typed_name();
-  if (check_keyword("with")) {
+  if (check_keyword(KeywordId::With)) {
     advance();
     ListBuilder accessors(name_stack_);
     accessors.push(expect_name("Expected accessor name"));
@@ -227,7 +227,7 @@ std::optional<ast::Name> Parser::parse_optional_return_type() {
 
 // weak := "but" "weak"
 bool Parser::parse_optional_weak_modifier(std::string_view context) {
-  if (!check_keyword("but")) return false;
+  if (!check_keyword(KeywordId::But)) return false;
   advance();
   if (token_text(current()) == "weak") {
     advance();

@@ -8,12 +8,12 @@ ast::If Parser::parse_if_statement() {
   ast::If statement;
   statement.line = current_line();
   statement.source_file = source_file_;
-  expect_keyword("if");
+  expect_keyword(KeywordId::If);
   statement.condition = parse_parenthesized_expression();
   statement.then_block = parse_block_statement();
   if (!match_keyword()) return statement;
   const Start else_start = start_here();
-  if (check_keyword("if")) {
+  if (check_keyword(KeywordId::If)) {
     DepthGuard guard(*this);
     statement.else_branch = this->statement(parse_if_statement(), else_start);
   } else {
@@ -25,7 +25,7 @@ ast::If Parser::parse_if_statement() {
 // while := "while" "(" expression ")" block
 ast::While Parser::parse_while_statement() {
   const Line line = current_line();
-  expect_keyword("while");
+  expect_keyword(KeywordId::While);
   ast::Expression condition = parse_parenthesized_expression();
   return {std::move(condition), parse_block_statement(), source_file_, line};
 }
@@ -35,7 +35,7 @@ ast::Switch Parser::parse_switch_statement() {
   ast::Switch statement;
   statement.line = current_line();
   statement.source_file = source_file_;
-  expect_keyword("switch");
+  expect_keyword(KeywordId::Switch);
   expect_punct('(', "Expected '(' after switch");
   statement.discriminant = parse_expression_prec(1);
   statement.comparator = parse_switch_comparator(statement.comparator_op);
@@ -45,7 +45,7 @@ ast::Switch Parser::parse_switch_statement() {
   }
   std::vector<ast::SwitchCase> cases;
   while (!check_punct('}')) {
-    if (check_keyword("case")) {
+    if (check_keyword(KeywordId::Case)) {
       ast::SwitchCase clause;
       const Start start = start_here();
       clause.line = start.line;
@@ -98,7 +98,8 @@ ast::List<ast::Statement> Parser::parse_switch_consequent() {
   ListBuilder body(statement_stack_);
   while (match_punct()) {
   }
-  while (!check_punct('}') && !check_keyword("case") && !check_keyword(OperatorId::Default)) {
+  while (!check_punct('}') && !check_keyword(KeywordId::Case) &&
+         !check_keyword(OperatorId::Default)) {
     body.push(parse_statement());
     while (match_punct()) {
     }
@@ -111,7 +112,7 @@ ast::Try Parser::parse_try_statement() {
   ast::Try statement;
   statement.line = current_line();
   statement.source_file = source_file_;
-  expect_keyword("try");
+  expect_keyword(KeywordId::Try);
   statement.body = parse_block_statement();
   statement.catches = parse_catch_clauses();
   return statement;
@@ -119,7 +120,7 @@ ast::Try Parser::parse_try_statement() {
 
 ast::List<ast::CatchClause> Parser::parse_catch_clauses() {
   ListBuilder catches(catch_stack_);
-  while (check_keyword("catch")) {
+  while (check_keyword(KeywordId::Catch)) {
     const Start start = start_here();
     advance();
     catches.push(parse_catch_clause(start));
@@ -160,9 +161,9 @@ ast::Return Parser::parse_return_statement() {
   ast::Return statement;
   statement.line = current_line();
   statement.source_file = source_file_;
-  expect_keyword("return");
-  if (check_punct(';') || check_punct('}') || at_eof() || check_keyword("if") ||
-      check_keyword("unless")) {
+  expect_keyword(KeywordId::Return);
+  if (check_punct(';') || check_punct('}') || at_eof() || check_keyword(KeywordId::If) ||
+      check_keyword(KeywordId::Unless)) {
     return statement;
   }
   statement.value = parse_expression_prec(1);
@@ -171,13 +172,13 @@ ast::Return Parser::parse_return_statement() {
 
 ast::Throw Parser::parse_throw_statement() {
   const Line line = current_line();
-  expect_keyword("throw");
+  expect_keyword(KeywordId::Throw);
   return {parse_expression_prec(1), source_file_, line};
 }
 
 ast::Die Parser::parse_die_statement() {
   const Line line = current_line();
-  expect_keyword("die");
+  expect_keyword(KeywordId::Die);
   return {parse_expression_prec(1), source_file_, line};
 }
 

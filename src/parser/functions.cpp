@@ -6,7 +6,7 @@ namespace tolu::parsing {
 // function-expression := "function" params ["->" TYPE] block
 ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
   const Start start = start_here();
-  expect_keyword("function");
+  expect_keyword(KeywordId::Function);
   ast::List<ast::Parameter> parameters = parse_parameter_list();
   std::optional<ast::Name> return_type = parse_optional_return_type();
   ast::BlockStatement body = parse_block_statement();
@@ -18,7 +18,7 @@ ast::Expression Parser::parse_function_expression_with_async(bool is_async) {
 // lambda := "fn" (params | param) "->" expression
 ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
   const Start start = start_here();
-  expect_keyword("fn");
+  expect_keyword(KeywordId::Fn);
   ast::List<ast::Parameter> parameters =
       check_punct('(') ? parse_parameter_list() : b_.list_of(parse_parameter());
   if (!check_operator(OperatorId::Arrow)) fail("Expected '->' after lambda parameters");
@@ -31,11 +31,11 @@ ast::Expression Parser::parse_lambda_expression_with_async(bool is_async) {
 // The node takes the line of "function" or "fn" and spans from "async".
 ast::Expression Parser::parse_async_expression() {
   const Start start = start_here();
-  expect_keyword("async");
+  expect_keyword(KeywordId::Async);
   ast::Expression expression;
-  if (check_keyword("function")) {
+  if (check_keyword(KeywordId::Function)) {
     expression = parse_function_expression_with_async(true);
-  } else if (check_keyword("fn")) {
+  } else if (check_keyword(KeywordId::Fn)) {
     expression = parse_lambda_expression_with_async(true);
   } else {
     fail("Expected function or fn after async");
@@ -47,14 +47,14 @@ ast::Expression Parser::parse_async_expression() {
 // await := "await" block
 ast::Expression Parser::parse_await_expression() {
   const Start start = start_here();
-  expect_keyword("await");
+  expect_keyword(KeywordId::Await);
   return make(ast::AwaitExpression{parse_block_statement()}, start);
 }
 
 // spawn := "spawn" block
 ast::Expression Parser::parse_spawn_expression() {
   const Start start = start_here();
-  expect_keyword("spawn");
+  expect_keyword(KeywordId::Spawn);
   return make(ast::SpawnExpression{parse_block_statement()}, start);
 }
 

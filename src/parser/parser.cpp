@@ -106,7 +106,7 @@ bool Parser::match_punct() {
 }
 
 bool Parser::match_keyword() {
-  if (!check_keyword("else")) return false;
+  if (!check_keyword(KeywordId::Else)) return false;
   advance();
   return true;
 }
@@ -120,8 +120,9 @@ void Parser::expect_punct(char c, std::string_view message) {
   advance();
 }
 
-void Parser::expect_keyword(std::string_view word) {
-  if (!check_keyword(word)) fail("Expected keyword '" + std::string(word) + "'");
+void Parser::expect_keyword(KeywordId keyword) {
+  if (!check_keyword(keyword))
+    fail("Expected keyword '" + std::string(keyword_spelling(keyword)) + "'");
   advance();
 }
 
@@ -130,11 +131,11 @@ void Parser::expect_keyword(OperatorId op) {
   advance();
 }
 
-ast::Name Parser::expect_keyword_any(std::initializer_list<std::string_view> words) {
-  for (std::string_view word : words) {
-    if (check_keyword(word)) {
+ast::Name Parser::expect_keyword_any(std::initializer_list<KeywordId> keywords) {
+  for (KeywordId keyword : keywords) {
+    if (check_keyword(keyword)) {
       advance();
-      return name(word);
+      return name(keyword_spelling(keyword));
     }
   }
   fail("Expected keyword");

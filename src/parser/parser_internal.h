@@ -38,12 +38,6 @@ struct Start {
   std::uint32_t index = 0;
 };
 
-// Whether a token's text is `word`. Spellings are short and mostly differ in length or first
-// byte, which settles the comparison without comparing the rest.
-inline bool spelled(std::string_view text, std::string_view word) {
-  return text.size() == word.size() && (word.empty() || text[0] == word[0]) && text == word;
-}
-
 class Parser {
  public:
   // Reads `source` as if it started at line `first_line`, character index `first_index` and
@@ -87,17 +81,16 @@ class Parser {
   ast::Span span_from(Start start) const { return {start.index, previous_end_}; }
   bool at_eof() const { return current().kind == TokenKind::Eof; }
   bool check_punct(char c) const { return is_punct(current(), c); }
-  // Keywords that are no operators are compared by spelling; operators, keywords or not, by
-  // the operator their token names.
-  bool check_keyword(std::string_view word) const { return is_keyword(current(), word); }
+  // Keywords that are no operators are compared by the keyword their token names; operators,
+  // keywords or not, by the operator.
+  bool check_keyword(KeywordId keyword) const { return is_keyword(current(), keyword); }
   bool check_keyword(OperatorId op) const { return is_keyword(current(), op); }
   bool check_operator(OperatorId op) const { return is_operator(current(), op); }
   static bool is_punct(const Token& t, char c) {
     return t.kind == TokenKind::Punct && t.text[0] == c;
   }
-  static bool is_keyword(const Token& t, std::string_view word) {
-    return t.kind == TokenKind::Keyword && spelled(t.text, word);
-  }
+  // Only keyword tokens name a keyword.
+  static bool is_keyword(const Token& t, KeywordId keyword) { return t.keyword == keyword; }
   static bool is_keyword(const Token& t, OperatorId op) {
     return t.kind == TokenKind::Keyword && t.op == op;
   }
@@ -112,9 +105,9 @@ class Parser {
   bool match_keyword();  // "else"
   void consume_commas();
   void expect_punct(char c, std::string_view message);
-  void expect_keyword(std::string_view word);
+  void expect_keyword(KeywordId keyword);
   void expect_keyword(OperatorId op);
-  ast::Name expect_keyword_any(std::initializer_list<std::string_view> words);
+  ast::Name expect_keyword_any(std::initializer_list<KeywordId> keywords);
   void expect_operator();  // ":" after case values
   ast::Name expect_identifier(std::string_view message);
   ast::Name expect_name(std::string_view message);

@@ -8,19 +8,29 @@ namespace tolu::parsing {
 ast::Expression Parser::parse_prefix_expression() {
   const Token& t = current();
   if (t.kind == TokenKind::Keyword) {
-    const std::string_view word = t.text;
-    if (word == "let" || word == "const") return parse_declaration_expression();
-    if (word == "try") return parse_try_expression();
-    if (t.op == OperatorId::New) return parse_new_expression();
-    if (word == "do") {
-      const Start start = start_here();
-      advance();
-      return make(ast::DoExpression{parse_block_statement()}, start);
+    switch (t.keyword) {
+      case KeywordId::Let:
+      case KeywordId::Const:
+        return parse_declaration_expression();
+      case KeywordId::Try:
+        return parse_try_expression();
+      case KeywordId::Do: {
+        const Start start = start_here();
+        advance();
+        return make(ast::DoExpression{parse_block_statement()}, start);
+      }
+      case KeywordId::Fn:
+        return parse_lambda_expression_with_async(false);
+      case KeywordId::Async:
+        return parse_async_expression();
+      case KeywordId::Await:
+        return parse_await_expression();
+      case KeywordId::Spawn:
+        return parse_spawn_expression();
+      default:
+        break;
     }
-    if (word == "fn") return parse_lambda_expression_with_async(false);
-    if (word == "async") return parse_async_expression();
-    if (word == "await") return parse_await_expression();
-    if (word == "spawn") return parse_spawn_expression();
+    if (t.op == OperatorId::New) return parse_new_expression();
   } else if (t.kind == TokenKind::Operator && t.op == OperatorId::Arrow) {
     return parse_placeholder_lambda();
   }
@@ -63,7 +73,7 @@ ast::Expression Parser::parse_placeholder_lambda() {
 ast::Expression Parser::parse_declaration_expression() {
   const Start start = start_here();
   ast::DeclarationExpression declaration;
-  declaration.kind = expect_keyword_any({"let", "const"});
+  declaration.kind = expect_keyword_any({KeywordId::Let, KeywordId::Const});
   std::tie(declaration.type_annotation, declaration.name) = parse_typed_name();
   declaration.is_weak = parse_optional_weak_modifier("declaration");
   if (check_operator(OperatorId::Assign)) {
@@ -77,7 +87,7 @@ ast::Expression Parser::parse_declaration_expression() {
 // try-expression := "try" block ("catch" catch-clause)+
 ast::Expression Parser::parse_try_expression() {
   const Start start = start_here();
-  expect_keyword("try");
+  expect_keyword(KeywordId::Try);
   ast::BlockStatement body = parse_block_statement();
   return make(ast::TryExpression{std::move(body), parse_catch_clauses()}, start);
 }
@@ -155,17 +165,23 @@ ast::Expression Parser::parse_primary_expression() {
       return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, start);
     }
     case TokenKind::Keyword:
-      if (t.text == "true" || t.text == "false") {
-        const bool value = t.text == "true";
-        advance();
-        return make(ast::BooleanLiteral{value}, start);
+      switch (t.keyword) {
+        case KeywordId::True:
+        case KeywordId::False: {
+          const bool value = t.keyword == KeywordId::True;
+          advance();
+          return make(ast::BooleanLiteral{value}, start);
+        }
+        case KeywordId::Null:
+          advance();
+          return make(ast::NullLiteral{}, start);
+        case KeywordId::Super:
+          return parse_super_call_expression();
+        case KeywordId::Function:
+          return parse_function_expression_with_async(false);
+        default:
+          break;
       }
-      if (t.text == "null") {
-        advance();
-        return make(ast::NullLiteral{}, start);
-      }
-      if (t.text == "super") return parse_super_call_expression();
-      if (t.text == "function") return parse_function_expression_with_async(false);
       break;
     case TokenKind::Operator:
       switch (t.op) {
@@ -254,7 +270,7 @@ ast::Expression Parser::parse_grouped_unary(OperatorId name, OperatorId closer) 
 // super-call := "super" "(" arguments
 ast::Expression Parser::parse_super_call_expression() {
   const Start start = start_here();
-  expect_keyword("super");
+  expect_keyword(KeywordId::Super);
   expect_punct('(', "Expected '(' after super");
   return make(ast::SuperCallExpression{parse_call_arguments_after_open()}, start);
 }
@@ -358,7 +374,7 @@ ast::Expression Parser::parse_index_or_slice(ast::Expression object) {
 }
 
 std::optional<ast::Name> Parser::match_postfix_condition_keyword() {
-  if (!check_keyword("if") && !check_keyword("unless")) return std::nullopt;
+  if (!check_keyword(KeywordId::If) && !check_keyword(KeywordId::Unless)) return std::nullopt;
   const ast::Name keyword = token_name(current());
   advance();
   return keyword;

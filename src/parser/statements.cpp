@@ -51,36 +51,47 @@ ast::Statement Parser::statement_of() {
 }
 
 Parser::StatementParser Parser::statement_parser_for(const Token& t) {
-  using Entry = std::pair<std::string_view, StatementParser>;
-  static constexpr Entry kByKeyword[] = {
-      {"if", &Parser::statement_of<&Parser::parse_if_statement>},
-      {"let", &Parser::parse_declaration},
-      {"const", &Parser::parse_declaration},
-      {"for", &Parser::statement_of<&Parser::parse_for_statement>},
-      {"try", &Parser::statement_of<&Parser::parse_try_statement>},
-      {"die", &Parser::statement_of<&Parser::parse_die_statement>},
-      {"say", &Parser::statement_of<&Parser::parse_output_statement>},
-      {"print", &Parser::statement_of<&Parser::parse_output_statement>},
-      {"warn", &Parser::statement_of<&Parser::parse_output_statement>},
-      {"assert", &Parser::statement_of<&Parser::parse_output_statement>},
-      {"debug", &Parser::statement_of<&Parser::parse_output_statement>},
-      {"from", &Parser::statement_of<&Parser::parse_import_statement>},
-      {"next", &Parser::statement_of<&Parser::parse_loop_control>},
-      {"continue", &Parser::statement_of<&Parser::parse_loop_control>},
-      {"last", &Parser::statement_of<&Parser::parse_loop_control>},
-      {"async", &Parser::statement_of<&Parser::parse_function_declaration>},
-      {"function", &Parser::statement_of<&Parser::parse_function_declaration>},
-      {"class", &Parser::statement_of<&Parser::parse_class_statement>},
-      {"trait", &Parser::statement_of<&Parser::parse_trait_statement>},
-      {"while", &Parser::statement_of<&Parser::parse_while_statement>},
-      {"throw", &Parser::statement_of<&Parser::parse_throw_statement>},
-      {"switch", &Parser::statement_of<&Parser::parse_switch_statement>},
-      {"return", &Parser::statement_of<&Parser::parse_return_statement>},
-  };
-  if (t.kind == TokenKind::Keyword) {
-    for (const auto& [word, parse] : kByKeyword) {
-      if (spelled(t.text, word)) return parse;
-    }
+  switch (t.keyword) {
+    case KeywordId::If:
+      return &Parser::statement_of<&Parser::parse_if_statement>;
+    case KeywordId::Let:
+    case KeywordId::Const:
+      return &Parser::parse_declaration;
+    case KeywordId::For:
+      return &Parser::statement_of<&Parser::parse_for_statement>;
+    case KeywordId::Try:
+      return &Parser::statement_of<&Parser::parse_try_statement>;
+    case KeywordId::Die:
+      return &Parser::statement_of<&Parser::parse_die_statement>;
+    case KeywordId::Say:
+    case KeywordId::Print:
+    case KeywordId::Warn:
+    case KeywordId::Assert:
+    case KeywordId::Debug:
+      return &Parser::statement_of<&Parser::parse_output_statement>;
+    case KeywordId::From:
+      return &Parser::statement_of<&Parser::parse_import_statement>;
+    case KeywordId::Next:
+    case KeywordId::Continue:
+    case KeywordId::Last:
+      return &Parser::statement_of<&Parser::parse_loop_control>;
+    case KeywordId::Async:
+    case KeywordId::Function:
+      return &Parser::statement_of<&Parser::parse_function_declaration>;
+    case KeywordId::Class:
+      return &Parser::statement_of<&Parser::parse_class_statement>;
+    case KeywordId::Trait:
+      return &Parser::statement_of<&Parser::parse_trait_statement>;
+    case KeywordId::While:
+      return &Parser::statement_of<&Parser::parse_while_statement>;
+    case KeywordId::Throw:
+      return &Parser::statement_of<&Parser::parse_throw_statement>;
+    case KeywordId::Switch:
+      return &Parser::statement_of<&Parser::parse_switch_statement>;
+    case KeywordId::Return:
+      return &Parser::statement_of<&Parser::parse_return_statement>;
+    default:
+      break;
   }
   if (is_punct(t, '{')) return &Parser::statement_of<&Parser::parse_block_as_statement>;
   return &Parser::statement_of<&Parser::parse_expression_statement>;
@@ -113,7 +124,7 @@ ast::ExpressionStatement Parser::parse_expression_statement() {
 // modified statement, which starts at `start`, and the modifier. A "for" puts the statement in a
 // block of its own, which spans just that statement.
 ast::Statement Parser::apply_statement_modifier(ast::Statement statement, Start start) {
-  if (check_keyword("for")) {
+  if (check_keyword(KeywordId::For)) {
     advance();
     ast::Expression iterable = parse_expression_prec(1);
     const Line line = statement.line();
@@ -150,7 +161,7 @@ void Parser::expect_statement_terminator() {
 // [weak]])
 ast::Statement Parser::parse_declaration() {
   const Line line = current_line();
-  const ast::Name kind = expect_keyword_any({"let", "const"});
+  const ast::Name kind = expect_keyword_any({KeywordId::Let, KeywordId::Const});
   if (check_punct('{')) return b_.statement(parse_destructuring_declaration(kind, line));
   ast::VariableDeclaration declaration;
   declaration.kind = kind;
@@ -261,7 +272,7 @@ ast::For Parser::parse_for_statement() {
   loop.source_file = source_file_;
   advance();
   expect_punct('(', "Expected '(' after for");
-  if (check_keyword("const") || check_keyword("let")) {
+  if (check_keyword(KeywordId::Const) || check_keyword(KeywordId::Let)) {
     loop.binding_kind = token_name(current());
     advance();
     loop.variable = expect_identifier("Expected loop variable");
@@ -287,17 +298,17 @@ ast::Import Parser::parse_import_statement() {
   // expect_keyword.
   const std::uint32_t path_start = current().start;
   std::string module_path;
-  while (!at_eof() && !check_keyword("try") && !check_keyword("import")) {
+  while (!at_eof() && !check_keyword(KeywordId::Try) && !check_keyword(KeywordId::Import)) {
     module_path += token_text(current());
     advance();
   }
   import_paths_.emplace_back(path_start, current().start);
   import.module_path = b_.text(module_path);
-  if (check_keyword("try")) {
+  if (check_keyword(KeywordId::Try)) {
     advance();
     import.is_try = true;
   }
-  expect_keyword("import");
+  expect_keyword(KeywordId::Import);
   // The star as written: "×" is the same operator but imports nothing.
   if (check_operator(OperatorId::Multiply) &&
       current().text == operator_spelling(OperatorId::Multiply)) {
@@ -311,7 +322,7 @@ ast::Import Parser::parse_import_statement() {
       specifier.line = start.line;
       specifier.source_file = source_file_;
       specifier.name = expect_identifier("Expected imported name");
-      if (check_keyword("as")) {
+      if (check_keyword(KeywordId::As)) {
         advance();
         specifier.local_name = expect_identifier("Expected alias name after as");
       } else {
@@ -341,11 +352,11 @@ ast::FunctionDeclaration Parser::parse_function_declaration() {
   ast::FunctionDeclaration function;
   function.line = current_line();
   function.source_file = source_file_;
-  if (check_keyword("async")) {
+  if (check_keyword(KeywordId::Async)) {
     advance();
     function.is_async = true;
   }
-  expect_keyword("function");
+  expect_keyword(KeywordId::Function);
   function.name = expect_name("Expected function name");
   if (match_punct()) {
     function.is_forward = true;
@@ -363,7 +374,8 @@ ast::Output Parser::parse_output_statement() {
   ast::Output output;
   output.line = current_line();
   output.source_file = source_file_;
-  output.keyword = expect_keyword_any({"say", "print", "warn", "assert", "debug"});
+  output.keyword = expect_keyword_any(
+      {KeywordId::Say, KeywordId::Print, KeywordId::Warn, KeywordId::Assert, KeywordId::Debug});
   if (check_punct(';') || check_punct('}') || at_eof()) return output;
   ListBuilder arguments(expression_stack_);
   arguments.push(parse_expression_prec(1));
@@ -377,7 +389,8 @@ ast::Output Parser::parse_output_statement() {
 
 ast::LoopControl Parser::parse_loop_control() {
   const Line line = current_line();
-  const ast::Name keyword = expect_keyword_any({"next", "continue", "last"});
+  const ast::Name keyword =
+      expect_keyword_any({KeywordId::Next, KeywordId::Continue, KeywordId::Last});
   return {keyword, source_file_, line};
 }
 

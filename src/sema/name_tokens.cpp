@@ -17,8 +17,8 @@ bool names(const Token& token, std::string_view name) {
   return is_word(token) && token.text == name;
 }
 
-bool is_keyword(const Token& token, std::string_view word) {
-  return token.kind == TokenKind::Keyword && token.text == word;
+bool is_keyword(const Token& token, KeywordId keyword) {
+  return token.keyword == keyword;
 }
 
 bool is_punct(const Token& token, char c) {
@@ -70,10 +70,10 @@ std::size_t typed_name(std::span<const Token> tokens, std::size_t at) {
   return at + 1 < tokens.size() && tokens[at + 1].kind == TokenKind::Identifier ? at + 1 : at;
 }
 
-// The index of the token after the first keyword `word`, or the end.
-std::size_t after_keyword(std::span<const Token> tokens, std::string_view word) {
+// The index of the token after the first keyword `keyword`, or the end.
+std::size_t after_keyword(std::span<const Token> tokens, KeywordId keyword) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    if (is_keyword(tokens[i], word)) return i + 1;
+    if (is_keyword(tokens[i], keyword)) return i + 1;
   }
   return tokens.size();
 }
@@ -115,8 +115,8 @@ std::size_t lead_tokens(NameSite site) {
 std::size_t name_index(std::span<const Token> tokens, NameSite site) {
   switch (site) {
     case NameSite::TypedAfterKeyword: {
-      const std::size_t let = after_keyword(tokens, "let");
-      const std::size_t first = std::min(let, after_keyword(tokens, "const"));
+      const std::size_t let = after_keyword(tokens, KeywordId::Let);
+      const std::size_t first = std::min(let, after_keyword(tokens, KeywordId::Const));
       return typed_name(tokens, first);
     }
     case NameSite::Parameter:
@@ -126,15 +126,16 @@ std::size_t name_index(std::span<const Token> tokens, NameSite site) {
     case NameSite::BindingEntry:
       return entry_name(tokens);
     case NameSite::Function:
-      return after_keyword(tokens, "function");
+      return after_keyword(tokens, KeywordId::Function);
     case NameSite::Method:
-      return after_keyword(tokens, "method");
+      return after_keyword(tokens, KeywordId::Method);
     case NameSite::Class:
-      return after_keyword(tokens, "class");
+      return after_keyword(tokens, KeywordId::Class);
     case NameSite::Trait:
-      return after_keyword(tokens, "trait");
+      return after_keyword(tokens, KeywordId::Trait);
     case NameSite::LoopVariable:
-      return std::min(after_keyword(tokens, "let"), after_keyword(tokens, "const"));
+      return std::min(after_keyword(tokens, KeywordId::Let),
+                      after_keyword(tokens, KeywordId::Const));
     case NameSite::ImportSpecifier:
       return tokens.empty() ? 0 : tokens.size() - 1;
   }
@@ -220,11 +221,12 @@ std::vector<std::optional<ast::Span>> find_composition_names(const TokenVector& 
   const auto list = window.tokens();
   std::vector<std::size_t> written;  // indexes of the names in `list`
   std::size_t i = 0;
-  if (i + 1 < list.size() && is_keyword(list[i], "extends")) {
+  if (i + 1 < list.size() && is_keyword(list[i], KeywordId::Extends)) {
     written.push_back(i + 1);
     i += 2;
   }
-  if (i + 1 < list.size() && (is_keyword(list[i], "with") || is_keyword(list[i], "but"))) {
+  if (i + 1 < list.size() &&
+      (is_keyword(list[i], KeywordId::With) || is_keyword(list[i], KeywordId::But))) {
     for (++i; i < list.size(); i += 2) {
       written.push_back(i);
       if (i + 1 >= list.size() || !is_punct(list[i + 1], ',')) break;

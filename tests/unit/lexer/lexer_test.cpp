@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "base/unicode.h"
@@ -215,6 +217,85 @@ TEST(LexPositions, SourceTooLongForItsPositionsFailsBeforeTheFirstToken) {
   ASSERT_TRUE(shifted_too_far.drain());
   EXPECT_EQ(shifted_too_far.drain()->message(),
             "source too long: 4 characters after character 3, more than the 6 the front end reads");
+}
+
+// Each keyword's token names it, whatever the order of the enumeration and of the spelling
+// table; words that merely look like keywords name none.
+TEST(LexKeywords, EveryKeywordTokenNamesItsKeyword) {
+  struct Case {
+    std::string_view source;
+    KeywordId keyword;
+  };
+  const Case cases[] = {
+      {"as", KeywordId::As},
+      {"assert", KeywordId::Assert},
+      {"async", KeywordId::Async},
+      {"await", KeywordId::Await},
+      {"but", KeywordId::But},
+      {"case", KeywordId::Case},
+      {"catch", KeywordId::Catch},
+      {"class", KeywordId::Class},
+      {"const", KeywordId::Const},
+      {"continue", KeywordId::Continue},
+      {"debug", KeywordId::Debug},
+      {"die", KeywordId::Die},
+      {"do", KeywordId::Do},
+      {"else", KeywordId::Else},
+      {"extends", KeywordId::Extends},
+      {"false", KeywordId::False},
+      {"fn", KeywordId::Fn},
+      {"for", KeywordId::For},
+      {"from", KeywordId::From},
+      {"function", KeywordId::Function},
+      {"if", KeywordId::If},
+      {"import", KeywordId::Import},
+      {"last", KeywordId::Last},
+      {"let", KeywordId::Let},
+      {"method", KeywordId::Method},
+      {"next", KeywordId::Next},
+      {"null", KeywordId::Null},
+      {"print", KeywordId::Print},
+      {"return", KeywordId::Return},
+      {"say", KeywordId::Say},
+      {"spawn", KeywordId::Spawn},
+      {"static", KeywordId::Static},
+      {"super", KeywordId::Super},
+      {"switch", KeywordId::Switch},
+      {"throw", KeywordId::Throw},
+      {"trait", KeywordId::Trait},
+      {"true", KeywordId::True},
+      {"try", KeywordId::Try},
+      {"unless", KeywordId::Unless},
+      {"warn", KeywordId::Warn},
+      {"while", KeywordId::While},
+      {"with", KeywordId::With},
+      // Written as symbols, still keywords.
+      {"⊤", KeywordId::True},
+      {"⊥", KeywordId::False},
+      // Operator keywords carry their operator instead.
+      {"and", KeywordId::None},
+      {"new", KeywordId::None},
+      {"default", KeywordId::None},
+      // Near misses are identifiers.
+      {"If", KeywordId::None},
+      {"iff", KeywordId::None},
+      {"lets", KeywordId::None},
+      {"a", KeywordId::None},
+      {"withs", KeywordId::None},
+      {"_if", KeywordId::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.source));
+    auto lexed = lex(c.source);
+    ASSERT_TRUE(lexed);
+    const Token& t = lexed.value().tokens.front();
+    EXPECT_EQ(t.keyword, c.keyword);
+    if (c.keyword == KeywordId::None) continue;
+    EXPECT_EQ(t.kind, TokenKind::Keyword);
+    EXPECT_EQ(t.op, OperatorId::None);
+    EXPECT_EQ(t.text, keyword_spelling(c.keyword));
+    EXPECT_EQ(lexed.value().tokens.back().keyword, KeywordId::None);  // the Eof
+  }
 }
 
 }  // namespace

@@ -163,6 +163,17 @@ INSTANTIATE_TEST_SUITE_P(
             "class A { let x but bad }",
             "Syntax 1:21 Unknown but modifier 'bad' in field declaration; expected 'but weak'"}));
 
+// Statements are told apart by their first keyword; words that only resemble one, and
+// keywords written as symbols, are read as what they are.
+INSTANTIATE_TEST_SUITE_P(Keywords, ProgramShape,
+                         ::testing::Values(ProgramCase{"iff; lets; Say; Const; returns",
+                                                       "iff; lets; Say; Const; returns"},
+                                           ProgramCase{"say ⊤, ⊥, null", "say true, false, null"},
+                                           ProgramCase{"class A { static x }",
+                                                       "Syntax 1:18 Expected keyword 'method'"},
+                                           ProgramCase{"class A { async static x }",
+                                                       "Syntax 1:24 Expected keyword 'method'"}));
+
 ast::Program parse_raw(std::string_view source) {
   CompileOptions options;
   options.validate = false;
