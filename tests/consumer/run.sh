@@ -41,6 +41,12 @@ for kind in static shared; do
     [ -x "$prefix/bin/$tool" ] || fail "$kind: $tool is not installed"
   done
   "$prefix/bin/tolu-ast" --version | grep -qx 'tolu-ast 0.1.0' || fail "$kind: tolu-ast --version"
+  # A release build links the checker statically: it must still find Unicode's character
+  # classes (a Greek name) and run its workers.
+  "$prefix/bin/tolu-parse-files" "$root/examples" >/dev/null || fail "$kind: the checker on examples/"
+  printf 'let \316\243 := 1;\nsay \316\243;\n' > "$work/greek-$kind.tos"
+  "$prefix/bin/tolu-parse-files" "$work/greek-$kind.tos" >/dev/null ||
+    fail "$kind: the checker on a Greek name"
 
   if [ "$kind" = shared ]; then
     so="$libdir/libtolu_front_end.so.0"
