@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -34,20 +35,30 @@ std::size_t display_width(char32_t c) {
   return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
 }
 
+namespace {
+
+// ICU's macros index with 32-bit integers, and a text may be longer than they count: each
+// character is decoded within a window of at most four bytes from its own start, which holds
+// any well-formed character and the longest ill-formed prefix ICU takes as one.
+std::int32_t window_at(std::string_view text, std::size_t pos) {
+  return static_cast<std::int32_t>(std::min<std::size_t>(text.size() - pos, U8_MAX_LENGTH));
+}
+
+}  // namespace
+
 char32_t decode_utf8(std::string_view text, std::size_t& pos) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  const auto length = static_cast<std::int32_t>(text.size());
-  auto i = static_cast<std::int32_t>(pos);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data()) + pos;
+  std::int32_t i = 0;
   UChar32 c;
-  U8_NEXT_OR_FFFD(bytes, i, length, c);
-  pos = static_cast<std::size_t>(i);
+  U8_NEXT_OR_FFFD(bytes, i, window_at(text, pos), c);
+  pos += static_cast<std::size_t>(i);
   return static_cast<char32_t>(c);
 }
 
 bool is_valid_utf8(std::string_view text) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  const auto length = static_cast<std::int32_t>(text.size());
-  for (std::int32_t i = 0; i < length;) {
+  const std::size_t length = text.size();
+  for (std::size_t i = 0; i < length;) {
     // Plain ASCII, eight bytes at a time.
     std::uint64_t word;
     if (length - i >= 8 && (std::memcpy(&word, bytes + i, 8), (word & 0x8080808080808080u) == 0)) {
@@ -58,9 +69,11 @@ bool is_valid_utf8(std::string_view text) {
       ++i;
       continue;
     }
+    std::int32_t k = 0;
     UChar32 c;
-    U8_NEXT(bytes, i, length, c);
+    U8_NEXT(bytes + i, k, window_at(text, i), c);
     if (c < 0) return false;
+    i += static_cast<std::size_t>(k);
   }
   return true;
 }
@@ -96,7 +109,9 @@ namespace {
 
 template <class Map>
 std::optional<std::string> map_case(std::string_view text, Map map) {
-  if (!is_valid_utf8(text)) return std::nullopt;
+  // ICU takes the text's length as a 32-bit integer.
+  if (text.size() > static_cast<std::size_t>(INT32_MAX) || !is_valid_utf8(text))
+    return std::nullopt;
   std::string out;
   out.reserve(text.size());
   icu::StringByteSink<std::string> sink(&out);

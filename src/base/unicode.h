@@ -33,7 +33,7 @@ std::size_t count_characters(std::string_view text);
 void append_utf8(std::string& out, char32_t c);
 
 // The full, language-independent Unicode case mappings ("ß" upper-cases to "SS"); nothing for
-// text that is not valid UTF-8.
+// text that is not valid UTF-8, or longer than ICU counts (2 GiB).
 std::optional<std::string> to_upper_case(std::string_view text);
 std::optional<std::string> to_lower_case(std::string_view text);
 
