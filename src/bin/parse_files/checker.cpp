@@ -122,11 +122,11 @@ std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs:
     const fs::directory_entry& entry = *it;
     if (entry.is_symlink(ec)) continue;
     const bool regular = !ec && entry.is_regular_file(ec);
-    const bool directory_entry = !ec && !regular && entry.is_directory(ec);
+    const bool subdirectory = !ec && !regular && entry.is_directory(ec);
     if (ec) return stat_error(display(entry.path()), ec);
     if (regular) {
       if (has_source_extension(entry.path())) files.push_back(entry.path());
-    } else if (directory_entry) {
+    } else if (subdirectory) {
       if (auto error = collect_dir(entry.path(), files)) return error;
     }
   }
