@@ -5,13 +5,62 @@
 
 namespace tolu {
 
-std::uint64_t NameTable::hash(std::string_view text) {
-  // FNV-1a over the bytes, then a final mix so that the low bits, which pick the slot, depend on
-  // every byte.
-  std::uint64_t h = 0xcbf29ce484222325u;
-  for (const char c : text) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 0x100000001b3u;
+namespace {
+
+// Unaligned loads of 8 and 4 bytes, in the machine's byte order (a hash only needs the same
+// value for the same bytes).
+std::uint64_t load8(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+std::uint32_t load4(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15u;
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
+  h = (h ^ word) * kMultiplier;
+  return h ^ (h >> 29);
+}
+
+// Whether the `size` bytes at `a` and `b` are equal. Names are short, so the bytes are compared
+// a word at a time in place (two overlapping words cover up to 16 bytes) rather than by a call.
+bool same_bytes(const char* a, const char* b, std::size_t size) {
+  if (size >= 8) {
+    if (size > 16) return std::memcmp(a, b, size) == 0;
+    return load8(a) == load8(b) && load8(a + size - 8) == load8(b + size - 8);
+  }
+  if (size >= 4) return load4(a) == load4(b) && load4(a + size - 4) == load4(b + size - 4);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+inline std::uint64_t NameTable::hash(std::string_view text) {
+  // A word at a time: the 8-byte words of the text, the last one overlapping the one before it
+  // when the size is no multiple of 8; shorter texts are read as two overlapping 4-byte words
+  // or byte by byte. A final mix makes the low bits, which pick the slot, depend on every byte.
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::uint64_t h = n * kMultiplier;
+  if (n >= 8) {
+    std::size_t i = 0;
+    for (; i + 8 < n; i += 8) h = mix(h, load8(p + i));
+    h = mix(h, load8(p + n - 8));
+  } else if (n >= 4) {
+    h = mix(h, (std::uint64_t{load4(p)} << 32) | load4(p + n - 4));
+  } else if (n > 0) {
+    const auto byte = [&](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(p[i])};
+    };
+    h = mix(h, (byte(0) << 16) | (byte(n / 2) << 8) | byte(n - 1));
   }
   h ^= h >> 32;
   h *= 0xd6e8feb86659fd93u;
@@ -19,13 +68,13 @@ std::uint64_t NameTable::hash(std::string_view text) {
   return h;
 }
 
-std::size_t NameTable::probe(std::string_view text, std::uint64_t h) const {
+inline std::size_t NameTable::probe(std::string_view text, std::uint64_t h) const {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = h & mask;; i = (i + 1) & mask) {
     const NameEntry* entry = slots_[i].entry;
     if (!entry) return i;
     if (entry->hash == h && entry->size == text.size() &&
-        std::memcmp(entry->bytes(), text.data(), text.size()) == 0) {
+        same_bytes(entry->bytes(), text.data(), text.size())) {
       return i;
     }
   }

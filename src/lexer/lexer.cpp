@@ -3,10 +3,10 @@
 #include "lexer/lexer.h"
 
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 
-#include "base/spelling_index.h"
 #include "lexer/lexer_internal.h"
 
 namespace tolu {
@@ -28,9 +28,44 @@ bool is_word_continue(char32_t c) {
   return c != kEndOfInput && is_unicode_alphanumeric(c);
 }
 
-static_assert(kKeywordSpellings.size() < 256);
-constexpr FirstByteIndex kKeywordIndex =
-    index_by_first_byte(kKeywordSpellings, [](std::string_view word) { return word; });
+// Keywords are found by a hash of a word's length and first and last bytes: each keyword has a
+// slot of its own in a table of 256, so a word is a keyword only if it equals the one keyword in
+// its slot. Most words are names, and most of those miss at once.
+constexpr std::size_t keyword_slot(std::string_view word) {
+  const auto first = static_cast<unsigned char>(word.front());
+  const auto last = static_cast<unsigned char>(word.back());
+  return (first + last * 4u + word.size() * 35u) & 0xFFu;
+}
+
+// For each slot, 1 + the index of its keyword in kKeywordSpellings; 0 for a slot with none.
+constexpr auto kKeywordSlots = [] {
+  std::array<std::uint8_t, 256> slots{};
+  for (std::size_t i = 0; i < kKeywordSpellings.size(); ++i)
+    slots[keyword_slot(kKeywordSpellings[i])] = static_cast<std::uint8_t>(i + 1);
+  return slots;
+}();
+
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < kKeywordSpellings.size(); ++i) {
+        if (kKeywordSlots[keyword_slot(kKeywordSpellings[i])] != i + 1) return false;
+      }
+      return true;
+    }(),
+    "no two keywords share a slot");
+
+// The keyword spelled `word`, or KeywordId::None. `word` is not empty.
+KeywordId find_keyword(std::string_view word) {
+  const std::size_t entry = kKeywordSlots[keyword_slot(word)];
+  if (entry == 0) return KeywordId::None;
+  const std::string_view keyword = kKeywordSpellings[entry - 1];
+  if (keyword.size() != word.size()) return KeywordId::None;
+  // Keywords are a few bytes long: comparing them in place beats a call to memcmp.
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (keyword[i] != word[i]) return KeywordId::None;
+  }
+  return keyword_at(entry - 1);
+}
 
 // What a word lexes to when it is a keyword: its spelling from a static table, with its
 // identity, or with its operator for an operator keyword. An empty spelling when `word` is no
@@ -42,25 +77,35 @@ struct KeywordToken {
 };
 
 KeywordToken keyword_token(std::string_view word) {
-  const auto [from, to] = candidates(kKeywordIndex, word);
-  for (std::size_t i = from; i < to; ++i) {
-    if (kKeywordSpellings[i].size() == word.size() && kKeywordSpellings[i] == word)
-      return {kKeywordSpellings[i], OperatorId::None, keyword_at(i)};
-  }
+  if (word.empty()) return {};
+  if (const KeywordId keyword = find_keyword(word); keyword != KeywordId::None)
+    return {keyword_spelling(keyword), OperatorId::None, keyword};
   if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
     return {op->text, op->id, KeywordId::None};
   return {};
 }
 
-// ASCII letters, digits and "_": the bytes a word is mostly made of.
-constexpr auto kAsciiWordBytes = [] {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 128; ++c) table[c] = c == '_' || is_ascii_letter(c) || is_ascii_digit(c);
+// How a byte goes on a word: not at all, as an ASCII letter or digit, or as "_", which ends the
+// word when "=" follows it ("_=" is an operator even right after a word: x_=y is x _= y).
+enum class WordByte : std::uint8_t { No, Yes, Underscore };
+
+constexpr auto kWordBytes = [] {
+  std::array<WordByte, 256> table{};
+  for (int c = 0; c < 128; ++c) {
+    if (is_ascii_letter(c) || is_ascii_digit(c)) table[c] = WordByte::Yes;
+  }
+  table['_'] = WordByte::Underscore;
   return table;
 }();
 
-bool is_ascii_word_byte(char c) {
-  return kAsciiWordBytes[static_cast<unsigned char>(c)];
+// The end of the run of ASCII word bytes from byte `at` of `text`.
+std::size_t ascii_word_end(std::string_view text, std::size_t at) {
+  for (; at < text.size(); ++at) {
+    const WordByte kind = kWordBytes[static_cast<unsigned char>(text[at])];
+    if (kind == WordByte::No) break;
+    if (kind == WordByte::Underscore && at + 1 < text.size() && text[at + 1] == '=') break;
+  }
+  return at;
 }
 
 // How the lexer dispatches on the first byte of a token. The classes are exact: no operator
@@ -355,18 +400,31 @@ void Lexer::skip_file_start() {
 }
 
 void Lexer::skip_blanks() {
-  for (; byte_ < src_.size(); ++byte_) {
-    const char c = src_[byte_];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++pos_.column;
-    } else if (c == '\n') {
-      ++pos_.line;
-      pos_.column = 1;
-    } else {
+  // Locals, not members, in the loop: a store to a member through `this` may alias the source
+  // bytes as far as the compiler knows, and would make it reload them.
+  const char* const text = src_.data();
+  const std::size_t size = src_.size();
+  std::size_t at = byte_;
+  std::size_t line_start = SIZE_MAX;  // the byte after the last line feed skipped, if any
+  std::uint32_t lines = 0;
+  for (; at < size; ++at) {
+    const char c = text[at];
+    if (c == '\n') {
+      ++lines;
+      line_start = at + 1;
+    } else if (c != ' ' && c != '\t' && c != '\r') {
       break;
     }
-    ++pos_.index;
   }
+  const auto skipped = static_cast<std::uint32_t>(at - byte_);
+  pos_.index += skipped;
+  if (lines == 0) {
+    pos_.column += skipped;
+  } else {
+    pos_.line += lines;
+    pos_.column = static_cast<std::uint32_t>(at - line_start) + 1;
+  }
+  byte_ = at;
 }
 
 // A documentation block starts with "=" and a letter at the start of a line and runs through the
@@ -429,13 +487,7 @@ void Lexer::lex_word() {
   const std::size_t from = byte_;
   advance();
   for (;;) {
-    // "_=" is an operator even right after a word: x_=y is x _= y.
-    std::size_t end = byte_;
-    while (end < src_.size() && is_ascii_word_byte(src_[end]) &&
-           !(src_[end] == '_' && end + 1 < src_.size() && src_[end + 1] == '=')) {
-      ++end;
-    }
-    advance_ascii(end - byte_);
+    advance_ascii(ascii_word_end(src_, byte_) - byte_);
     // Past ASCII, a word goes on through Unicode letters and digits.
     if (at_end() || static_cast<unsigned char>(src_[byte_]) < 0x80 || !is_word_continue(peek()))
       break;
