@@ -365,7 +365,7 @@ struct ExpressionKey {
 };
 
 struct DictKey {
-  std::variant<NameKey, StringKey, ExpressionKey> node;
+  [[no_unique_address]] std::variant<NameKey, StringKey, ExpressionKey> node;
   Line line = 1;
   SourceFile source_file;
   NodeSpan span{};
@@ -384,7 +384,7 @@ struct Interpolation {
 };
 
 struct TemplatePart {
-  std::variant<Text, Interpolation> node;
+  [[no_unique_address]] std::variant<Text, Interpolation> node;
   Line line = 1;
   SourceFile source_file;
   NodeSpan span{};
@@ -620,14 +620,18 @@ using ExpressionNode =
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
 // An expression node: its variant and the fields every variant carries.
+// A variant that a 4-byte field follows is [[no_unique_address]], so that the field sits in the
+// bytes after the variant's tag, which would otherwise be padding: 8 bytes less per node.
 struct ExpressionData {
-  ExpressionNode node;
+  [[no_unique_address]] ExpressionNode node;
   Line line = 1;
   NodeSpan span{};
   SourceFile source_file;
   TypeName inferred_type;
   bool operator==(const ExpressionData&) const = default;
 };
+static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 64,
+              "the line sits in the variant's padding");
 
 struct DictEntry {
   static constexpr std::string_view kName = "DictEntry";
