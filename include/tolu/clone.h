@@ -67,7 +67,7 @@ class Cloner {
     return TemplatePart{copy(part.node), part.line, copy(part.source_file), part.span};
   }
   CallArgument copy(const CallArgument& argument) {
-    return CallArgument{copy(argument.node), copy(argument.value), argument.line,
+    return CallArgument{copy(argument.node), argument.line, copy(argument.value),
                         copy(argument.source_file), argument.span};
   }
   ClassMember copy(const ClassMember& member) { return ClassMember{copy(member.node)}; }

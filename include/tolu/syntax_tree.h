@@ -165,6 +165,7 @@ class Indirect {
 };
 
 // The large, rarely used node types, kept out of line inside their variants.
+struct Named;
 struct RegexLiteral;
 struct UnaryExpression;
 struct AssignmentExpression;
@@ -194,7 +195,7 @@ struct NodeList {
   template <class T>
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
-using BoxedNodes = NodeList<RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
+using BoxedNodes = NodeList<Named, RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
                             DictAccessExpression, FunctionExpression, DeclarationExpression,
                             TryExpression, DoExpression, AwaitExpression, SpawnExpression,
                             VariableDeclaration, DestructuringDeclaration, FunctionDeclaration,
@@ -657,10 +658,12 @@ struct Spread {
   bool operator==(const Spread&) const = default;
 };
 
+// A named argument is the rare kind and the large one: it is kept out of line, so that the
+// line sits beside the variant's tag and an argument takes 40 bytes.
 struct CallArgument {
-  std::variant<Named, Positional, Spread> node;
-  Expression value;
+  [[no_unique_address]] std::variant<Stored<Named>, Positional, Spread> node;
   Line line = 1;
+  Expression value;
   SourceFile source_file;
   NodeSpan span{};
   bool operator==(const CallArgument&) const = default;

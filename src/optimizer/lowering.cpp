@@ -304,8 +304,8 @@ void for_each_placeholder_slot(Expression& expression, At& at) {
 void collect_argument_usage(const List<CallArgument>& arguments, bool nested, HereUsage& usage) {
   for (const CallArgument& argument : arguments) {
     // A computed key is not substituted into, so a placeholder there could not be replaced.
-    const auto* named = std::get_if<Named>(&argument.node);
-    const Expression* key = named ? key_expression(named->key) : nullptr;
+    const auto* named = std::get_if<Stored<Named>>(&argument.node);
+    const Expression* key = named ? key_expression((*named)->key) : nullptr;
     if (key && mentions_placeholder(*key)) usage.unsupported = true;
     collect_here_usage(argument.value, nested, usage);
   }

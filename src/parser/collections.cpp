@@ -117,7 +117,7 @@ ast::CallArgument Parser::parse_call_argument() {
     const Start start = start_here();
     advance();
     ast::Expression value = parse_expression_prec(1);
-    return {ast::Spread{}, std::move(value), start.line, source_file_, span_from(start)};
+    return {ast::Spread{}, start.line, std::move(value), source_file_, span_from(start)};
   }
   // A key written in parentheses is computed, as in dict literals, even when the grouped
   // expression is a bare name or string: f((k): 1) keys by the value of k.
@@ -126,7 +126,7 @@ ast::CallArgument Parser::parse_call_argument() {
   const Start start = start_of(first);
   const ast::Span first_span = first.span();
   if (!check_operator(OperatorId::Colon))
-    return {ast::Positional{}, std::move(first), start.line, source_file_, first_span};
+    return {ast::Positional{}, start.line, std::move(first), source_file_, first_span};
   ast::DictKey key{ast::NameKey{}, start.line, source_file_, first_span};
   advance();
   ast::Expression value = parse_expression_prec(1);
@@ -137,7 +137,8 @@ ast::CallArgument Parser::parse_call_argument() {
   } else {
     key.node = ast::ExpressionKey{std::move(first)};
   }
-  return {ast::Named{std::move(key)}, std::move(value), start.line, source_file_, span_from(start)};
+  return {b_.stored(ast::Named{std::move(key)}), start.line, std::move(value), source_file_,
+          span_from(start)};
 }
 
 bool Parser::named_argument_follows() const {

@@ -26,8 +26,8 @@ std::string shape(const DictKey& key) {
 std::string shape(const List<CallArgument>& arguments) {
   std::vector<std::string> items;
   for (const auto& a : arguments) {
-    if (auto* named = std::get_if<Named>(&a.node)) {
-      items.push_back(shape(named->key) + ": " + shape(a.value));
+    if (auto* named = std::get_if<Stored<Named>>(&a.node)) {
+      items.push_back(shape((*named)->key) + ": " + shape(a.value));
     } else if (std::holds_alternative<Spread>(a.node)) {
       items.push_back("..." + shape(a.value));
     } else {

@@ -498,7 +498,7 @@ TEST(Substitution, ReplacesWhereTheTreeIsRebuiltAndCopiesTheRest) {
   const CallArgument& argument = call.tree.as<CallExpression>()->arguments[0];
   const CallArgument copy =
       optimizer::substitute_call_argument(argument, value.tree, call.builder());
-  EXPECT_TRUE(std::holds_alternative<Named>(copy.node));
+  EXPECT_TRUE(std::holds_alternative<Stored<Named>>(copy.node));
   EXPECT_EQ(copy.line, argument.line);
   EXPECT_EQ(shape(copy.value), "(x + 1)");
 }
