@@ -288,7 +288,6 @@ void Lexer::next(Token& token, LiteralPayload& literal) {
     lex_next();  // a comment or a documentation block produces no token
   } while (!produced_);
   previous_kind_ = token.kind;
-  previous_first_ = token.text.empty() ? '\0' : token.text[0];
 }
 
 TokenVector Lexer::run() {
@@ -317,7 +316,7 @@ bool Lexer::regex_may_start() const {
     case TokenKind::Operator:
       return true;
     case TokenKind::Punct:
-      return std::string_view("(,;[{").find(previous_first_) != std::string_view::npos;
+      return std::string_view("(,;[{").find(previous_punctuation_) != std::string_view::npos;
     default:
       return false;
   }
@@ -334,6 +333,7 @@ void Lexer::lex_next() {
     case ByteClass::Punctuation: {
       const Position start = here();
       const std::string_view text = src_.substr(byte_, 1);
+      previous_punctuation_ = text[0];
       advance_ascii(1);
       return push(TokenKind::Punct, start, text);
     }
@@ -400,6 +400,7 @@ void Lexer::skip_file_start() {
 }
 
 void Lexer::skip_blanks() {
+  if (at_end() || kByteClasses[static_cast<unsigned char>(src_[byte_])] != ByteClass::Blank) return;
   // Locals, not members, in the loop: a store to a member through `this` may alias the source
   // bytes as far as the compiler knows, and would make it reload them.
   const char* const text = src_.data();

@@ -143,9 +143,10 @@ class Lexer {
   Token* token_ = nullptr;
   LiteralPayload* literal_ = nullptr;
   bool produced_ = false;
-  // The kind and first byte of the token before, for the regex-start rule.
+  // The kind of the token before, and the last punctuation character read, for the regex-start
+  // rule.
   TokenKind previous_kind_ = TokenKind::Eof;
-  char previous_first_ = 0;
+  char previous_punctuation_ = 0;
 };
 
 }  // namespace tolu::lexing

@@ -58,13 +58,8 @@ Result<ast::ExpressionTree> parse_expression_text(std::string_view source,
 
 namespace parsing {
 
-DepthGuard::DepthGuard(Parser& parser) : parser_(parser) {
-  if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
-}
-
-void ChainDepth::deepen() {
-  ++levels_;
-  if (++parser_.depth_ > kMaxNesting) parser_.fail(kNestingTooDeep);
+void Parser::fail_nesting_too_deep() const {
+  fail(kNestingTooDeep);
 }
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,

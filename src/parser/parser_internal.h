@@ -113,6 +113,7 @@ class Parser {
   ast::Name expect_name(std::string_view message);
   ToluError error_current(std::string message) const;
   [[noreturn]] void fail(std::string message) const;
+  [[noreturn]] void fail_nesting_too_deep() const;
   [[noreturn]] void fail_missing_terminator() const;
   std::string token_text(const Token& token) const;
   // The payload of the current or the next token.
@@ -298,7 +299,9 @@ class ListBuilder {
 // Holds one level of nesting for the duration of a production.
 class DepthGuard {
  public:
-  explicit DepthGuard(Parser& parser);
+  explicit DepthGuard(Parser& parser) : parser_(parser) {
+    if (++parser_.depth_ > kMaxNesting) parser_.fail_nesting_too_deep();
+  }
   ~DepthGuard() { --parser_.depth_; }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
@@ -315,7 +318,10 @@ class ChainDepth {
   ~ChainDepth() { parser_.depth_ -= levels_; }
   ChainDepth(const ChainDepth&) = delete;
   ChainDepth& operator=(const ChainDepth&) = delete;
-  void deepen();
+  void deepen() {
+    ++levels_;
+    if (++parser_.depth_ > kMaxNesting) parser_.fail_nesting_too_deep();
+  }
 
  private:
   Parser& parser_;

@@ -61,6 +61,27 @@ TEST(NameTable, KeepsIdsAndTextThroughGrowth) {
   EXPECT_EQ(table.intern(spellings[5]).id(), 1u);
 }
 
+// Spellings are hashed and compared a word at a time, with paths by length: every length up to
+// past two words, and a difference at every position, must still make a different name.
+TEST(NameTable, TellsApartSpellingsThatDifferInOneByte) {
+  Arena arena(256);
+  NameTable table(arena);
+  for (std::size_t length = 1; length <= 40; ++length) {
+    const std::string base(length, 'a');
+    const Name name = table.intern(base);
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string other = base;
+      other[at] = 'b';
+      const Name different = table.intern(other);
+      ASSERT_NE(different.id(), name.id()) << other;
+      ASSERT_EQ(different, other);
+      ASSERT_EQ(table.intern(other), different) << other;
+    }
+    ASSERT_EQ(table.intern(base), name) << base;
+    ASSERT_EQ(table.find(std::string(base)), name);
+  }
+}
+
 TEST(Name, ComparesByIdentityWithinATableAndByTextAcross) {
   Arena arena(256);
   NameTable one(arena);
