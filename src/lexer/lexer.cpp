@@ -248,7 +248,11 @@ void Lexer::advance() {
 }
 
 void Lexer::advance_over(std::string_view spelling) {
-  std::size_t chars = count_characters(spelling);
+  // The spelling is at the cursor, so its bytes are the source's; the spellings passed here are
+  // the lexer's own, all well-formed UTF-8, where a character is a byte that does not continue
+  // one.
+  std::size_t chars = 0;
+  for (const char c : spelling) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   byte_ += spelling.size();
   pos_.index += static_cast<std::uint32_t>(chars);
   pos_.column += static_cast<std::uint32_t>(chars);
@@ -262,6 +266,15 @@ void Lexer::push(TokenKind kind, Position start, std::string_view text, Operator
                  KeywordId keyword) {
   *token_ = Token{kind, op, keyword, start.index, pos_.index, start.line, start.column, 0, text};
   produced_ = true;
+}
+
+LiteralPayload& Lexer::fresh_payload() {
+  LiteralPayload& payload = *literal_;
+  payload.value.clear();
+  payload.bytes.clear();
+  payload.flags.clear();
+  payload.parts.clear();
+  return payload;
 }
 
 void Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {

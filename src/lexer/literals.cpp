@@ -141,11 +141,11 @@ std::uint8_t Lexer::decode_binary_escape() {
 
 void Lexer::lex_string() {
   const Position open = here();
-  LiteralPayload payload;
+  LiteralPayload& payload = fresh_payload();
   if (looking_at("\"\"\"")) {
     advance_over("\"\"\"");
     payload.value = take_until("\"\"\"", open, "unterminated triple-quoted string literal");
-    push_literal(TokenKind::String, open, std::move(payload));
+    push(TokenKind::String, open, {});
     return;
   }
   advance();
@@ -166,18 +166,18 @@ void Lexer::lex_string() {
     advance();
   }
   advance();
-  push_literal(TokenKind::String, open, std::move(payload));
+  push(TokenKind::String, open, {});
 }
 
 void Lexer::lex_binary_string() {
   const Position open = here();
-  LiteralPayload payload;
+  LiteralPayload& payload = fresh_payload();
   if (looking_at("'''")) {
     advance_over("'''");
     std::string_view text =
         take_until("'''", open, "unterminated triple-quoted binary string literal");
     payload.bytes.assign(text.begin(), text.end());
-    push_literal(TokenKind::BinaryString, open, std::move(payload));
+    push(TokenKind::BinaryString, open, {});
     return;
   }
   advance();
@@ -196,7 +196,7 @@ void Lexer::lex_binary_string() {
     advance();
   }
   advance();
-  push_literal(TokenKind::BinaryString, open, std::move(payload));
+  push(TokenKind::BinaryString, open, {});
 }
 
 void Lexer::lex_template() {
