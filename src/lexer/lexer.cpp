@@ -174,22 +174,6 @@ TokenStream::~TokenStream() = default;
 TokenStream::TokenStream(TokenStream&&) noexcept = default;
 TokenStream& TokenStream::operator=(TokenStream&&) noexcept = default;
 
-bool TokenStream::next(Token& token, LiteralPayload& literal) {
-  if (error_) {
-    token = Token{};
-    return false;
-  }
-  try {
-    lexer_->next(token, literal);
-    if (sink_) record(token, literal);
-    return true;
-  } catch (lexing::LexFailure& failure) {
-    error_ = std::move(failure.error);
-    token = Token{};
-    return false;
-  }
-}
-
 void TokenStream::record(const Token& token, const LiteralPayload& literal) {
   if (!sink_->tokens.empty() && sink_->tokens.back().kind == TokenKind::Eof) return;
   Token& recorded = sink_->tokens.emplace_back(token);
@@ -282,7 +266,8 @@ void Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload)
   push(kind, start, {});
 }
 
-void Lexer::next(Token& token, LiteralPayload& literal) {
+// Inline into TokenStream::next, the one caller that runs per token.
+[[gnu::always_inline]] inline void Lexer::next(Token& token, LiteralPayload& literal) {
   token_ = &token;
   literal_ = &literal;
   produced_ = false;
@@ -515,4 +500,21 @@ void Lexer::lex_word() {
 }
 
 }  // namespace lexing
+
+bool TokenStream::next(Token& token, LiteralPayload& literal) {
+  if (error_) {
+    token = Token{};
+    return false;
+  }
+  try {
+    lexer_->next(token, literal);
+    if (sink_) record(token, literal);
+    return true;
+  } catch (lexing::LexFailure& failure) {
+    error_ = std::move(failure.error);
+    token = Token{};
+    return false;
+  }
+}
+
 }  // namespace tolu
