@@ -248,7 +248,9 @@ void Lexer::fail(Position at, std::string message) const {
 
 void Lexer::push(TokenKind kind, Position start, std::string_view text, OperatorId op,
                  KeywordId keyword) {
-  *token_ = Token{kind, op, keyword, start.index, pos_.index, start.line, start.column, 0, text};
+  const char punct = kind == TokenKind::Punct ? text[0] : '\0';
+  *token_ =
+      Token{kind, op, keyword, punct, start.index, pos_.index, start.line, start.column, 0, text};
   produced_ = true;
 }
 

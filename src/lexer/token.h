@@ -55,6 +55,9 @@ struct Token {
   OperatorId op = OperatorId::None;
   // Keyword tokens that are no operator: which keyword. None for every other token.
   KeywordId keyword = KeywordId::None;
+  // Punct tokens: the character, so that a reader tells them apart without reading `text`. 0
+  // for every other token.
+  char punct = 0;
   std::uint32_t start = 0;   // index of the first character
   std::uint32_t end = 0;     // index one past the last character
   std::uint32_t line = 1;    // 1-based

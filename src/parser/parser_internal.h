@@ -86,9 +86,7 @@ class Parser {
   bool check_keyword(KeywordId keyword) const { return is_keyword(current(), keyword); }
   bool check_keyword(OperatorId op) const { return is_keyword(current(), op); }
   bool check_operator(OperatorId op) const { return is_operator(current(), op); }
-  static bool is_punct(const Token& t, char c) {
-    return t.kind == TokenKind::Punct && t.text[0] == c;
-  }
+  static bool is_punct(const Token& t, char c) { return t.punct == c; }
   // Only keyword tokens name a keyword.
   static bool is_keyword(const Token& t, KeywordId keyword) { return t.keyword == keyword; }
   static bool is_keyword(const Token& t, OperatorId op) {
