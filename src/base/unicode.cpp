@@ -59,9 +59,15 @@ bool is_valid_utf8(std::string_view text) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t length = text.size();
   for (std::size_t i = 0; i < length;) {
-    // Plain ASCII, eight bytes at a time.
-    std::uint64_t word;
-    if (length - i >= 8 && (std::memcpy(&word, bytes + i, 8), (word & 0x8080808080808080u) == 0)) {
+    // Plain ASCII, sixteen bytes at a time, then eight.
+    std::uint64_t word[2];
+    if (length - i >= 16 &&
+        (std::memcpy(word, bytes + i, 16), ((word[0] | word[1]) & 0x8080808080808080u) == 0)) {
+      i += 16;
+      continue;
+    }
+    if (length - i >= 8 &&
+        (std::memcpy(word, bytes + i, 8), (word[0] & 0x8080808080808080u) == 0)) {
       i += 8;
       continue;
     }

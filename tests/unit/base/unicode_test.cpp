@@ -40,5 +40,22 @@ TEST(CountCharacters, CountsAsTheCharactersAreRead) {
   EXPECT_EQ(count_characters("abcdefgh\xC3\xA9"), 9u);
 }
 
+// Plain ASCII is checked sixteen and eight bytes at a time: a character at any offset, well-formed
+// or not, must still be seen.
+TEST(IsValidUtf8, SeesACharacterAtAnyOffsetOfAsciiText) {
+  const struct {
+    std::string_view piece;
+    bool valid;
+  } cases[] = {{"é", true}, {"𝄞", true}, {"\x80", false}, {"\xC3", false}, {"\xED\xA0\x80", false}};
+  for (const auto& c : cases) {
+    for (std::size_t before = 0; before <= 40; ++before) {
+      const std::string text =
+          std::string(before, 'a') + std::string(c.piece) + std::string(20, 'z');
+      ASSERT_EQ(is_valid_utf8(text), c.valid) << before;
+      ASSERT_EQ(is_valid_utf8(text.substr(0, before + c.piece.size())), c.valid) << before;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolu
