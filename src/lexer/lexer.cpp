@@ -280,12 +280,11 @@ void Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload)
     if (first_line_ == 1 && pos_.index == 0) skip_file_start();
   }
   do {
-    skip_blanks();
     if (at_end()) {
       push(TokenKind::Eof, pos_, {});
       break;
     }
-    lex_next();  // a comment or a documentation block produces no token
+    lex_next();  // blanks, a comment or a documentation block produce no token
   } while (!produced_);
   previous_kind_ = token.kind;
 }
@@ -399,8 +398,8 @@ void Lexer::skip_file_start() {
   }
 }
 
+// At a blank: moves over the run of spaces, tabs, carriage returns and line feeds there.
 void Lexer::skip_blanks() {
-  if (at_end() || kByteClasses[static_cast<unsigned char>(src_[byte_])] != ByteClass::Blank) return;
   // Locals, not members, in the loop: a store to a member through `this` may alias the source
   // bytes as far as the compiler knows, and would make it reload them.
   const char* const text = src_.data();
@@ -410,10 +409,11 @@ void Lexer::skip_blanks() {
   std::uint32_t lines = 0;
   for (; at < size; ++at) {
     const char c = text[at];
+    if (c == ' ') continue;
     if (c == '\n') {
       ++lines;
       line_start = at + 1;
-    } else if (c != ' ' && c != '\t' && c != '\r') {
+    } else if (c != '\t' && c != '\r') {
       break;
     }
   }
