@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tolu::tools {
 
@@ -12,5 +14,16 @@ namespace tolu::tools {
 // call into a buffer of the right size; the input may still turn out longer or shorter. Nothing
 // on a read error.
 std::optional<std::string> read_all(std::istream& in, std::size_t expected_size = 0);
+
+// A whole input read into memory that nothing filled before: for a large file, filling a
+// std::string with zeros first costs as much as reading it.
+struct Bytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+  std::string_view view() const { return {data.get(), size}; }
+};
+
+// As read_all, into Bytes.
+std::optional<Bytes> read_bytes(std::istream& in, std::size_t expected_size = 0);
 
 }  // namespace tolu::tools

@@ -186,20 +186,20 @@ void sort_and_deduplicate(std::vector<fs::path>& files) {
   files = std::move(sorted);
 }
 
-std::optional<std::string> read_file(const fs::path& path) {
+std::optional<tools::Bytes> read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(path, ec);
-  return tools::read_all(in, ec ? 0 : static_cast<std::size_t>(size));
+  return tools::read_bytes(in, ec ? 0 : static_cast<std::size_t>(size));
 }
 
 // True when the file is readable UTF-8 and the front end accepts it. Each worker keeps one tree
 // storage for all its files, so that it touches its memory once.
 bool check_file(const fs::path& path, std::unique_ptr<ast::Storage>& storage) {
-  const std::optional<std::string> text = read_file(path);
-  if (!text || !is_valid_utf8(*text)) return false;
-  auto program = parse_program_with_compile_options_and_source_file(*text, CompileOptions{},
+  const std::optional<tools::Bytes> text = read_file(path);
+  if (!text || !is_valid_utf8(text->view())) return false;
+  auto program = parse_program_with_compile_options_and_source_file(text->view(), CompileOptions{},
                                                                     std::nullopt, &storage);
   if (!program) return false;
   storage = std::move(program.value().storage);

@@ -137,6 +137,10 @@ TEST(ReadAll, ReadsTheWholeInputWhateverSizeWasExpected) {
     for (std::size_t i = 0; i < text.size(); i += 7) text[i] = static_cast<char>('a' + i % 26);
     std::istringstream in(text);
     EXPECT_EQ(tools::read_all(in, c.expected), text);
+    std::istringstream again(text);
+    const auto bytes = tools::read_bytes(again, c.expected);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->view(), text);
   }
 }
 
