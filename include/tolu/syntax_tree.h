@@ -20,6 +20,9 @@
 //   - Every node records where it came from: a Span of character offsets, on ExpressionData,
 //     StatementData and on each record (BlockStatement, Parameter, DictKey, ...); a ClassMember
 //     reads its declaration's. Spans take no part in == (see NodeSpan); clone() copies them.
+//   - A variant that a small field follows is [[no_unique_address]], so that the field sits in
+//     the bytes after the variant's tag, which would otherwise be padding: the line of an
+//     expression node, for one, which is 64 bytes instead of 72.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
 //     different storages compare by text, so trees from different programs compare as before.
@@ -621,8 +624,6 @@ using ExpressionNode =
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
 // An expression node: its variant and the fields every variant carries.
-// A variant that a 4-byte field follows is [[no_unique_address]], so that the field sits in the
-// bytes after the variant's tag, which would otherwise be padding: 8 bytes less per node.
 struct ExpressionData {
   [[no_unique_address]] ExpressionNode node;
   Line line = 1;
