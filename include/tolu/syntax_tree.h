@@ -198,11 +198,12 @@ struct NodeList {
   template <class T>
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
-using BoxedNodes = NodeList<Named, RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
-                            DictAccessExpression, FunctionExpression, DeclarationExpression,
-                            TryExpression, DoExpression, AwaitExpression, SpawnExpression,
-                            VariableDeclaration, DestructuringDeclaration, FunctionDeclaration,
-                            Class, Trait, Import, If, While, For, Switch, Try, PostfixConditional>;
+using BoxedNodes =
+    NodeList<Named, RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
+             DictAccessExpression, FunctionExpression, DeclarationExpression, TryExpression,
+             DoExpression, AwaitExpression, SpawnExpression, VariableDeclaration,
+             DestructuringDeclaration, FunctionDeclaration, Class, Trait, Import, If, While, For,
+             Switch, Try, PostfixConditional>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
