@@ -44,6 +44,17 @@ std::int32_t window_at(std::string_view text, std::size_t pos) {
   return static_cast<std::int32_t>(std::min<std::size_t>(text.size() - pos, U8_MAX_LENGTH));
 }
 
+// Whether the `Size` bytes of `text` from `pos` (which are there) are plain ASCII, read a word at
+// a time: the fast path over the runs of ASCII that make up most of a source.
+template <std::size_t Size>
+bool ascii_at(std::string_view text, std::size_t pos) {
+  std::uint64_t words[Size / 8];
+  std::memcpy(words, text.data() + pos, Size);
+  std::uint64_t any = 0;
+  for (const std::uint64_t word : words) any |= word;
+  return (any & 0x8080808080808080u) == 0;
+}
+
 }  // namespace
 
 char32_t decode_utf8(std::string_view text, std::size_t& pos) {
@@ -60,14 +71,11 @@ bool is_valid_utf8(std::string_view text) {
   const std::size_t length = text.size();
   for (std::size_t i = 0; i < length;) {
     // Plain ASCII, sixteen bytes at a time, then eight.
-    std::uint64_t word[2];
-    if (length - i >= 16 &&
-        (std::memcpy(word, bytes + i, 16), ((word[0] | word[1]) & 0x8080808080808080u) == 0)) {
+    if (length - i >= 16 && ascii_at<16>(text, i)) {
       i += 16;
       continue;
     }
-    if (length - i >= 8 &&
-        (std::memcpy(word, bytes + i, 8), (word[0] & 0x8080808080808080u) == 0)) {
+    if (length - i >= 8 && ascii_at<8>(text, i)) {
       i += 8;
       continue;
     }
@@ -97,9 +105,7 @@ std::size_t count_characters(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     // Plain ASCII, eight bytes (and characters) at a time.
-    std::uint64_t word;
-    if (text.size() - pos >= 8 &&
-        (std::memcpy(&word, text.data() + pos, 8), (word & 0x8080808080808080u) == 0)) {
+    if (text.size() - pos >= 8 && ascii_at<8>(text, pos)) {
       pos += 8;
       count += 8;
       continue;

@@ -263,11 +263,6 @@ LiteralPayload& Lexer::fresh_payload() {
   return payload;
 }
 
-void Lexer::push_literal(TokenKind kind, Position start, LiteralPayload payload) {
-  *literal_ = std::move(payload);
-  push(kind, start, {});
-}
-
 // Inline into TokenStream::next, the one caller that runs per token.
 [[gnu::always_inline]] inline void Lexer::next(Token& token, LiteralPayload& literal) {
   token_ = &token;

@@ -116,8 +116,7 @@ class Lexer {
   void lex_word();
   void push(TokenKind kind, Position start, std::string_view text, OperatorId op = OperatorId::None,
             KeywordId keyword = KeywordId::None);
-  void push_literal(TokenKind kind, Position start, LiteralPayload payload);
-  // The payload of the literal being read, emptied but keeping its memory, for a reader that
+  // The payload of the literal being read, emptied but keeping its memory: a literal's reader
   // builds it in place and then push()es the token.
   LiteralPayload& fresh_payload();
 

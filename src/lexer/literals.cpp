@@ -201,9 +201,8 @@ void Lexer::lex_binary_string() {
 
 void Lexer::lex_template() {
   const Position open = here();
-  LiteralPayload payload;
-  payload.parts = read_template();
-  push_literal(TokenKind::Template, open, std::move(payload));
+  fresh_payload().parts = read_template();
+  push(TokenKind::Template, open, {});
 }
 
 // The cursor is on the opening backtick (or three). Plain templates decode escapes and end at
@@ -314,7 +313,7 @@ void Lexer::skip_quoted_section() {
 void Lexer::lex_regex() {
   const Position open = here();
   advance();
-  LiteralPayload payload;
+  LiteralPayload& payload = fresh_payload();
   PieceBuilder text;
   bool interpolated = false;
   bool in_class = false;
@@ -357,7 +356,7 @@ void Lexer::lex_regex() {
   } else {
     payload.parts.clear();
   }
-  push_literal(TokenKind::Regex, open, std::move(payload));
+  push(TokenKind::Regex, open, {});
 }
 
 }  // namespace tolu::lexing

@@ -201,15 +201,15 @@ ast::Expression Parser::parse_primary_expression() {
       break;
     case TokenKind::Punct:
       // A parenthesized expression's node spans its parentheses too.
-      if (t.text[0] == '(') {
+      if (t.punct == '(') {
         advance();
         ast::Expression inner = parse_expression_prec(1);
         expect_punct(')', "Expected ')' after expression");
         inner.set_span(span_from(start));
         return inner;
       }
-      if (t.text[0] == '[') return parse_array_literal();
-      if (t.text[0] == '{')
+      if (t.punct == '[') return parse_array_literal();
+      if (t.punct == '{')
         return is_punct(peek_token(), '{') ? parse_pairlist_literal() : parse_dict_literal();
       break;
     case TokenKind::Eof:

@@ -22,7 +22,7 @@ bool is_keyword(const Token& token, KeywordId keyword) {
 }
 
 bool is_punct(const Token& token, char c) {
-  return token.kind == TokenKind::Punct && token.text.size() == 1 && token.text[0] == c;
+  return token.punct == c;
 }
 
 bool is_operator(const Token& token, OperatorId op) {
