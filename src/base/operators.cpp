@@ -64,9 +64,16 @@ struct Row {
   }
 };
 
+// A spelling's characters: its bytes that do not continue a UTF-8 sequence.
+constexpr std::uint8_t characters_of(std::string_view text) {
+  std::uint8_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
 constexpr Row op(Id id, std::string_view text, C category) {
   Row r;
-  r.spelling = {text, id, 0};
+  r.spelling = {text, id, 0, characters_of(text)};
   r.info.id = id;
   r.info.category = category;
   r.defines = true;
@@ -75,7 +82,7 @@ constexpr Row op(Id id, std::string_view text, C category) {
 
 constexpr Row also(Id id, std::string_view text) {
   Row r;
-  r.spelling = {text, id, 0};
+  r.spelling = {text, id, 0, characters_of(text)};
   return r;
 }
 

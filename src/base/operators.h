@@ -81,6 +81,9 @@ struct OperatorSpelling {
   std::string_view text;
   OperatorId id = OperatorId::None;
   std::uint8_t flags = 0;
+  // The characters of `text` (fewer than its bytes when it is not ASCII), so that the lexer moves
+  // over a spelling without counting them.
+  std::uint8_t characters = 0;
 
   constexpr bool has(Flag flag) const { return (flags & flag) != 0; }
   constexpr bool is_prefix() const { return has(kPrefix); }

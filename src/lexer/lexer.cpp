@@ -3,7 +3,9 @@
 #include "lexer/lexer.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 
@@ -98,29 +100,66 @@ constexpr auto kWordBytes = [] {
   return table;
 }();
 
-// The end of the run of ASCII word bytes from byte `at` of `text`.
-std::size_t ascii_word_end(std::string_view text, std::size_t at) {
-  for (; at < text.size(); ++at) {
-    const WordByte kind = kWordBytes[static_cast<unsigned char>(text[at])];
-    if (kind == WordByte::No) break;
-    if (kind == WordByte::Underscore && at + 1 < text.size() && text[at + 1] == '=') break;
+// The high bit of each of the eight bytes in `word` that is an ASCII letter or digit. Each range
+// test adds a constant to the low seven bits of every byte, so no sum carries into the next byte:
+// the high bit of `x + (0x80 - lo)` says x >= lo, that of `x + (0x7F - hi)` says x > hi.
+constexpr std::uint64_t alphanumeric_bytes(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = kOnes * 0x80;
+  const std::uint64_t low = word & ~kHigh;
+  const std::uint64_t digit = (low + kOnes * (0x80 - '0')) & ~(low + kOnes * (0x7F - '9'));
+  const std::uint64_t folded = low | (kOnes * 0x20);  // ASCII upper case to lower
+  const std::uint64_t letter = (folded + kOnes * (0x80 - 'a')) & ~(folded + kOnes * (0x7F - 'z'));
+  return (digit | letter) & ~word & kHigh;
+}
+static_assert(alphanumeric_bytes(0x7A615A4139302F40u) == 0x8080808080800000u);
+static_assert(alphanumeric_bytes(0xC3E0DA5F3A607B5Bu) == 0);
+
+// The end of the run of ASCII letters and digits from byte `at` of `text`, eight bytes at a time
+// while eight remain.
+std::size_t alphanumeric_end(std::string_view text, std::size_t at) {
+  for (; text.size() - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    const std::uint64_t others = ~alphanumeric_bytes(word) & 0x8080808080808080u;
+    if (others == 0) continue;
+    // The first byte in memory order is the lowest on a little-endian machine.
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(others)
+                                                               : std::countl_zero(others);
+    return at + static_cast<std::size_t>(bit / 8);
   }
+  while (at < text.size() && kWordBytes[static_cast<unsigned char>(text[at])] == WordByte::Yes)
+    ++at;
   return at;
 }
 
+// The end of the run of ASCII word bytes from byte `at` of `text`.
+std::size_t ascii_word_end(std::string_view text, std::size_t at) {
+  for (;;) {
+    at = alphanumeric_end(text, at);
+    if (at == text.size() || text[at] != '_') return at;
+    if (at + 1 < text.size() && text[at + 1] == '=') return at;
+    ++at;
+  }
+}
+
 // How the lexer dispatches on the first byte of a token. The classes are exact: no operator
-// starts with a blank, an ASCII letter or digit, or punctuation, and a documentation block
-// starts with "=", which is Other.
-enum class ByteClass : std::uint8_t { Other, Blank, Letter, Digit, Punctuation };
+// starts with a blank, an ASCII letter or digit, or punctuation. Operator is every other ASCII
+// byte that lex_other() would only try as the start of an operator; the bytes it looks at first
+// ("=" for a documentation block, "/" for a comment or a regex, "^" for "^^", "_" for a word,
+// the quotes) and every byte from 0x80 up are Other.
+enum class ByteClass : std::uint8_t { Other, Blank, Letter, Digit, Punctuation, Operator };
 
 constexpr auto kByteClasses = [] {
   std::array<ByteClass, 256> table{};
+  for (int c = 0x21; c < 0x7F; ++c) table[c] = ByteClass::Operator;
   for (int c = 0; c < 128; ++c) {
     if (is_ascii_letter(c)) table[c] = ByteClass::Letter;
     if (is_ascii_digit(c)) table[c] = ByteClass::Digit;
   }
   for (unsigned char c : std::string_view(" \t\r\n")) table[c] = ByteClass::Blank;
   for (unsigned char c : std::string_view("(),;[]{}")) table[c] = ByteClass::Punctuation;
+  for (unsigned char c : std::string_view("=/^_\"'`")) table[c] = ByteClass::Other;
   return table;
 }();
 
@@ -331,6 +370,9 @@ void Lexer::lex_next() {
       advance_ascii(1);
       return push(TokenKind::Punct, start, text);
     }
+    case ByteClass::Operator:
+      if (lex_operator()) return;
+      return lex_other();
     case ByteClass::Other:
       return lex_other();
   }
@@ -459,7 +501,9 @@ bool Lexer::lex_operator() {
   for (const OperatorSpelling& spelling : operators_by_first_byte(first)) {
     if (!looking_at(spelling.text)) continue;
     const Position start = here();
-    advance_over(spelling.text);
+    byte_ += spelling.text.size();
+    pos_.index += spelling.characters;
+    pos_.column += spelling.characters;
     const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
                                       ? operator_spelling(spelling.id)
                                       : spelling.text;
