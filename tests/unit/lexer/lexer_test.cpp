@@ -299,4 +299,42 @@ TEST(LexKeywords, EveryKeywordTokenNamesItsKeyword) {
 }
 
 }  // namespace
+
+// Words are scanned eight bytes at a time while eight remain: at every length, a word ends
+// exactly where its bytes do, whatever follows it, the end of the input included.
+TEST(LexWords, EndWhereTheirBytesEnd) {
+  struct Ending {
+    std::string_view text;
+    std::string_view tokens;  // after the word's own token; "+" joins a continuation to the word
+  };
+  const Ending endings[] = {
+      {"", ""},
+      {" y", " I:y"},
+      {"_=1", " O:_= N:1"},
+      {"__x", "+__x"},
+      {"+1", " O:+ N:1"},
+      {"(", " P:("},
+      {"\n", ""},
+      {"\xc3\xa9", "+\xc3\xa9"},
+      {"\xc2\xb2!", "+\xc2\xb2 O:!"},
+      {"-", " O:-"},
+  };
+  const std::string_view alphabet = "aZ09zA9bQ_";
+  for (std::size_t size = 1; size <= 26; ++size) {
+    std::string word = "x";
+    while (word.size() < size) word += alphabet[word.size() % alphabet.size()];
+    for (const Ending& ending : endings) {
+      const std::string source = word + std::string(ending.text);
+      SCOPED_TRACE(source);
+      std::string expected = "I:" + word;
+      if (ending.tokens.starts_with('+')) {
+        expected += ending.tokens.substr(1);
+      } else {
+        expected += ending.tokens;
+      }
+      EXPECT_EQ(lex_to_string(source), expected);
+    }
+  }
+}
+
 }  // namespace tolu
