@@ -183,7 +183,8 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
     // Lexing from the interpolation's line, index and column gives the positions that the text
     // before it would, without building it.
     Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), part.start,
-                 std::max<std::uint32_t>(part.column, 1), source_file_, b_.storage(), depth_);
+                 std::max<std::uint32_t>(part.column, 1), source_file_, b_.storage(), depth_,
+                 nullptr, spelling_names_);
     ast::Expression expression;
     try {
       expression = inner.parse_expression_root();

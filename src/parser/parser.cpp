@@ -64,7 +64,7 @@ void Parser::fail_nesting_too_deep() const {
 
 Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
                std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
-               unsigned depth, TokenVector* recorded)
+               unsigned depth, TokenVector* recorded, SpellingNames* spelling_names)
     : source_(source),
       first_line_(first_line),
       first_index_(first_index),
@@ -72,6 +72,8 @@ Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t 
       tokens_(source, first_line, kMaxSourceCharacters, first_index, first_column),
       b_(storage),
       source_file_(source_file),
+      own_spelling_names_(spelling_names ? nullptr : std::make_unique<SpellingNames>()),
+      spelling_names_(spelling_names ? spelling_names : own_spelling_names_.get()),
       depth_(depth) {
   tokens_.record_into(recorded);
   read_token(0);
@@ -130,7 +132,7 @@ ast::Name Parser::expect_keyword_any(std::initializer_list<KeywordId> keywords) 
   for (KeywordId keyword : keywords) {
     if (check_keyword(keyword)) {
       advance();
-      return name(keyword_spelling(keyword));
+      return keyword_name(keyword);
     }
   }
   fail("Expected keyword");

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,36 @@ struct Start {
   std::uint32_t index = 0;
 };
 
+// The Names of the spellings that come from the lexer's static tables: keywords and operators.
+// Each is interned on first use, so names keep their order of first appearance, and is then
+// handed out without hashing. A parser shares its cache with the parsers of its interpolations.
+class SpellingNames {
+ public:
+  ast::Name keyword(const ast::Builder& b, KeywordId id) {
+    ast::Name& name = keywords_[static_cast<std::size_t>(id)];
+    if (!name.present()) name = b.name(keyword_spelling(id));
+    return name;
+  }
+  // `text` is a spelling of `op` from the operator table, which a token views: the same
+  // spelling is the same bytes at the same address.
+  ast::Name operator_spelling(const ast::Builder& b, OperatorId op, std::string_view text) {
+    Entry& entry = operators_[static_cast<std::size_t>(op)];
+    if (entry.text != text.data() || entry.size != text.size()) {
+      entry = {text.data(), text.size(), b.name(text)};
+    }
+    return entry.name;
+  }
+
+ private:
+  struct Entry {
+    const char* text = nullptr;
+    std::size_t size = 0;
+    ast::Name name;
+  };
+  std::array<ast::Name, kKeywordSpellings.size() + 1> keywords_{};
+  std::array<Entry, kOperatorIdCount> operators_{};
+};
+
 class Parser {
  public:
   // Reads `source` as if it started at line `first_line`, character index `first_index` and
@@ -45,7 +76,8 @@ class Parser {
   // given (see TokenStream::record_into).
   Parser(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
          std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
-         unsigned depth = 0, TokenVector* recorded = nullptr);
+         unsigned depth = 0, TokenVector* recorded = nullptr,
+         SpellingNames* spelling_names = nullptr);
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
@@ -131,7 +163,17 @@ class Parser {
     return b_.statement(std::move(node), span_from(start));
   }
   ast::Name name(std::string_view text) const { return b_.name(text); }
-  ast::Name token_name(const Token& token) const { return b_.name(token.text); }
+  // The name of a token's spelling: for a keyword or an operator, from the cache.
+  ast::Name token_name(const Token& token) const {
+    if (token.keyword != KeywordId::None) return spelling_names_->keyword(b_, token.keyword);
+    if (token.op != OperatorId::None)
+      return spelling_names_->operator_spelling(b_, token.op, token.text);
+    return b_.name(token.text);
+  }
+  ast::Name keyword_name(KeywordId keyword) const { return spelling_names_->keyword(b_, keyword); }
+  ast::Name operator_name(OperatorId op) const {
+    return spelling_names_->operator_spelling(b_, op, operator_spelling(op));
+  }
 
   // ---- Blocks and statements (statements.cpp) ----
   ast::BlockStatement parse_block_statement();
@@ -255,6 +297,8 @@ class Parser {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> import_paths_;
   ast::Builder b_;               // makes every node, list and name in the tree's storage
   ast::SourceFile source_file_;  // shared by every node
+  std::unique_ptr<SpellingNames> own_spelling_names_;  // the outermost parser's
+  SpellingNames* spelling_names_;
   // The stacks the ListBuilders of each element type share.
   std::vector<ast::Statement> statement_stack_;
   std::vector<ast::Expression> expression_stack_;

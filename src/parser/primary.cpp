@@ -123,8 +123,8 @@ ast::Expression Parser::parse_new_expression() {
   ast::Expression call =
       make(ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_start);
   return parse_postfix_suffixes(
-      make(ast::UnaryExpression{name(operator_spelling(OperatorId::New)), std::move(traits),
-                                std::move(call), OperatorId::New},
+      make(ast::UnaryExpression{operator_name(OperatorId::New), std::move(traits), std::move(call),
+                                OperatorId::New},
            start));
 }
 
@@ -262,9 +262,7 @@ ast::Expression Parser::parse_grouped_unary(OperatorId name, OperatorId closer) 
   ast::Expression operand = parse_expression_prec(1);
   if (!check_operator(closer)) fail("Expected grouped unary closer");
   advance();
-  return make(
-      ast::UnaryExpression{this->name(operator_spelling(name)), {}, std::move(operand), name},
-      start);
+  return make(ast::UnaryExpression{operator_name(name), {}, std::move(operand), name}, start);
 }
 
 // super-call := "super" "(" arguments
