@@ -57,6 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ShapeCase{"-a ** 2", "((- a) ** 2)"}, ShapeCase{"not a and b", "((not a) and b)"},
         ShapeCase{"- -a", "(- (- a))"}, ShapeCase{"!f(x).y", "(! f(x).y)"},
+        // Each operator keeps the spelling it was written in, however its spellings alternate.
+        ShapeCase{"!a and not b and ¬c and !d", "((((! a) and (not b)) and (¬ c)) and (! d))"},
+        ShapeCase{"a -> b → c -> d", "(((a -> b) -> c) -> d)"},
         ShapeCase{"√x + 1", "((√ x) + 1)"}, ShapeCase{"length xs * 2", "((length xs) * 2)"},
         ShapeCase{"++a[0]", "(++ a[0])"}, ShapeCase{"⌊x + 1⌋", "(floor (x + 1))"},
         ShapeCase{"⌈x⌉ * 2", "((ceil x) * 2)"}, ShapeCase{"-> ^^ + 1", "fn(^^?) -> (^^ + 1)"},
