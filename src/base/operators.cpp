@@ -379,6 +379,9 @@ constexpr std::array<OperatorInfo, kOperatorIdCount> kInfo = [] {
   for (const Row& row : kRows) {
     if (row.defines) info[index_of(row.spelling.id)] = row.info;
   }
+  for (const Row& row : kRows) {
+    if (row.spelling.is_postfix()) info[index_of(row.spelling.id)].has_postfix_spelling = true;
+  }
   return info;
 }();
 

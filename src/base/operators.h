@@ -61,6 +61,9 @@ struct OperatorInfo {
   ResultType unary_result = ResultType::None;  // as the operator of a unary expression
   ResultType result = ResultType::None;        // as a binary operator or an assignment
   OperatorId applies = OperatorId::None;       // a compound assignment: the operator it applies
+  // Some spelling of the operator is a postfix operator, so that a reader asks the spelling's
+  // entry only then.
+  bool has_postfix_spelling = false;
 
   constexpr bool is_binary() const { return level != 0; }
   constexpr bool is_assignment() const { return category == OperatorCategory::Assignment; }

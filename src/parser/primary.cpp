@@ -298,7 +298,7 @@ ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
       expr = parse_member_suffix(std::move(expr));
     } else if (is_operator(t, OperatorId::DotParen)) {
       expr = parse_dynamic_member_suffix(std::move(expr));
-    } else if (const OperatorSpelling* op = operator_entry_of(t); op && op->is_postfix()) {
+    } else if (operator_info(t.op).has_postfix_spelling && operator_entry_of(t)->is_postfix()) {
       expr = parse_postfix_operator_suffix(std::move(expr));
     } else {
       return expr;
