@@ -394,6 +394,15 @@ constexpr std::array<std::uint32_t, 256> kLengthsByFirstByte = [] {
   return lengths;
 }();
 
+constexpr std::array<std::uint64_t, 256> kLastBytesByFirstByte = [] {
+  std::array<std::uint64_t, 256> last_bytes{};
+  for (const S& s : kSpellings) {
+    last_bytes[static_cast<unsigned char>(s.text.front())] |=
+        std::uint64_t{1} << (static_cast<unsigned char>(s.text.back()) % 64);
+  }
+  return last_bytes;
+}();
+
 const OperatorSpelling* const kLexingOrder = kLexingOrderArray.data();
 constexpr FirstByteIndex kLexingIndex =
     index_by_first_byte(kLexingOrderArray, [](const S& s) { return s.text; });

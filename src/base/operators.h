@@ -100,6 +100,9 @@ namespace operators_detail {
 extern const std::array<OperatorInfo, kOperatorIdCount> kInfo;
 // For each first byte, the lengths of the spellings that start with it, as bits.
 extern const std::array<std::uint32_t, 256> kLengthsByFirstByte;
+// For each first byte, the last bytes of the spellings that start with it, as bits (the last
+// byte's low six bits pick the bit).
+extern const std::array<std::uint64_t, 256> kLastBytesByFirstByte;
 const OperatorSpelling* find_operator_spelled(std::string_view text);
 // The Operator tokens in the order the lexer tries them, and the run of them for each first byte.
 extern const OperatorSpelling* const kLexingOrder;
@@ -119,11 +122,13 @@ const OperatorSpelling& operator_entry(OperatorId id, std::string_view text);
 
 // The table's entry for exactly `text`, or null when no operator is spelled so.
 inline const OperatorSpelling* find_operator(std::string_view text) {
-  // Most words the lexer asks about are names: their length settles it without a comparison.
+  // Most words the lexer asks about are names: their length and their first and last bytes
+  // settle it without a comparison.
   if (text.empty() || text.size() >= 32) return nullptr;
-  const std::uint32_t lengths =
-      operators_detail::kLengthsByFirstByte[static_cast<unsigned char>(text[0])];
-  if (!((lengths >> text.size()) & 1u)) return nullptr;
+  const auto first = static_cast<unsigned char>(text.front());
+  if (!((operators_detail::kLengthsByFirstByte[first] >> text.size()) & 1u)) return nullptr;
+  const auto last = static_cast<unsigned char>(text.back());
+  if (!((operators_detail::kLastBytesByFirstByte[first] >> (last % 64)) & 1u)) return nullptr;
   return operators_detail::find_operator_spelled(text);
 }
 
