@@ -172,12 +172,11 @@ ToluError interpolation_error(std::uint32_t line, const ToluError& inner) {
 // characters as written, an interpolation part "${" through "}".
 ast::List<ast::TemplatePart> Parser::parse_template_parts(
     const std::vector<TokenTemplatePart>& parts) {
-  std::vector<ast::TemplatePart> result;
-  result.reserve(parts.size());
+  ListBuilder result(part_stack_);
   for (const TokenTemplatePart& part : parts) {
     if (part.kind == TokenTemplatePart::Text) {
-      result.push_back({ast::Text{b_.text(part.text)}, part.line, source_file_,
-                        ast::Span{part.start, part.end}});
+      result.push({ast::Text{b_.text(part.text)}, part.line, source_file_,
+                   ast::Span{part.start, part.end}});
       continue;
     }
     // Lexing from the interpolation's line, index and column gives the positions that the text
@@ -198,10 +197,10 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
       throw ParseFailure{interpolation_error(part.line, *error)};
     const Line line = expression.line();
     ast::SourceFile source_file = expression.source_file();
-    result.push_back({ast::Interpolation{std::move(expression)}, line, std::move(source_file),
-                      ast::Span{part.start - 2, part.end + 1}});
+    result.push({ast::Interpolation{std::move(expression)}, line, std::move(source_file),
+                 ast::Span{part.start - 2, part.end + 1}});
   }
-  return b_.list(std::move(result));
+  return result.finish(b_);
 }
 
 }  // namespace tolu::parsing

@@ -39,6 +39,9 @@ struct Start {
   std::uint32_t index = 0;
 };
 
+template <class T>
+class ListBuilder;
+
 // The Names of the spellings that come from the lexer's static tables: keywords and operators.
 // Each is interned on first use, so names keep their order of first appearance, and is then
 // handed out without hashing. A parser shares its cache with the parsers of its interpolations.
@@ -191,6 +194,7 @@ class Parser {
   void expect_statement_terminator();
   ast::Statement parse_declaration();
   ast::DestructuringDeclaration parse_destructuring_declaration(ast::Name kind, Line line);
+  std::size_t first_repeated_name(const ListBuilder<ast::DeclarationBindingEntry>& entries);
   ast::DeclarationBindingEntry parse_binding_entry();
   ast::For parse_for_statement();
   ast::Import parse_import_statement();
@@ -309,6 +313,13 @@ class Parser {
   std::vector<ast::ClassMember> member_stack_;
   std::vector<ast::CatchClause> catch_stack_;
   std::vector<ast::TemplatePart> part_stack_;
+  std::vector<ast::DeclarationBindingEntry> binding_entry_stack_;
+  std::vector<std::uint32_t> column_stack_;
+  // For first_repeated_name: the last check that met each name, by the name's id.
+  struct NameMarks {
+    std::vector<std::uint64_t> marks;
+    std::uint64_t current = 0;
+  } name_marks_;
   unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
 };
 
@@ -332,6 +343,7 @@ class ListBuilder {
     return list;
   }
   std::size_t size() const { return stack_.size() - start_; }
+  const T& operator[](std::size_t i) const { return stack_[start_ + i]; }
 
  private:
   std::vector<T>& stack_;

@@ -1,6 +1,5 @@
 // Statements: dispatch, the modifier step and terminator rule, declarations with destructuring,
 // for loops, imports, function declarations, output and loop control.
-#include <unordered_set>
 
 #include "parser/parser_internal.h"
 
@@ -189,29 +188,41 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
   pattern.source_file = source_file_;
   advance();
   consume_commas();
-  std::vector<std::uint32_t> columns;  // of each entry's first token, for the duplicate error
-  std::vector<ast::DeclarationBindingEntry> entries;
+  ListBuilder columns(column_stack_);  // of each entry's first token, for the duplicate error
+  ListBuilder entries(binding_entry_stack_);
   while (!check_punct('}')) {
-    columns.push_back(current().column);
-    entries.push_back(parse_binding_entry());
+    columns.push(current().column);
+    entries.push(parse_binding_entry());
     consume_commas();
   }
   advance();
   pattern.span = span_from(pattern_start);
-  std::unordered_set<std::string_view> seen;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
+  if (const std::size_t i = first_repeated_name(entries); i < entries.size()) {
     const auto& entry = entries[i];
-    if (seen.insert(entry.name).second) continue;
     throw ParseFailure{ToluError::with_source_file(
         ToluError::located(ErrorKind::Syntax, entry.line, columns[i],
                            "Duplicate unpacked binding '" + entry.name + "' in declaration"),
         source_file_.to_optional())};
   }
-  pattern.entries = b_.list(std::move(entries));
+  pattern.entries = entries.finish(b_);
   if (!check_operator(OperatorId::Assign)) fail("Expected ':=' after declaration binding pattern");
   advance();
   declaration.initializer = parse_expression_prec(1);
   return declaration;
+}
+
+// The index of the first entry that binds a name an earlier entry binds, or the entry count.
+// Each name is marked with the number of this check in a table indexed by name, so a pattern of
+// any size takes one pass and no allocation once the table has grown to the program's names.
+std::size_t Parser::first_repeated_name(const ListBuilder<ast::DeclarationBindingEntry>& entries) {
+  ++name_marks_.current;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::uint32_t id = entries[i].name.id();
+    if (id >= name_marks_.marks.size()) name_marks_.marks.resize(b_.storage().names.id_limit());
+    if (name_marks_.marks[id] == name_marks_.current) return i;
+    name_marks_.marks[id] = name_marks_.current;
+  }
+  return entries.size();
 }
 
 // entry := (key ":" typed-name | TYPE NAME | NAME ":" typed-name | NAME) [":=" expression] [weak]

@@ -61,6 +61,13 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"const {(k): T x, if: y, `t${1}`: z} := v",
                     "const {(k):T x, if:y, (`t${1}`):z} := v"},
         ProgramCase{"let {a, a} := v;", "Syntax 1:9 Duplicate unpacked binding 'a' in declaration"},
+        // The first entry to repeat a name is the one reported; names repeated across patterns,
+        // or in a pattern nested in a default value, are no duplicates.
+        ProgramCase{"let {a, b, b, a} := v;",
+                    "Syntax 1:12 Duplicate unpacked binding 'b' in declaration"},
+        ProgramCase{"let {a} := v; let {b, a} := w;", "let {a:a} := v; let {b:b, a:a} := w"},
+        ProgramCase{"let {a := do { let {a, b} := w; a }, b} := v;",
+                    "let {a:a := do {let {a:a, b:b} := w; a}, b:b} := v"},
         ProgramCase{"let {a b: c} := v;", "Syntax 1:9 Expected unpacked binding in declaration"},
         ProgramCase{"let {a ; } := v;", "Syntax 1:8 Expected unpacked binding in declaration"},
         ProgramCase{"let {a", "UnexpectedEnd 1:7 Expected unpacked binding in declaration"},
