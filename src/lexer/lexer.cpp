@@ -209,6 +209,13 @@ TokenStream::TokenStream(std::string_view source, std::uint32_t first_line,
     : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters, first_index,
                                              first_column)) {}
 
+void TokenStream::restart(std::string_view source, std::uint32_t first_line,
+                          std::uint64_t max_characters, std::uint32_t first_index,
+                          std::uint32_t first_column) {
+  *lexer_ = lexing::Lexer(source, first_line, max_characters, first_index, first_column);
+  error_.reset();
+}
+
 TokenStream::~TokenStream() = default;
 TokenStream::TokenStream(TokenStream&&) noexcept = default;
 TokenStream& TokenStream::operator=(TokenStream&&) noexcept = default;

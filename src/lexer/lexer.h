@@ -36,6 +36,10 @@ class TokenStream {
   TokenStream(TokenStream&&) noexcept;
   TokenStream& operator=(TokenStream&&) noexcept;
 
+  // Starts over on another source, as a new stream would, keeping the recording sink.
+  void restart(std::string_view source, std::uint32_t first_line = 1,
+               std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0,
+               std::uint32_t first_column = 1);
   // Reads the next token into `token` and, for the literal kinds, its payload into `literal`.
   // At the end it gives Eof, and Eof again on every later call. On a lexical error it returns
   // false, leaves an Eof token and keeps the error; later calls fail the same way.

@@ -166,6 +166,21 @@ ToluError interpolation_error(std::uint32_t line, const ToluError& inner) {
 
 }  // namespace
 
+// The parser of an interpolation, at its start. Lexing from the interpolation's line, index and
+// column gives the positions that the text before it would, without building it.
+Parser& Parser::interpolation_parser(const TokenTemplatePart& part) {
+  const std::uint32_t line = std::max<std::uint32_t>(part.line, 1);
+  const std::uint32_t column = std::max<std::uint32_t>(part.column, 1);
+  if (interpolation_parser_) {
+    interpolation_parser_->restart(part.text, line, part.start, column, depth_);
+  } else {
+    interpolation_parser_ =
+        std::make_unique<Parser>(part.text, line, part.start, column, source_file_, b_.storage(),
+                                 depth_, nullptr, spelling_names_);
+  }
+  return *interpolation_parser_;
+}
+
 // Each interpolation is parsed as an expression of its own, placed at its line, character index
 // and column so that its positions are those of the enclosing file. Any failure inside is
 // reported as the interpolation's, with the failure itself in the notes. A text part spans its
@@ -179,11 +194,7 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
                    ast::Span{part.start, part.end}});
       continue;
     }
-    // Lexing from the interpolation's line, index and column gives the positions that the text
-    // before it would, without building it.
-    Parser inner(part.text, std::max<std::uint32_t>(part.line, 1), part.start,
-                 std::max<std::uint32_t>(part.column, 1), source_file_, b_.storage(), depth_,
-                 nullptr, spelling_names_);
+    Parser& inner = interpolation_parser(part);
     ast::Expression expression;
     try {
       expression = inner.parse_expression_root();

@@ -76,6 +76,23 @@ Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t 
       spelling_names_(spelling_names ? spelling_names : own_spelling_names_.get()),
       depth_(depth) {
   tokens_.record_into(recorded);
+  read_first_tokens();
+}
+
+void Parser::restart(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
+                     std::uint32_t first_column, unsigned depth) {
+  source_ = source;
+  first_line_ = first_line;
+  first_index_ = first_index;
+  first_column_ = first_column;
+  tokens_.restart(source, first_line, kMaxSourceCharacters, first_index, first_column);
+  import_paths_.clear();
+  depth_ = depth;
+  read_first_tokens();
+}
+
+void Parser::read_first_tokens() {
+  current_ = 0;
   read_token(0);
   read_token(1);
   previous_line_ = current().line;

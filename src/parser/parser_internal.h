@@ -84,6 +84,9 @@ class Parser {
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
+  // Starts over on another source, as a new parser would, keeping the memory of its stacks.
+  void restart(std::string_view source, std::uint32_t first_line, std::uint32_t first_index,
+               std::uint32_t first_column, unsigned depth);
 
   // The error to report for `failure`: a lexical error anywhere in the source comes first, as
   // if the whole source had been cut into tokens before parsing began.
@@ -108,6 +111,7 @@ class Parser {
     current_ ^= 1;
   }
   void read_token(unsigned slot);
+  void read_first_tokens();
   Line current_line() const { return current().line; }
   Line previous_line() const { return previous_line_; }
   Start start_here() const { return {current().line, current().start}; }
@@ -270,6 +274,7 @@ class Parser {
   ast::CallArgument parse_call_argument();
   bool named_argument_follows() const;
   ast::List<ast::TemplatePart> parse_template_parts(const std::vector<TokenTemplatePart>& parts);
+  Parser& interpolation_parser(const TokenTemplatePart& part);
 
   // ---- Functions, lambdas and async forms (functions.cpp) ----
   ast::Expression parse_function_expression_with_async(bool is_async);
@@ -303,6 +308,8 @@ class Parser {
   ast::SourceFile source_file_;  // shared by every node
   std::unique_ptr<SpellingNames> own_spelling_names_;  // the outermost parser's
   SpellingNames* spelling_names_;
+  // Parses this parser's interpolations one after the other, restarted for each.
+  std::unique_ptr<Parser> interpolation_parser_;
   // The stacks the ListBuilders of each element type share.
   std::vector<ast::Statement> statement_stack_;
   std::vector<ast::Expression> expression_stack_;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tolu/front_end.h"
 #include "support/shape.h"
+#include "tolu/front_end.h"
 
 namespace tolu {
 namespace {
@@ -59,10 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"- -a", "(- (- a))"}, ShapeCase{"!f(x).y", "(! f(x).y)"},
         // Each operator keeps the spelling it was written in, however its spellings alternate.
         ShapeCase{"!a and not b and ¬c and !d", "((((! a) and (not b)) and (¬ c)) and (! d))"},
-        ShapeCase{"a -> b → c -> d", "(((a -> b) -> c) -> d)"},
-        ShapeCase{"√x + 1", "((√ x) + 1)"}, ShapeCase{"length xs * 2", "((length xs) * 2)"},
-        ShapeCase{"++a[0]", "(++ a[0])"}, ShapeCase{"⌊x + 1⌋", "(floor (x + 1))"},
-        ShapeCase{"⌈x⌉ * 2", "((ceil x) * 2)"}, ShapeCase{"-> ^^ + 1", "fn(^^?) -> (^^ + 1)"},
+        ShapeCase{"a -> b → c -> d", "(((a -> b) -> c) -> d)"}, ShapeCase{"√x + 1", "((√ x) + 1)"},
+        ShapeCase{"length xs * 2", "((length xs) * 2)"}, ShapeCase{"++a[0]", "(++ a[0])"},
+        ShapeCase{"⌊x + 1⌋", "(floor (x + 1))"}, ShapeCase{"⌈x⌉ * 2", "((ceil x) * 2)"},
+        ShapeCase{"-> ^^ + 1", "fn(^^?) -> (^^ + 1)"},
         ShapeCase{"fn (a, b) -> a + b", "fn(a, b) -> (a + b)"},
         ShapeCase{"fn a -> a", "fn(a) -> a"}, ShapeCase{"fn x -> y := x", "fn(x) -> (y := x)"},
         ShapeCase{"fn (Number x? := 1) -> x", "fn(Number x? := 1) -> x"},
@@ -192,6 +192,30 @@ TEST(ExpressionLines, NodesTakeTheDocumentedLines) {
   EXPECT_EQ(parts[1].line, 4u);
   EXPECT_EQ(parts[1].source_file, "t.tos");
   EXPECT_EQ(std::get<ast::Interpolation>(parts[1].node).expression.source_file(), "t.tos");
+}
+
+// One parser reads a template's interpolations one after the other, restarted for each, and a
+// nested template's with another: each expression keeps its own span in the file.
+TEST(ExpressionSpans, InterpolationsParsedInTurnKeepTheirSpans) {
+  const std::string source = "`${alpha + beta} and ${`in ${x}, ${y}`} then ${z}`";
+  auto result = parse_expression_with_source_file(source, std::nullopt);
+  ASSERT_TRUE(result);
+  const auto span_of = [&](std::string_view text) {
+    const auto at = static_cast<std::uint32_t>(source.find(text));
+    return ast::Span{at, at + static_cast<std::uint32_t>(text.size())};
+  };
+  const auto interpolated = [](const ast::TemplatePart& part) -> const ast::Expression& {
+    return std::get<ast::Interpolation>(part.node).expression;
+  };
+  const auto& parts = result.value().as<ast::TemplateLiteral>()->parts;
+  ASSERT_EQ(parts.size(), 5u);
+  EXPECT_EQ(interpolated(parts[0]).span(), span_of("alpha + beta"));
+  EXPECT_EQ(interpolated(parts[2]).span(), span_of("`in ${x}, ${y}`"));
+  EXPECT_EQ(interpolated(parts[4]).span(), span_of("z"));
+  const auto& nested = interpolated(parts[2]).as<ast::TemplateLiteral>()->parts;
+  ASSERT_EQ(nested.size(), 4u);
+  EXPECT_EQ(interpolated(nested[1]).span(), span_of("x"));
+  EXPECT_EQ(interpolated(nested[3]).span(), span_of("y"));
 }
 
 TEST(ExpressionOperators, OnlyOperatorAndKeywordTokensAreOperators) {
