@@ -50,6 +50,14 @@ class TOLU_API Arena {
     return ::new (allocate(sizeof(T), alignof(T))) T(std::forward<Args>(args)...);
   }
 
+  // The object that `make()` returns, built in place: no temporary is made and moved.
+  template <class T, class Make>
+  T* make_from(Make&& make) {
+    static_assert(std::is_trivially_destructible_v<T>,
+                  "the arena runs no destructor, so it holds only trivially destructible types");
+    return ::new (allocate(sizeof(T), alignof(T))) T(std::forward<Make>(make)());
+  }
+
   // Uninitialised room for `count` objects of type T.
   template <class T>
   T* allocate_array(std::size_t count) {

@@ -74,8 +74,10 @@ class Builder {
   template <class Node>
   Expression expression(Node&& node, Line line, Span span, SourceFile source_file,
                         TypeName inferred_type = {}) const {
-    return Expression(storage_->arena.make<ExpressionData>(ExpressionData{
-        ExpressionNode(stored(std::forward<Node>(node))), line, span, source_file, inferred_type}));
+    return Expression(storage_->arena.make_from<ExpressionData>([&] {
+      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), line, span,
+                            source_file, inferred_type};
+    }));
   }
   // An expression node that takes the place of `original` in a rewritten tree: it has the
   // original's line, span and file, and no inferred type.
@@ -88,8 +90,9 @@ class Builder {
   // with `span`. A statement that replaces another takes its span: statement(node, old.span()).
   template <class Node>
   Statement statement(Node&& node, Span span = {}) const {
-    return Statement(storage_->arena.make<StatementData>(
-        StatementData{StatementNode(stored(std::forward<Node>(node))), span}));
+    return Statement(storage_->arena.make_from<StatementData>([&] {
+      return StatementData{StatementNode(stored(std::forward<Node>(node))), span};
+    }));
   }
 
   // What a variant keeps for `node`: the node itself, or, for the large types, the node placed

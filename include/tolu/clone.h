@@ -42,7 +42,7 @@ class Cloner {
   }
   template <class T>
   Indirect<T> copy(const Indirect<T>& node) {
-    return Indirect<T>(b_.storage().arena.make<T>(copy(*node)));
+    return Indirect<T>(b_.storage().arena.make_from<T>([&] { return copy(*node); }));
   }
   template <class... Ts>
   std::variant<Ts...> copy(const std::variant<Ts...>& node) {
@@ -52,13 +52,16 @@ class Cloner {
 
   Expression copy(const Expression& e) {
     if (e.empty()) return Expression();
-    return Expression(b_.storage().arena.make<ExpressionData>(ExpressionData{
-        copy(e.node()), e.line(), e.span(), copy(e.source_file()), copy(e.inferred_type())}));
+    return Expression(b_.storage().arena.make_from<ExpressionData>([&] {
+      return ExpressionData{copy(e.node()), e.line(), e.span(), copy(e.source_file()),
+                            copy(e.inferred_type())};
+    }));
   }
   Statement copy(const Statement& s) {
     if (s.empty()) return Statement();
-    return Statement(
-        b_.storage().arena.make<StatementData>(StatementData{copy(s.node()), s.span()}));
+    return Statement(b_.storage().arena.make_from<StatementData>([&] {
+      return StatementData{copy(s.node()), s.span()};
+    }));
   }
   DictKey copy(const DictKey& key) {
     return DictKey{copy(key.node), key.line, copy(key.source_file), key.span};

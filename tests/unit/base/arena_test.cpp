@@ -152,6 +152,21 @@ TEST(Arena, CopiesText) {
   EXPECT_TRUE(arena.copy_text("").empty());
 }
 
+// make_from builds the object where it will stay: a type that can be neither copied nor moved
+// still comes out of it, with the value its maker gave.
+TEST(Arena, MakeFromBuildsInPlace) {
+  struct Pinned {
+    explicit Pinned(int v) : value(v) {}
+    Pinned(const Pinned&) = delete;
+    Pinned(Pinned&&) = delete;
+    int value;
+  };
+  Arena arena;
+  const Pinned* pinned = arena.make_from<Pinned>([] { return Pinned(7); });
+  EXPECT_EQ(pinned->value, 7);
+  EXPECT_EQ(address(pinned) % alignof(Pinned), 0u);
+}
+
 TEST(List, BuildsOnceAndReadsLikeAVector) {
   Arena arena(256);
   const std::vector<int> source = {3, 1, 4, 1, 5};
