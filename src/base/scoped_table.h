@@ -148,4 +148,17 @@ class ScopedTable {
   scoped_table_detail::Index<Key> index_;
 };
 
+// Holds one scope of a ScopedTable open for as long as it lives.
+template <class Table>
+class OpenScope {
+ public:
+  explicit OpenScope(Table& table) : table_(table) { table_.push_scope(); }
+  ~OpenScope() { table_.pop_scope(); }
+  OpenScope(const OpenScope&) = delete;
+  OpenScope& operator=(const OpenScope&) = delete;
+
+ private:
+  Table& table_;
+};
+
 }  // namespace tolu

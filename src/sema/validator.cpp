@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "base/operators.h"
@@ -27,9 +25,6 @@ using sema::Lookup;
 using sema::NameSite;
 using sema::ScopeGuard;
 using sema::ScopeStack;
-
-using NameSet = std::unordered_set<Name, NameIdHash>;
-using ForwardByName = std::unordered_map<Name, bool, NameIdHash>;
 
 struct Context {
   bool in_function = false;
@@ -183,9 +178,9 @@ class Validator {
 
   void visit(const DestructuringDeclaration& s, Context c) {
     validate_expression(s.initializer, c);
-    NameSet seen;
+    OpenScope pattern(pattern_names_);
     for (const auto& entry : s.pattern.entries) {
-      if (!seen.insert(key(entry.name)).second) {
+      if (!pattern_names_.declare(key(entry.name), true)) {
         fail_quoting("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line,
                      written(entry.name, entry.span, NameSite::BindingEntry));
       }
@@ -295,27 +290,28 @@ class Validator {
   // ---- Class and trait bodies ----
 
   // Methods are tracked by name within one body; a forward method may be completed once.
-  void validate_method_member(const MethodDeclaration& method, ForwardByName& forward_by_name) {
-    if (auto it = forward_by_name.find(key(method.name)); it != forward_by_name.end()) {
-      if (!it->second || method.is_forward)
+  void validate_method_member(const MethodDeclaration& method) {
+    const Name name = key(method.name);
+    if (bool* forward = body_methods_.find_innermost(name)) {
+      if (!*forward || method.is_forward)
         fail_redeclared(method.name, method.line, method.span, NameSite::Method);
-      it->second = false;
+      *forward = false;
     } else {
-      forward_by_name.emplace(key(method.name), method.is_forward);
+      body_methods_.declare(name, method.is_forward);
     }
     if (!method.is_forward) validate_method(method);
   }
 
   void validate_class_body(const ClassDeclaration& declaration) {
     ScopeGuard scope(scopes_);
-    ForwardByName methods;
-    NameSet nested;
+    OpenScope methods(body_methods_);
+    OpenScope nested(body_nested_);
     auto declare_nested = [&](Name name, Line line, Span span, NameSite site) {
-      if (!nested.insert(key(name)).second) fail_redeclared(name, line, span, site);
+      if (!body_nested_.declare(key(name), true)) fail_redeclared(name, line, span, site);
     };
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
-        validate_method_member(method->declaration, methods);
+        validate_method_member(method->declaration);
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
         const FieldDeclaration& f = field->declaration;
         if (f.initializer) validate_expression(*f.initializer, Context{});
@@ -334,10 +330,10 @@ class Validator {
 
   void validate_trait_body(const TraitDeclaration& declaration) {
     ScopeGuard scope(scopes_);
-    ForwardByName methods;
+    OpenScope methods(body_methods_);
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
-        validate_method_member(method->declaration, methods);
+        validate_method_member(method->declaration);
       } else if (const auto* field = std::get_if<Field>(&member.node)) {
         fail_quoting(
             "field '" + field->declaration.name + "' is not valid inside trait body",
@@ -481,6 +477,11 @@ class Validator {
   const TokenVector* tokens_;
   ScopeStack scopes_;
   std::vector<bool> always_known_;  // by name id
+  // Per class or trait body, innermost last: its methods (true while only forward-declared) and
+  // the classes and traits nested in it. Per destructuring pattern: the names it binds.
+  ScopedTable<bool, Name> body_methods_;
+  ScopedTable<bool, Name> body_nested_;
+  ScopedTable<bool, Name> pattern_names_;
 };
 
 }  // namespace

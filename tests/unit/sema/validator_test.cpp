@@ -160,6 +160,16 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"class C { method m() {}\n method m() {} }",
                  "Semantic 2:1 Redeclaration of 'm' in the same scope"},
         RuleCase{"class C { let m; method m() {} }", "ok"},
+        // Each body keeps its own methods and nested types: the same names in a nested body
+        // are no redeclarations, and the enclosing body still knows its own after it.
+        RuleCase{"class C { method m; class D { method m() {} class E {} }\n method m() {}\n"
+                 " class E {} }",
+                 "ok"},
+        RuleCase{"class C { method m() {} class D { method n() {} }\n method m() {} }",
+                 "Semantic 2:1 Redeclaration of 'm' in the same scope"},
+        RuleCase{"class C { class D { class E {} }\n class D {} }",
+                 "Semantic 2:1 Redeclaration of 'D' in the same scope"},
+        RuleCase{"trait T { method m; class D { method m; } method m() {} }", "ok"},
         RuleCase{"class C { let x := self }",
                  "Semantic 1:1 Use of undeclared identifier 'self' (compile-time)"},
         RuleCase{"class C { const k := 1; method m() { k := 2 } }",
