@@ -128,7 +128,7 @@ class Lexer {
   char32_t decode_text_escape(std::string_view context);
   std::uint8_t decode_binary_escape();
   std::uint32_t read_hex_digits(int count, std::string_view escape_name, Position after_backslash);
-  std::vector<TokenTemplatePart> read_template();
+  void read_template(std::vector<TokenTemplatePart>& parts);
   TokenTemplatePart lex_template_interpolation();
   void skip_quoted_section();
   std::string_view take_until(std::string_view closer, Position open, const char* message);

@@ -201,18 +201,18 @@ void Lexer::lex_binary_string() {
 
 void Lexer::lex_template() {
   const Position open = here();
-  fresh_payload().parts = read_template();
+  read_template(fresh_payload().parts);
   push(TokenKind::Template, open, {});
 }
 
 // The cursor is on the opening backtick (or three). Plain templates decode escapes and end at
-// a line feed with an error; triple-backtick ones take their text unchanged.
-std::vector<TokenTemplatePart> Lexer::read_template() {
+// a line feed with an error; triple-backtick ones take their text unchanged. The pieces are
+// appended to `parts`.
+void Lexer::read_template(std::vector<TokenTemplatePart>& parts) {
   const Position open = here();
   if (++template_depth_ > kMaxNesting) fail(open, kNestingTooDeep);
   const bool triple = looking_at("```");
   advance_over(triple ? "```" : "`");
-  std::vector<TokenTemplatePart> parts;
   PieceBuilder text;
   for (;;) {
     // Plain ASCII text is taken as it stands.
@@ -245,7 +245,6 @@ std::vector<TokenTemplatePart> Lexer::read_template() {
   text.flush(parts, here().index);
   advance_over(triple ? "```" : "`");
   --template_depth_;
-  return parts;
 }
 
 // The cursor is just after "${". Finds the matching "}" across nested braces, quoted sections,
@@ -275,7 +274,8 @@ TokenTemplatePart Lexer::lex_template_interpolation() {
       if (!at_end()) advance_over("*/");
       continue;
     } else if (c == '`') {
-      read_template();
+      std::vector<TokenTemplatePart> nested;  // only its end matters here
+      read_template(nested);
       continue;
     }
     advance();

@@ -157,7 +157,12 @@ class Parser {
   const LiteralPayload& literal(const Token& token) const {
     return literals_[&token == &window_[0] ? 0 : 1];
   }
-  LiteralPayload take_literal() { return std::move(literals_[current_]); }
+  // The current token's payload, kept past advance(): it trades places with the payload taken
+  // before, so that both keep their memory.
+  LiteralPayload& take_literal() {
+    std::swap(literals_[current_], taken_literal_);
+    return taken_literal_;
+  }
   const ast::SourceFile& file() const { return source_file_; }
 
   // A node at line `start.line`, spanning from `start` through the last token consumed.
@@ -298,6 +303,7 @@ class Parser {
   TokenStream tokens_;
   std::array<Token, 2> window_;
   std::array<LiteralPayload, 2> literals_;
+  LiteralPayload taken_literal_;
   unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
   std::uint32_t previous_end_ = 0;  // where the last token consumed ends

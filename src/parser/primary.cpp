@@ -153,14 +153,14 @@ ast::Expression Parser::parse_primary_expression() {
       return make(ast::BinaryStringLiteral{std::move(bytes)}, start);
     }
     case TokenKind::Regex: {
-      LiteralPayload payload = take_literal();
+      LiteralPayload& payload = take_literal();
       advance();
       return make(ast::RegexLiteral{b_.text(payload.value), parse_template_parts(payload.parts),
                                     b_.text(payload.flags), std::nullopt},
                   start);
     }
     case TokenKind::Template: {
-      LiteralPayload payload = take_literal();
+      LiteralPayload& payload = take_literal();
       advance();
       return make(ast::TemplateLiteral{parse_template_parts(payload.parts)}, start);
     }
