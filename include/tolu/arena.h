@@ -71,8 +71,26 @@ class TOLU_API Arena {
   std::string_view copy_text(std::string_view text) {
     if (text.empty()) return {};
     char* bytes = static_cast<char*>(allocate(text.size(), 1));
-    std::memcpy(bytes, text.data(), text.size());
+    copy_bytes(bytes, text.data(), text.size());
     return {bytes, text.size()};
+  }
+
+  // Copies `size` bytes. Most texts a tree keeps (numbers, names, short strings) are a few
+  // bytes long: up to sixteen are copied in place, as one or two overlapping words or byte by
+  // byte, rather than by a call.
+  static void copy_bytes(char* to, const char* from, std::size_t size) {
+    if (size > 16) {
+      std::memcpy(to, from, size);
+    } else if (size >= 8) {
+      std::uint64_t head;
+      std::uint64_t tail;
+      std::memcpy(&head, from, 8);
+      std::memcpy(&tail, from + size - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + size - 8, &tail, 8);
+    } else {
+      for (std::size_t i = 0; i < size; ++i) to[i] = from[i];
+    }
   }
 
   // Forgets every object, keeping the chunks for the next ones.

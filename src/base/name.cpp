@@ -91,7 +91,7 @@ Name NameTable::intern(std::string_view text) {
   }
   void* room = arena_->allocate(sizeof(NameEntry) + text.size(), alignof(NameEntry));
   auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size()), h};
-  std::memcpy(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
+  Arena::copy_bytes(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
   slot.entry = entry;
   return Name(entry);
 }

@@ -150,6 +150,17 @@ TEST(Arena, CopiesText) {
   source.assign(source.size(), 'x');
   EXPECT_EQ(copy, "interned elsewhere");
   EXPECT_TRUE(arena.copy_text("").empty());
+  // Short texts are copied in place by size class: every size around the classes, copied out
+  // of the middle of a larger text, comes back whole and leaves its neighbours alone.
+  const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz0123456789";
+  for (std::size_t size = 1; size <= 40; ++size) {
+    SCOPED_TRACE(size);
+    const std::string_view original = std::string_view(text).substr(3, size);
+    const std::string_view first = arena.copy_text(original);
+    const std::string_view second = arena.copy_text(original);
+    EXPECT_EQ(first, original);
+    EXPECT_EQ(second, original);
+  }
 }
 
 // make_from builds the object where it will stay: a type that can be neither copied nor moved
