@@ -372,7 +372,7 @@ void Lexer::lex_next() {
       return lex_number();
     case ByteClass::Punctuation: {
       const Position start = here();
-      const std::string_view text = src_.substr(byte_, 1);
+      const std::string_view text = source_between(byte_, byte_ + 1);
       previous_punctuation_ = text[0];
       advance_ascii(1);
       return push(TokenKind::Punct, start, text);
@@ -526,7 +526,7 @@ void Lexer::lex_number() {
   const std::size_t from = byte_;
   advance_ascii(ascii_digits_at(byte_));
   if (peek() == '.' && is_ascii_digit(peek_next())) advance_ascii(1 + ascii_digits_at(byte_ + 1));
-  push(TokenKind::Number, start, src_.substr(from, byte_ - from));
+  push(TokenKind::Number, start, source_between(from, byte_));
 }
 
 void Lexer::lex_word() {
@@ -540,7 +540,7 @@ void Lexer::lex_word() {
       break;
     advance();
   }
-  const std::string_view word = src_.substr(from, byte_ - from);
+  const std::string_view word = source_between(from, byte_);
   const KeywordToken keyword = keyword_token(word);
   if (!keyword.text.empty())
     return push(TokenKind::Keyword, start, keyword.text, keyword.op, keyword.keyword);

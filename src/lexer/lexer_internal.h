@@ -78,6 +78,10 @@ class Lexer {
     }
     return true;
   }
+  // The source bytes [from, to), which the cursor has passed: no bounds to check.
+  std::string_view source_between(std::size_t from, std::size_t to) const {
+    return {src_.data() + from, to - from};
+  }
   // The number of ASCII bytes from byte `at` on that are not in `special`.
   std::size_t plain_bytes_at(std::size_t at, const ByteSet& special) const {
     std::size_t end = at;

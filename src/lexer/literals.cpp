@@ -218,7 +218,7 @@ void Lexer::read_template(std::vector<TokenTemplatePart>& parts) {
     // Plain ASCII text is taken as it stands.
     const std::size_t plain = plain_bytes_at(byte_, kTemplateSpecial);
     if (plain > 0) {
-      text.add(here(), src_.substr(byte_, plain));
+      text.add(here(), source_between(byte_, byte_ + plain));
       advance_ascii(plain);
     }
     const char32_t c = peek();
