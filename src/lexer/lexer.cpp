@@ -488,8 +488,7 @@ void Lexer::skip_documentation_block() {
 void Lexer::skip_line_comment() {
   std::size_t end = src_.find('\n', byte_);
   if (end == std::string_view::npos) end = src_.size();
-  const auto characters =
-      static_cast<std::uint32_t>(count_characters(src_.substr(byte_, end - byte_)));
+  const auto characters = static_cast<std::uint32_t>(count_characters(source_between(byte_, end)));
   byte_ = end;
   pos_.index += characters;
   pos_.column += characters;

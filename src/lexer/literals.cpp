@@ -152,7 +152,7 @@ void Lexer::lex_string() {
   for (;;) {
     // Plain ASCII text is copied as it stands.
     const std::size_t plain = plain_bytes_at(byte_, kStringSpecial);
-    payload.value.append(src_, byte_, plain);
+    payload.value.append(src_.data() + byte_, plain);
     advance_ascii(plain);
     const char32_t c = peek();
     if (c == kEndOfInput) fail(open, "unterminated string literal");
