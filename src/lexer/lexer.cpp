@@ -87,16 +87,10 @@ KeywordToken keyword_token(std::string_view word) {
   return {};
 }
 
-// How a byte goes on a word: not at all, as an ASCII letter or digit, or as "_", which ends the
-// word when "=" follows it ("_=" is an operator even right after a word: x_=y is x _= y).
-enum class WordByte : std::uint8_t { No, Yes, Underscore };
-
-constexpr auto kWordBytes = [] {
-  std::array<WordByte, 256> table{};
-  for (int c = 0; c < 128; ++c) {
-    if (is_ascii_letter(c) || is_ascii_digit(c)) table[c] = WordByte::Yes;
-  }
-  table['_'] = WordByte::Underscore;
+// The ASCII letters and digits, byte by byte, for the last few bytes of a source.
+constexpr auto kAlphanumeric = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 128; ++c) table[c] = is_ascii_letter(c) || is_ascii_digit(c);
   return table;
 }();
 
@@ -128,12 +122,13 @@ std::size_t alphanumeric_end(std::string_view text, std::size_t at) {
                                                                : std::countl_zero(others);
     return at + static_cast<std::size_t>(bit / 8);
   }
-  while (at < text.size() && kWordBytes[static_cast<unsigned char>(text[at])] == WordByte::Yes)
-    ++at;
+  while (at < text.size() && kAlphanumeric[static_cast<unsigned char>(text[at])]) ++at;
   return at;
 }
 
-// The end of the run of ASCII word bytes from byte `at` of `text`.
+// The end of the run of ASCII word bytes from byte `at` of `text`: letters, digits and "_", except
+// a "_" that "=" follows, which ends the word ("_=" is an operator even right after a word:
+// x_=y is x _= y).
 std::size_t ascii_word_end(std::string_view text, std::size_t at) {
   for (;;) {
     at = alphanumeric_end(text, at);
