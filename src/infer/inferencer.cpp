@@ -171,19 +171,6 @@ class Inferencer {
 
   // ---- Scopes ----
 
-  class ScopeGuard {
-   public:
-    explicit ScopeGuard(Inferencer& inferencer) : inferencer_(inferencer) {
-      inferencer_.scopes_.push_scope();
-    }
-    ~ScopeGuard() { inferencer_.scopes_.pop_scope(); }
-    ScopeGuard(const ScopeGuard&) = delete;
-    ScopeGuard& operator=(const ScopeGuard&) = delete;
-
-   private:
-    Inferencer& inferencer_;
-  };
-
   class ReturnTypeGuard {
    public:
     ReturnTypeGuard(Inferencer& inferencer, Type return_type)
@@ -233,7 +220,7 @@ class Inferencer {
   }
 
   void infer_scoped(List<Statement>& statements) {
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_statements(statements);
   }
 
@@ -281,20 +268,20 @@ class Inferencer {
   void walk(FunctionDeclaration& s) {
     bind(s.name, types_.function);
     ReturnTypeGuard return_type(*this, declared(s.return_type));
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_parameters(s.parameters);
     infer_statements(s.body.statements);
   }
 
   void walk(Class& s) {
     bind(s.declaration.name, s.declaration.name);
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_class(s.declaration.members);
   }
 
   void walk(Trait& s) {
     bind(s.declaration.name, types_.trait);
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     for (ClassMember& member : s.declaration.members) {
       if (auto* method = std::get_if<Method>(&member.node)) infer_method(method->declaration);
     }
@@ -311,7 +298,7 @@ class Inferencer {
     infer_expression(s.condition);
     infer_scoped(s.then_block.statements);
     if (s.else_branch) {
-      ScopeGuard scope(*this);
+      OpenScope scope(scopes_);
       infer_statement(*s.else_branch);
     }
   }
@@ -319,7 +306,7 @@ class Inferencer {
   void walk(For& s) {
     infer_expression(s.iterable);
     {
-      ScopeGuard scope(*this);
+      OpenScope scope(scopes_);
       bind(s.variable, Type());  // declared, with no type known
       infer_statements(s.body.statements);
     }
@@ -328,7 +315,7 @@ class Inferencer {
 
   // A catch body shares the scope of its binding.
   void infer_catch_clause(CatchClause& clause) {
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     if (clause.binding) {
       const auto& type_name = clause.binding->type_name;
       bind(clause.binding->name, type_name ? *type_name : types_.exception);
@@ -360,7 +347,7 @@ class Inferencer {
       } else if (auto* method = std::get_if<Method>(&member.node)) {
         infer_method(method->declaration);
       } else if (auto* nested = std::get_if<NestedClass>(&member.node)) {
-        ScopeGuard scope(*this);
+        OpenScope scope(scopes_);
         infer_class(nested->declaration.members);
       }
     }
@@ -368,7 +355,7 @@ class Inferencer {
 
   void infer_method(MethodDeclaration& method) {
     ReturnTypeGuard return_type(*this, declared(method.return_type));
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_parameters(method.parameters);
     infer_statements(method.body.statements);
   }
@@ -470,7 +457,7 @@ class Inferencer {
   }
 
   Type walk(LambdaExpression& e) {
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_parameters(e.parameters);
     infer_expression(e.body);
     return types_.function;
@@ -478,7 +465,7 @@ class Inferencer {
 
   Type walk(FunctionExpression& e) {
     ReturnTypeGuard return_type(*this, declared(e.return_type));
-    ScopeGuard scope(*this);
+    OpenScope scope(scopes_);
     infer_parameters(e.parameters);
     infer_statements(e.body.statements);
     return types_.function;

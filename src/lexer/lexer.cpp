@@ -276,11 +276,9 @@ void Lexer::advance_over(std::string_view spelling) {
   // The spelling is at the cursor, so its bytes are the source's; the spellings passed here are
   // the lexer's own, all well-formed UTF-8, where a character is a byte that does not continue
   // one.
-  std::size_t chars = 0;
+  std::uint32_t chars = 0;
   for (const char c : spelling) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  byte_ += spelling.size();
-  pos_.index += static_cast<std::uint32_t>(chars);
-  pos_.column += static_cast<std::uint32_t>(chars);
+  advance_by(spelling.size(), chars);
 }
 
 void Lexer::fail(Position at, std::string message) const {
@@ -502,9 +500,7 @@ bool Lexer::lex_operator() {
   for (const OperatorSpelling& spelling : operators_by_first_byte(first)) {
     if (!looking_at(spelling.text)) continue;
     const Position start = here();
-    byte_ += spelling.text.size();
-    pos_.index += spelling.characters;
-    pos_.column += spelling.characters;
+    advance_by(spelling.text.size(), spelling.characters);
     const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
                                       ? operator_spelling(spelling.id)
                                       : spelling.text;

@@ -94,12 +94,14 @@ class Lexer {
     while (end < src_.size() && src_[end] >= '0' && src_[end] <= '9') ++end;
     return end - at;
   }
-  // Moves over `count` ASCII bytes that hold no line feed.
-  void advance_ascii(std::size_t count) {
-    byte_ += count;
-    pos_.index += static_cast<std::uint32_t>(count);
-    pos_.column += static_cast<std::uint32_t>(count);
+  // Moves over `bytes` bytes that hold `characters` characters and no line feed.
+  void advance_by(std::size_t bytes, std::uint32_t characters) {
+    byte_ += bytes;
+    pos_.index += characters;
+    pos_.column += characters;
   }
+  // Moves over `count` ASCII bytes that hold no line feed.
+  void advance_ascii(std::size_t count) { advance_by(count, static_cast<std::uint32_t>(count)); }
   void advance();
   // Moves over `spelling`, which is at the cursor and holds no line feed.
   void advance_over(std::string_view spelling);

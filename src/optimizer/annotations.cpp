@@ -145,18 +145,6 @@ std::optional<std::uint64_t> ResolutionScopes::depth_of(Name name) const {
 
 namespace {
 
-// A scope pushed for as long as it lives.
-class OpenScope {
- public:
-  explicit OpenScope(ResolutionScopes& scopes) : scopes_(scopes) { scopes_.push(); }
-  ~OpenScope() { scopes_.pop(); }
-  OpenScope(const OpenScope&) = delete;
-  OpenScope& operator=(const OpenScope&) = delete;
-
- private:
-  ResolutionScopes& scopes_;
-};
-
 // The names a statement binds in the scope that holds it, from the statement after it on.
 void declare_statement_names(const Statement& statement, ResolutionScopes& scopes) {
   for_each_statement_binding(statement,

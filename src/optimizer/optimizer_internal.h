@@ -186,8 +186,8 @@ class ResolutionScopes {
   // One empty scope, the outermost.
   explicit ResolutionScopes(const NameTable& names);
 
-  void push() { table_.push_scope(); }
-  void pop() { table_.pop_scope(); }
+  void push_scope() { table_.push_scope(); }
+  void pop_scope() { table_.pop_scope(); }
   void declare(Name name);
   // A spelling that no node of the tree uses is not entered.
   void declare(std::string_view spelling);

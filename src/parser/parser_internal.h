@@ -18,6 +18,7 @@
 
 #include "base/limits.h"
 #include "base/operators.h"
+#include "base/scoped_table.h"
 #include "lexer/lexer.h"
 #include "lexer/token.h"
 #include "tolu/builder.h"
@@ -328,11 +329,7 @@ class Parser {
   std::vector<ast::TemplatePart> part_stack_;
   std::vector<ast::DeclarationBindingEntry> binding_entry_stack_;
   std::vector<std::uint32_t> column_stack_;
-  // For first_repeated_name: the last check that met each name, by the name's id.
-  struct NameMarks {
-    std::vector<std::uint64_t> marks;
-    std::uint64_t current = 0;
-  } name_marks_;
+  ScopedTable<bool, ast::Name> pattern_names_;  // for first_repeated_name
   unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
 };
 

@@ -211,16 +211,13 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
   return declaration;
 }
 
-// The index of the first entry that binds a name an earlier entry binds, or the entry count.
-// Each name is marked with the number of this check in a table indexed by name, so a pattern of
-// any size takes one pass and no allocation once the table has grown to the program's names.
+// The index of the first entry that binds a name an earlier entry binds, or the entry count. The
+// names go into a scope of their own in a table indexed by name: one pass, and no allocation
+// once the table has grown to the program's names.
 std::size_t Parser::first_repeated_name(const ListBuilder<ast::DeclarationBindingEntry>& entries) {
-  ++name_marks_.current;
+  OpenScope scope(pattern_names_);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::uint32_t id = entries[i].name.id();
-    if (id >= name_marks_.marks.size()) name_marks_.marks.resize(b_.storage().names.id_limit());
-    if (name_marks_.marks[id] == name_marks_.current) return i;
-    name_marks_.marks[id] = name_marks_.current;
+    if (!pattern_names_.declare(entries[i].name, true)) return i;
   }
   return entries.size();
 }

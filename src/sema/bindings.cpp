@@ -99,7 +99,7 @@ class Indexer {
  public:
   Indexer(const Program& program, const TokenVector& tokens)
       : names_(program.storage->names), tokens_(tokens) {
-    scopes_.push();
+    scopes_.push_scope();
     for (std::string_view name : kTypeNames) declare_predeclared(name);
     for (std::string_view name : kRuntimeNames) declare_predeclared(name);
     for (std::string_view name : kAlwaysKnownNames) always_known_.push_back(names_.intern(name));

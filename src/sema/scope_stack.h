@@ -20,8 +20,8 @@ enum class Lookup { Found, Wildcard, Missing };
 
 class ScopeStack {
  public:
-  void push() { names_.push_scope(); }
-  void pop() {
+  void push_scope() { names_.push_scope(); }
+  void pop_scope() {
     while (!wildcard_scopes_.empty() && wildcard_scopes_.back() + 1 == names_.depth())
       wildcard_scopes_.pop_back();
     names_.pop_scope();
@@ -58,15 +58,6 @@ class ScopeStack {
 };
 
 // Pushes a scope for as long as it lives.
-class ScopeGuard {
- public:
-  explicit ScopeGuard(ScopeStack& stack) : stack_(stack) { stack_.push(); }
-  ~ScopeGuard() { stack_.pop(); }
-  ScopeGuard(const ScopeGuard&) = delete;
-  ScopeGuard& operator=(const ScopeGuard&) = delete;
-
- private:
-  ScopeStack& stack_;
-};
+using ScopeGuard = OpenScope<ScopeStack>;
 
 }  // namespace tolu::sema
