@@ -126,6 +126,23 @@ std::size_t alphanumeric_end(std::string_view text, std::size_t at) {
   return at;
 }
 
+// The end of the run of spaces from byte `at` of `text`, eight bytes at a time while eight remain:
+// indentation is read a word at a time.
+std::size_t spaces_end(std::string_view text, std::size_t at) {
+  constexpr std::uint64_t kSpaces = 0x2020202020202020u;
+  for (; text.size() - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    const std::uint64_t others = word ^ kSpaces;
+    if (others == 0) continue;
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(others)
+                                                               : std::countl_zero(others);
+    return at + static_cast<std::size_t>(bit / 8);
+  }
+  while (at < text.size() && text[at] == ' ') ++at;
+  return at;
+}
+
 // The end of the run of ASCII word bytes from byte `at` of `text`: letters, digits and "_", except
 // a "_" that "=" follows, which ends the word ("_=" is an operator even right after a word:
 // x_=y is x _= y).
@@ -314,11 +331,14 @@ LiteralPayload& Lexer::fresh_payload() {
     if (first_line_ == 1 && pos_.index == 0) skip_file_start();
   }
   do {
+    // Most tokens follow a blank: it is skipped here rather than in a turn of its own.
+    if (!at_end() && kByteClasses[static_cast<unsigned char>(src_[byte_])] == ByteClass::Blank)
+      skip_blanks();
     if (at_end()) {
       push(TokenKind::Eof, pos_, {});
       break;
     }
-    lex_next();  // blanks, a comment or a documentation block produce no token
+    lex_next();  // a comment or a documentation block produces no token
   } while (!produced_);
   previous_kind_ = token.kind;
 }
@@ -358,7 +378,7 @@ bool Lexer::regex_may_start() const {
 void Lexer::lex_next() {
   switch (kByteClasses[static_cast<unsigned char>(src_[byte_])]) {
     case ByteClass::Blank:
-      return skip_blanks();
+      return skip_blank_run();
     case ByteClass::Letter:
       return lex_word();
     case ByteClass::Digit:
@@ -435,8 +455,17 @@ void Lexer::skip_file_start() {
   }
 }
 
-// At a blank: moves over the run of spaces, tabs, carriage returns and line feeds there.
-void Lexer::skip_blanks() {
+// At a blank: moves over the blanks there.
+[[gnu::always_inline]] inline void Lexer::skip_blanks() {
+  // A single space between two tokens is the common case.
+  if (src_[byte_] == ' ' && byte_ + 1 < src_.size() &&
+      kByteClasses[static_cast<unsigned char>(src_[byte_ + 1])] != ByteClass::Blank)
+    return advance_ascii(1);
+  skip_blank_run();
+}
+
+// Moves over the run of spaces, tabs, carriage returns and line feeds at the cursor.
+void Lexer::skip_blank_run() {
   // Locals, not members, in the loop: a store to a member through `this` may alias the source
   // bytes as far as the compiler knows, and would make it reload them.
   const char* const text = src_.data();
@@ -444,13 +473,16 @@ void Lexer::skip_blanks() {
   std::size_t at = byte_;
   std::size_t line_start = SIZE_MAX;  // the byte after the last line feed skipped, if any
   std::uint32_t lines = 0;
-  for (; at < size; ++at) {
+  while (at < size) {
     const char c = text[at];
-    if (c == ' ') continue;
-    if (c == '\n') {
+    if (c == ' ') {
+      at = spaces_end(src_, at);
+    } else if (c == '\n') {
       ++lines;
-      line_start = at + 1;
-    } else if (c != '\t' && c != '\r') {
+      line_start = ++at;
+    } else if (c == '\t' || c == '\r') {
+      ++at;
+    } else {
       break;
     }
   }
@@ -522,7 +554,10 @@ void Lexer::lex_number() {
 void Lexer::lex_word() {
   const Position start = here();
   const std::size_t from = byte_;
-  advance();
+  if (static_cast<unsigned char>(src_[byte_]) < 0x80)
+    advance_ascii(1);
+  else
+    advance();
   for (;;) {
     advance_ascii(ascii_word_end(src_, byte_) - byte_);
     // Past ASCII, a word goes on through Unicode letters and digits.
@@ -545,7 +580,8 @@ bool TokenStream::next(Token& token, LiteralPayload& literal) {
     return false;
   }
   try {
-    lexer_->next(token, literal);
+    lexing::Lexer& lexer = *lexer_;
+    lexer.next(token, literal);
     if (sink_) record(token, literal);
     return true;
   } catch (lexing::LexFailure& failure) {

@@ -113,6 +113,7 @@ class Lexer {
   void lex_other();
   void skip_file_start();
   void skip_blanks();
+  void skip_blank_run();
   bool regex_may_start() const;
   void skip_documentation_block();
   void skip_line_comment();

@@ -338,3 +338,39 @@ TEST(LexWords, EndWhereTheirBytesEnd) {
 }
 
 }  // namespace tolu
+
+namespace tolu {
+
+// Runs of spaces are read a word at a time while eight bytes remain, and a lone space takes a
+// short path: after a run of every length, with and without a line feed, a tab or a carriage
+// return inside, and at the end of the input, the next token has the right index, line and
+// column.
+TEST(LexBlanks, RunsOfEveryLengthLeaveTheCursorRight) {
+  struct Mix {
+    std::string_view before;  // blanks before the run of spaces
+    std::uint32_t lines;      // line feeds in `before`
+  };
+  const Mix mixes[] = {{"", 0}, {"\n", 1}, {"\t", 0}, {"\r\n", 1}, {"\n\n \n", 3}};
+  for (const Mix& mix : mixes) {
+    for (std::size_t spaces = 0; spaces <= 20; ++spaces) {
+      for (const std::string_view after : {"y", "y ", "y\n", ""}) {
+        const std::string blanks = std::string(mix.before) + std::string(spaces, ' ');
+        const std::string source = ";" + blanks + std::string(after);
+        SCOPED_TRACE(::testing::PrintToString(source));
+        auto result = lex(source);
+        ASSERT_TRUE(result);
+        const auto& tokens = result.value().tokens;
+        ASSERT_EQ(tokens.size(), after.empty() ? 2u : 3u);
+        const Token& next = tokens[1];
+        const auto blank_count = static_cast<std::uint32_t>(blanks.size());
+        const std::uint32_t last_line_feed =
+            mix.lines == 0 ? 0 : static_cast<std::uint32_t>(blanks.rfind('\n')) + 1;
+        EXPECT_EQ(next.start, 1 + blank_count);
+        EXPECT_EQ(next.line, 1 + mix.lines);
+        EXPECT_EQ(next.column, mix.lines == 0 ? 2 + blank_count : 1 + blank_count - last_line_feed);
+      }
+    }
+  }
+}
+
+}  // namespace tolu
