@@ -2,6 +2,7 @@
 #include "base/operators.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <utility>
 
@@ -403,7 +404,24 @@ constexpr std::array<std::uint64_t, 256> kLastBytesByFirstByte = [] {
   return last_bytes;
 }();
 
+// Each Operator token's bytes as they sit in an 8-byte load from the source, and the mask of
+// the bytes it spans.
+constexpr auto kLexingPatternsArray = [] {
+  std::array<SpellingPattern, kSymbolCount> patterns{};
+  for (std::size_t i = 0; i < kSymbolCount; ++i) {
+    const std::string_view text = kLexingOrderArray[i].text;
+    if (text.size() > 8) throw "Operator tokens are at most 8 bytes long";
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      const std::size_t shift = std::endian::native == std::endian::little ? 8 * k : 56 - 8 * k;
+      patterns[i].bytes |= std::uint64_t{static_cast<unsigned char>(text[k])} << shift;
+      patterns[i].mask |= std::uint64_t{0xFF} << shift;
+    }
+  }
+  return patterns;
+}();
+
 const OperatorSpelling* const kLexingOrder = kLexingOrderArray.data();
+const SpellingPattern* const kLexingPatterns = kLexingPatternsArray.data();
 constexpr FirstByteIndex kLexingIndex =
     index_by_first_byte(kLexingOrderArray, [](const S& s) { return s.text; });
 

@@ -96,6 +96,13 @@ struct OperatorSpelling {
   constexpr bool is_keyword() const { return !text.empty() && text[0] >= 'a' && text[0] <= 'z'; }
 };
 
+// A spelling's bytes within an 8-byte word loaded from memory, and the mask of those bytes: a
+// load `w` starts with the spelling when (w & mask) == bytes.
+struct SpellingPattern {
+  std::uint64_t bytes = 0;
+  std::uint64_t mask = 0;
+};
+
 namespace operators_detail {
 extern const std::array<OperatorInfo, kOperatorIdCount> kInfo;
 // For each first byte, the lengths of the spellings that start with it, as bits.
@@ -106,6 +113,8 @@ extern const std::array<std::uint64_t, 256> kLastBytesByFirstByte;
 const OperatorSpelling* find_operator_spelled(std::string_view text);
 // The Operator tokens in the order the lexer tries them, and the run of them for each first byte.
 extern const OperatorSpelling* const kLexingOrder;
+// Beside each of them, its bytes as an 8-byte load from the source holds them.
+extern const SpellingPattern* const kLexingPatterns;
 extern const FirstByteIndex kLexingIndex;
 }  // namespace operators_detail
 

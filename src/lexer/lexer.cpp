@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <span>
 
 #include "lexer/lexer_internal.h"
 
@@ -87,42 +88,46 @@ KeywordToken keyword_token(std::string_view word) {
   return {};
 }
 
-// The ASCII letters and digits, byte by byte, for the last few bytes of a source.
-constexpr auto kAlphanumeric = [] {
+// The ASCII word bytes (letters, digits and "_"), byte by byte, for the last few bytes of a
+// source.
+constexpr auto kWordBytes = [] {
   std::array<bool, 256> table{};
-  for (int c = 0; c < 128; ++c) table[c] = is_ascii_letter(c) || is_ascii_digit(c);
+  for (int c = 0; c < 128; ++c) table[c] = is_ascii_letter(c) || is_ascii_digit(c) || c == '_';
   return table;
 }();
 
-// The high bit of each of the eight bytes in `word` that is an ASCII letter or digit. Each range
+// The high bit of each of the eight bytes in `word` that is an ASCII letter, digit or "_". Each
 // test adds a constant to the low seven bits of every byte, so no sum carries into the next byte:
-// the high bit of `x + (0x80 - lo)` says x >= lo, that of `x + (0x7F - hi)` says x > hi.
-constexpr std::uint64_t alphanumeric_bytes(std::uint64_t word) {
+// the high bit of `x + (0x80 - lo)` says x >= lo, that of `x + (0x7F - hi)` says x > hi, and that
+// of `(x ^ c) + 0x7F` says x != c.
+constexpr std::uint64_t word_bytes(std::uint64_t word) {
   constexpr std::uint64_t kOnes = 0x0101010101010101u;
   constexpr std::uint64_t kHigh = kOnes * 0x80;
   const std::uint64_t low = word & ~kHigh;
   const std::uint64_t digit = (low + kOnes * (0x80 - '0')) & ~(low + kOnes * (0x7F - '9'));
   const std::uint64_t folded = low | (kOnes * 0x20);  // ASCII upper case to lower
   const std::uint64_t letter = (folded + kOnes * (0x80 - 'a')) & ~(folded + kOnes * (0x7F - 'z'));
-  return (digit | letter) & ~word & kHigh;
+  const std::uint64_t underscore = ~((low ^ (kOnes * '_')) + kOnes * 0x7F);
+  return (digit | letter | underscore) & ~word & kHigh;
 }
-static_assert(alphanumeric_bytes(0x7A615A4139302F40u) == 0x8080808080800000u);
-static_assert(alphanumeric_bytes(0xC3E0DA5F3A607B5Bu) == 0);
+static_assert(word_bytes(0x7A615A4139302F40u) == 0x8080808080800000u);
+static_assert(word_bytes(0xC3E0DA5F3A607B5Bu) == 0x0000008000000000u);
+static_assert(word_bytes(0xDF5F5E60u) == 0x00800000u);
 
-// The end of the run of ASCII letters and digits from byte `at` of `text`, eight bytes at a time
-// while eight remain.
-std::size_t alphanumeric_end(std::string_view text, std::size_t at) {
+// The end of the run of ASCII word bytes from byte `at` of `text`, eight bytes at a time while
+// eight remain.
+std::size_t word_bytes_end(std::string_view text, std::size_t at) {
   for (; text.size() - at >= 8; at += 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + at, sizeof word);
-    const std::uint64_t others = ~alphanumeric_bytes(word) & 0x8080808080808080u;
+    const std::uint64_t others = ~word_bytes(word) & 0x8080808080808080u;
     if (others == 0) continue;
     // The first byte in memory order is the lowest on a little-endian machine.
     const int bit = std::endian::native == std::endian::little ? std::countr_zero(others)
                                                                : std::countl_zero(others);
     return at + static_cast<std::size_t>(bit / 8);
   }
-  while (at < text.size() && kAlphanumeric[static_cast<unsigned char>(text[at])]) ++at;
+  while (at < text.size() && kWordBytes[static_cast<unsigned char>(text[at])]) ++at;
   return at;
 }
 
@@ -143,16 +148,12 @@ std::size_t spaces_end(std::string_view text, std::size_t at) {
   return at;
 }
 
-// The end of the run of ASCII word bytes from byte `at` of `text`: letters, digits and "_", except
-// a "_" that "=" follows, which ends the word ("_=" is an operator even right after a word:
-// x_=y is x _= y).
+// The end of the run of ASCII word bytes from byte `at` of `text`, except a last "_" that "="
+// follows, which ends the word ("_=" is an operator even right after a word: x_=y is x _= y).
 std::size_t ascii_word_end(std::string_view text, std::size_t at) {
-  for (;;) {
-    at = alphanumeric_end(text, at);
-    if (at == text.size() || text[at] != '_') return at;
-    if (at + 1 < text.size() && text[at + 1] == '=') return at;
-    ++at;
-  }
+  const std::size_t end = word_bytes_end(text, at);
+  if (end > at && end < text.size() && text[end] == '=' && text[end - 1] == '_') return end - 1;
+  return end;
 }
 
 // How the lexer dispatches on the first byte of a token. The classes are exact: no operator
@@ -529,17 +530,34 @@ void Lexer::skip_block_comment() {
 // The longest operator spelling at the cursor, if any.
 bool Lexer::lex_operator() {
   const auto first = static_cast<unsigned char>(src_[byte_]);
-  for (const OperatorSpelling& spelling : operators_by_first_byte(first)) {
-    if (!looking_at(spelling.text)) continue;
-    const Position start = here();
-    advance_by(spelling.text.size(), spelling.characters);
-    const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
-                                      ? operator_spelling(spelling.id)
-                                      : spelling.text;
-    push(TokenKind::Operator, start, text, spelling.id);
-    return true;
+  const std::span<const OperatorSpelling> spellings = operators_by_first_byte(first);
+  if (src_.size() - byte_ >= 8) {
+    // Eight bytes at once: each spelling is then one masked comparison.
+    std::uint64_t word;
+    std::memcpy(&word, src_.data() + byte_, sizeof word);
+    const SpellingPattern* pattern =
+        operators_detail::kLexingPatterns + (spellings.data() - operators_detail::kLexingOrder);
+    for (const OperatorSpelling& spelling : spellings) {
+      if ((word & pattern->mask) == pattern->bytes) return lex_operator_spelled(spelling);
+      ++pattern;
+    }
+    return false;
+  }
+  for (const OperatorSpelling& spelling : spellings) {
+    if (looking_at(spelling.text)) return lex_operator_spelled(spelling);
   }
   return false;
+}
+
+// At `spelling`, an Operator token.
+bool Lexer::lex_operator_spelled(const OperatorSpelling& spelling) {
+  const Position start = here();
+  advance_by(spelling.text.size(), spelling.characters);
+  const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
+                                    ? operator_spelling(spelling.id)
+                                    : spelling.text;
+  push(TokenKind::Operator, start, text, spelling.id);
+  return true;
 }
 
 // digits [ "." digits ]: no sign, exponent or separators.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/limits.h"
+#include "base/operators.h"
 #include "base/source_size.h"
 #include "base/unicode.h"
 #include "lexer/token.h"
@@ -119,6 +120,7 @@ class Lexer {
   void skip_line_comment();
   void skip_block_comment();
   bool lex_operator();
+  bool lex_operator_spelled(const OperatorSpelling& spelling);
   void lex_number();
   void lex_word();
   void push(TokenKind kind, Position start, std::string_view text, OperatorId op = OperatorId::None,

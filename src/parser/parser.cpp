@@ -99,11 +99,6 @@ void Parser::read_first_tokens() {
   previous_end_ = current().start;
 }
 
-// A lexical error ends the stream with Eof; the entry points report the error itself.
-void Parser::read_token(unsigned slot) {
-  tokens_.next(window_[slot], literals_[slot]);
-}
-
 std::optional<ToluError> Parser::lexical_error() {
   return tokens_.drain();
 }

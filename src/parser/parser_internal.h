@@ -111,7 +111,8 @@ class Parser {
     read_token(current_);
     current_ ^= 1;
   }
-  void read_token(unsigned slot);
+  // A lexical error ends the stream with Eof; the entry points report the error itself.
+  void read_token(unsigned slot) { tokens_.next(window_[slot], literals_[slot]); }
   void read_first_tokens();
   Line current_line() const { return current().line; }
   Line previous_line() const { return previous_line_; }
