@@ -92,6 +92,10 @@ class TOLU_API NameTable {
   // The Name spelled `text` if it was entered, else the empty name.
   Name find(std::string_view text) const;
 
+  // Makes room for `count` names in all without growing again; a hint, such as a source's size
+  // divided by the bytes per distinct name it is expected to hold.
+  void reserve(std::size_t count);
+
   // One more than the largest id handed out: the size of a vector indexed by id().
   std::uint32_t id_limit() const { return count_ + 1; }
   // Forgets every name; call it with the reset of the arena that held them.
@@ -105,6 +109,7 @@ class TOLU_API NameTable {
   static std::uint64_t hash(std::string_view text);
   std::size_t probe(std::string_view text, std::uint64_t h) const;
   void grow();
+  void rehash(std::size_t slot_count);
 
   Arena* arena_;
   std::vector<Slot> slots_;  // open addressing; the size is zero or a power of two

@@ -1,44 +1,21 @@
 #include "tolu/name.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
+
+#include "base/bytes.h"
 
 namespace tolu {
 
 namespace {
-
-// Unaligned loads of 8 and 4 bytes, in the machine's byte order (a hash only needs the same
-// value for the same bytes).
-std::uint64_t load8(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-std::uint32_t load4(const char* p) {
-  std::uint32_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
 
 constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15u;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
   h = (h ^ word) * kMultiplier;
   return h ^ (h >> 29);
-}
-
-// Whether the `size` bytes at `a` and `b` are equal. Names are short, so the bytes are compared
-// a word at a time in place (two overlapping words cover up to 16 bytes) rather than by a call.
-bool same_bytes(const char* a, const char* b, std::size_t size) {
-  if (size >= 8) {
-    if (size > 16) return std::memcmp(a, b, size) == 0;
-    return load8(a) == load8(b) && load8(a + size - 8) == load8(b + size - 8);
-  }
-  if (size >= 4) return load4(a) == load4(b) && load4(a + size - 4) == load4(b + size - 4);
-  for (std::size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -115,8 +92,19 @@ void NameTable::clear() {
   empty_ = nullptr;
 }
 
+void NameTable::reserve(std::size_t count) {
+  if (count > UINT32_MAX) count = UINT32_MAX;
+  // The table grows once it is three quarters full.
+  const std::size_t needed = std::bit_ceil(std::max<std::size_t>(64, count / 3 * 4 + 4));
+  if (needed > slots_.size()) rehash(needed);
+}
+
 void NameTable::grow() {
-  std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+  rehash(slots_.empty() ? 64 : slots_.size() * 2);
+}
+
+void NameTable::rehash(std::size_t slot_count) {
+  std::vector<Slot> old(slot_count);
   old.swap(slots_);
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {

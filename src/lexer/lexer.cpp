@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 
+#include "base/bytes.h"
 #include "lexer/lexer_internal.h"
 
 namespace tolu {
@@ -62,11 +63,8 @@ KeywordId find_keyword(std::string_view word) {
   const std::size_t entry = kKeywordSlots[keyword_slot(word)];
   if (entry == 0) return KeywordId::None;
   const std::string_view keyword = kKeywordSpellings[entry - 1];
-  if (keyword.size() != word.size()) return KeywordId::None;
-  // Keywords are a few bytes long: comparing them in place beats a call to memcmp.
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (keyword[i] != word[i]) return KeywordId::None;
-  }
+  if (keyword.size() != word.size() || !same_bytes(keyword.data(), word.data(), word.size()))
+    return KeywordId::None;
   return keyword_at(entry - 1);
 }
 
@@ -118,8 +116,7 @@ static_assert(word_bytes(0xDF5F5E60u) == 0x00800000u);
 // eight remain.
 std::size_t word_bytes_end(std::string_view text, std::size_t at) {
   for (; text.size() - at >= 8; at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + at, sizeof word);
+    const std::uint64_t word = load8(text.data() + at);
     const std::uint64_t others = ~word_bytes(word) & 0x8080808080808080u;
     if (others == 0) continue;
     // The first byte in memory order is the lowest on a little-endian machine.
@@ -136,8 +133,7 @@ std::size_t word_bytes_end(std::string_view text, std::size_t at) {
 std::size_t spaces_end(std::string_view text, std::size_t at) {
   constexpr std::uint64_t kSpaces = 0x2020202020202020u;
   for (; text.size() - at >= 8; at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + at, sizeof word);
+    const std::uint64_t word = load8(text.data() + at);
     const std::uint64_t others = word ^ kSpaces;
     if (others == 0) continue;
     const int bit = std::endian::native == std::endian::little ? std::countr_zero(others)
@@ -533,8 +529,7 @@ bool Lexer::lex_operator() {
   const std::span<const OperatorSpelling> spellings = operators_by_first_byte(first);
   if (src_.size() - byte_ >= 8) {
     // Eight bytes at once: each spelling is then one masked comparison.
-    std::uint64_t word;
-    std::memcpy(&word, src_.data() + byte_, sizeof word);
+    const std::uint64_t word = load8(src_.data() + byte_);
     const SpellingPattern* pattern =
         operators_detail::kLexingPatterns + (spellings.data() - operators_detail::kLexingOrder);
     for (const OperatorSpelling& spelling : spellings) {

@@ -15,6 +15,8 @@ template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
                         ast::Storage& storage, Root (parsing::Parser::*production)(),
                         TokenVector* tokens = nullptr) {
+  // Programs hold about one distinct name per hundred bytes or more.
+  storage.names.reserve(source.size() / 128);
   const ast::SourceFile file = ast::Builder(storage).shared(source_file);
   parsing::Parser parser(source, 1, 0, 1, file, storage, 0, tokens);
   try {

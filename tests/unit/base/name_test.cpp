@@ -43,22 +43,35 @@ TEST(NameTable, InternsEachSpellingOnceWithDenseIds) {
   EXPECT_EQ(table.intern_present("beta"), b);
 }
 
+// Whether the table grows name by name, is sized ahead (too small, exactly or too large), or is
+// resized while it holds names, every name keeps its id and text.
 TEST(NameTable, KeepsIdsAndTextThroughGrowth) {
-  Arena arena(256);
-  NameTable table(arena);
+  struct Sizing {
+    std::size_t before, midway;  // reserve() before the first name and after half of them
+  };
+  const Sizing sizings[] = {{0, 0}, {100, 0}, {15000, 0}, {20000, 0}, {1000000, 0}, {0, 30000}};
   std::vector<std::string> spellings;
   for (int i = 0; i < 20000; ++i) spellings.push_back("n" + std::to_string(i * 7919 % 20011));
-  std::vector<Name> names;
-  for (const std::string& s : spellings) names.push_back(table.intern(s));
-  for (std::size_t i = 0; i < spellings.size(); ++i) {
-    ASSERT_EQ(names[i].id(), i + 1);
-    ASSERT_EQ(names[i], spellings[i]);
-    ASSERT_EQ(table.intern(spellings[i]), names[i]);
+  for (const Sizing& sizing : sizings) {
+    SCOPED_TRACE(std::to_string(sizing.before) + " then " + std::to_string(sizing.midway));
+    Arena arena(256);
+    NameTable table(arena);
+    table.reserve(sizing.before);
+    std::vector<Name> names;
+    for (const std::string& s : spellings) {
+      if (names.size() == spellings.size() / 2) table.reserve(sizing.midway);
+      names.push_back(table.intern(s));
+    }
+    for (std::size_t i = 0; i < spellings.size(); ++i) {
+      ASSERT_EQ(names[i].id(), i + 1);
+      ASSERT_EQ(names[i], spellings[i]);
+      ASSERT_EQ(table.intern(spellings[i]), names[i]);
+    }
+    table.clear();
+    EXPECT_EQ(table.id_limit(), 1u);
+    EXPECT_TRUE(table.find(spellings[0]).empty());
+    EXPECT_EQ(table.intern(spellings[5]).id(), 1u);
   }
-  table.clear();
-  EXPECT_EQ(table.id_limit(), 1u);
-  EXPECT_TRUE(table.find(spellings[0]).empty());
-  EXPECT_EQ(table.intern(spellings[5]).id(), 1u);
 }
 
 // Spellings are hashed and compared a word at a time, with paths by length: every length up to

@@ -298,6 +298,23 @@ TEST(LexKeywords, EveryKeywordTokenNamesItsKeyword) {
   }
 }
 
+// A word of a keyword's length, first and last bytes lands on the keyword's slot and is told
+// apart by its bytes: a difference in any byte between makes it a name.
+TEST(LexKeywords, WordsThatDifferFromAKeywordInOneByteAreNames) {
+  for (const std::string_view keyword : kKeywordSpellings) {
+    for (std::size_t i = 1; i + 1 < keyword.size(); ++i) {
+      std::string word(keyword);
+      word[i] = 'Q';
+      SCOPED_TRACE(word);
+      auto lexed = lex(word);
+      ASSERT_TRUE(lexed);
+      const Token& t = lexed.value().tokens.front();
+      EXPECT_EQ(t.kind, TokenKind::Identifier);
+      EXPECT_EQ(t.text, word);
+    }
+  }
+}
+
 }  // namespace
 
 // Words are scanned eight bytes at a time while eight remain: at every length, a word ends
