@@ -216,13 +216,24 @@ TokenStream::TokenStream(std::string_view source, std::uint32_t first_line,
                          std::uint64_t max_characters, std::uint32_t first_index,
                          std::uint32_t first_column)
     : lexer_(std::make_unique<lexing::Lexer>(source, first_line, max_characters, first_index,
-                                             first_column)) {}
+                                             first_column)) {
+  start();
+}
 
 void TokenStream::restart(std::string_view source, std::uint32_t first_line,
                           std::uint64_t max_characters, std::uint32_t first_index,
                           std::uint32_t first_column) {
   *lexer_ = lexing::Lexer(source, first_line, max_characters, first_index, first_column);
   error_.reset();
+  start();
+}
+
+void TokenStream::start() {
+  try {
+    lexer_->start();
+  } catch (lexing::LexFailure& failure) {
+    error_ = std::move(failure.error);
+  }
 }
 
 TokenStream::~TokenStream() = default;
@@ -316,17 +327,17 @@ LiteralPayload& Lexer::fresh_payload() {
   return payload;
 }
 
+void Lexer::start() {
+  if (auto error = source_size_error(src_, first_line_, max_characters_, pos_.index))
+    fail(pos_, *error);
+  if (first_line_ == 1 && pos_.index == 0) skip_file_start();
+}
+
 // Inline into TokenStream::next, the one caller that runs per token.
 [[gnu::always_inline]] inline void Lexer::next(Token& token, LiteralPayload& literal) {
   token_ = &token;
   literal_ = &literal;
   produced_ = false;
-  if (!started_) {
-    started_ = true;
-    if (auto error = source_size_error(src_, first_line_, max_characters_, pos_.index))
-      fail(pos_, *error);
-    if (first_line_ == 1 && pos_.index == 0) skip_file_start();
-  }
   do {
     // Most tokens follow a blank: it is skipped here rather than in a turn of its own.
     if (!at_end() && kByteClasses[static_cast<unsigned char>(src_[byte_])] == ByteClass::Blank)
@@ -341,6 +352,7 @@ LiteralPayload& Lexer::fresh_payload() {
 }
 
 TokenVector Lexer::run() {
+  start();
   TokenVector out;
   out.tokens.reserve(src_.size() / 4 + 1);
   Token token;

@@ -52,6 +52,8 @@ class TokenStream {
 
  private:
   void record(const Token& token, const LiteralPayload& literal);
+  // Starts the lexer on its source, keeping the error that refuses it, if any.
+  void start();
 
   std::unique_ptr<lexing::Lexer> lexer_;
   std::optional<ToluError> error_;

@@ -50,8 +50,7 @@ class Lexer {
   // `first_line` numbers the first line of `source`, as if that many line feeds came before it,
   // `first_index` its first character and `first_column` its first column. Only a source that
   // starts at index 0 is the start of a file: only there are a byte-order mark and an
-  // interpreter line skipped. A source longer than `max_characters` is refused by the first
-  // call to next().
+  // interpreter line skipped. A source longer than `max_characters` is refused by start().
   Lexer(std::string_view source, std::uint32_t first_line,
         std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0,
         std::uint32_t first_column = 1)
@@ -60,6 +59,9 @@ class Lexer {
     pos_.index = first_index;
     pos_.column = first_column;
   }
+  // Refuses a source too long for the positions, and skips the start of a file; once, before
+  // the first token. Throws LexFailure.
+  void start();
   // Reads the next token into `token`, and the payload of a literal into `literal`; Eof at the
   // end, and again on every later call. Throws LexFailure.
   void next(Token& token, LiteralPayload& literal);
@@ -149,7 +151,6 @@ class Lexer {
   std::uint64_t max_characters_ =
       kMaxSourceCharacters;  // templates being read inside template interpolations
   Position pos_;
-  bool started_ = false;
   // The token being read and where its payload goes; `produced_` once it is complete.
   Token* token_ = nullptr;
   LiteralPayload* literal_ = nullptr;
