@@ -6,6 +6,7 @@
 #include <iterator>
 #include <utility>
 
+#include "base/bytes.h"
 #include "base/spelling_index.h"
 
 namespace tolu {
@@ -428,7 +429,9 @@ constexpr FirstByteIndex kLexingIndex =
 const OperatorSpelling* find_operator_spelled(std::string_view text) {
   const auto [from, to] = candidates(kBySpellingIndex, text);
   for (std::size_t i = from; i < to; ++i) {
-    if (kBySpelling[i].text == text) return &kBySpelling[i];
+    const std::string_view spelling = kBySpelling[i].text;
+    if (spelling.size() == text.size() && same_bytes(spelling.data(), text.data(), text.size()))
+      return &kBySpelling[i];
   }
   return nullptr;
 }

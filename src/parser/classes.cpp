@@ -226,8 +226,7 @@ std::optional<ast::Name> Parser::parse_optional_return_type() {
 }
 
 // weak := "but" "weak"
-bool Parser::parse_optional_weak_modifier(std::string_view context) {
-  if (!check_keyword(KeywordId::But)) return false;
+bool Parser::parse_weak_modifier(std::string_view context) {
   advance();
   if (token_text(current()) == "weak") {
     advance();

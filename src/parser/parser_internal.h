@@ -237,7 +237,10 @@ class Parser {
   ast::Parameter parse_parameter();
   std::pair<std::optional<ast::Name>, ast::Name> parse_typed_name();
   std::optional<ast::Name> parse_optional_return_type();
-  bool parse_optional_weak_modifier(std::string_view context);
+  bool parse_optional_weak_modifier(std::string_view context) {
+    return check_keyword(KeywordId::But) && parse_weak_modifier(context);
+  }
+  bool parse_weak_modifier(std::string_view context);  // at "but"
   ast::BlockStatement empty_body(Line line) const;
 
   // ---- Expressions (expressions.cpp) ----
