@@ -74,10 +74,19 @@ class Builder {
   template <class Node>
   Expression expression(Node&& node, Line line, Span span, SourceFile source_file,
                         TypeName inferred_type = {}) const {
+    return expression(std::forward<Node>(node), line, span,
+                      storage_->notes.find_or_add(source_file, inferred_type));
+  }
+  // The same with the file and type of `notes`, a pair of this storage (NotesTable::find_or_add).
+  template <class Node>
+  Expression expression(Node&& node, Line line, Span span, const ExpressionNotes* notes) const {
     return Expression(storage_->arena.make_from<ExpressionData>([&] {
-      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), line, span,
-                            source_file, inferred_type};
+      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), line, span, notes};
     }));
+  }
+  // Gives `expression`, a node of this storage, the type `type`.
+  void set_inferred_type(Expression& expression, const TypeName& type) const {
+    expression.set_notes(storage_->notes.find_or_add(expression.source_file(), type));
   }
   // An expression node that takes the place of `original` in a rewritten tree: it has the
   // original's line, span and file, and no inferred type.

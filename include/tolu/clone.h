@@ -52,9 +52,10 @@ class Cloner {
 
   Expression copy(const Expression& e) {
     if (e.empty()) return Expression();
+    const ExpressionNotes* notes =
+        b_.storage().notes.find_or_add(e.source_file(), e.inferred_type());
     return Expression(b_.storage().arena.make_from<ExpressionData>([&] {
-      return ExpressionData{copy(e.node()), e.line(), e.span(), copy(e.source_file()),
-                            copy(e.inferred_type())};
+      return ExpressionData{copy(e.node()), e.line(), e.span(), notes};
     }));
   }
   Statement copy(const Statement& s) {

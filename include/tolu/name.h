@@ -52,6 +52,9 @@ class Name {
   std::string_view view() const { return {data(), size()}; }
   operator std::string_view() const { return view(); }
   std::string str() const { return std::string(view()); }
+  // The same for two names only when they are one name of one table; null for the empty name.
+  // For caches keyed by name.
+  const void* identity() const { return entry_; }
   // The table the name belongs to; null for the empty name.
   const NameTable* table() const { return entry_ ? entry_->table : nullptr; }
 
@@ -114,6 +117,7 @@ class TOLU_API NameTable {
   Arena* arena_;
   std::vector<Slot> slots_;  // open addressing; the size is zero or a power of two
   std::uint32_t count_ = 0;
+  std::size_t grow_at_ = 0;  // the count at which the table grows: three quarters of its slots
   const NameEntry* empty_ = nullptr;  // the present empty name, made on first use
 };
 

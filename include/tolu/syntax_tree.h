@@ -28,6 +28,7 @@
 //     different storages compare by text, so trees from different programs compare as before.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -36,6 +37,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "tolu/arena.h"
 #include "tolu/list.h"
@@ -76,21 +78,6 @@ struct NodeSpan : Span {
   friend bool operator==(const T&, const T&) { return true; }
 };
 
-// What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point
-// into it; a root holds it by unique_ptr. clear() forgets the tree and keeps the memory.
-struct Storage {
-  explicit Storage(std::size_t first_chunk = Arena::kDefaultFirstChunk) : arena(first_chunk) {}
-  Storage(const Storage&) = delete;
-  Storage& operator=(const Storage&) = delete;
-  void clear() {
-    names.clear();
-    arena.reset();
-  }
-
-  Arena arena;
-  NameTable names{arena};
-};
-
 // An interned name that many nodes share, or none: the file a node came from, or the type the
 // inferencer gave an expression. One copy per storage, a pointer per node. Reads like a
 // std::optional<std::string>, except that * gives a std::string_view.
@@ -129,6 +116,78 @@ class SharedName {
 
 using SourceFile = SharedName;
 using TypeName = SharedName;
+
+// What an expression node shares with many others: the file it came from and the type the
+// inferencer gave it. A storage keeps one copy of each pair in use, and a node points at it.
+struct ExpressionNotes {
+  SourceFile source_file;
+  TypeName inferred_type;
+  bool operator==(const ExpressionNotes&) const = default;
+};
+
+// The notes of a node that has neither a file nor a type.
+inline constexpr ExpressionNotes kNoNotes{};
+
+// The distinct ExpressionNotes of one storage, in its arena, with their names in its name table.
+class TOLU_API NotesTable {
+ public:
+  NotesTable(Arena& arena, NameTable& names) : arena_(&arena), names_(&names) {}
+  NotesTable(const NotesTable&) = delete;
+  NotesTable& operator=(const NotesTable&) = delete;
+
+  // The one copy of the pair (`file`, `type`), made on first use. Names of another table are
+  // entered in this storage's.
+  const ExpressionNotes* find_or_add(const SourceFile& file, const TypeName& type) {
+    // A parser asks for one pair at every node, an inferencer for a few pairs in turn: a small
+    // cache keyed by the names' identities answers nearly every call.
+    const CacheSlot& slot = cache_[cache_index(type.name().identity())];
+    if (slot.notes && slot.file == file.name().identity() && slot.type == type.name().identity())
+      return slot.notes;
+    return add(file, type);
+  }
+  // Forgets every pair; call it with the reset of the arena that held them.
+  void clear();
+
+ private:
+  const ExpressionNotes* add(const SourceFile& file, const TypeName& type);
+  SharedName own(const SharedName& name) const;
+  void index_file(const SourceFile& file);
+
+  struct CacheSlot {
+    const void* file = nullptr;
+    const void* type = nullptr;
+    const ExpressionNotes* notes = nullptr;
+  };
+  static std::size_t cache_index(const void* type) {
+    return (reinterpret_cast<std::uintptr_t>(type) >> 4) % kCacheSlots;
+  }
+  static constexpr std::size_t kCacheSlots = 32;
+
+  std::array<CacheSlot, kCacheSlots> cache_{};
+  Arena* arena_;
+  NameTable* names_;
+  std::vector<const ExpressionNotes*> all_;
+  // The pairs of `file_`, by type: slot 0 for no type, else the type name's id + 1.
+  SourceFile file_;
+  std::vector<const ExpressionNotes*> by_type_;
+};
+
+// What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point
+// into it; a root holds it by unique_ptr. clear() forgets the tree and keeps the memory.
+struct Storage {
+  explicit Storage(std::size_t first_chunk = Arena::kDefaultFirstChunk) : arena(first_chunk) {}
+  Storage(const Storage&) = delete;
+  Storage& operator=(const Storage&) = delete;
+  void clear() {
+    notes.clear();
+    names.clear();
+    arena.reset();
+  }
+
+  Arena arena;
+  NameTable names{arena};
+  NotesTable notes{arena, names};
+};
 
 // The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
 enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
@@ -290,7 +349,10 @@ class Expression : public NodeOwner<ExpressionData> {
   void set_span(Span span);
   const SourceFile& source_file() const;
   const TypeName& inferred_type() const;
-  TypeName& inferred_type();
+  // The file and type together; set_notes() takes a pair from the node's storage (see
+  // Builder::set_inferred_type).
+  const ExpressionNotes& notes() const;
+  void set_notes(const ExpressionNotes* notes);
 };
 
 // A statement.
@@ -629,12 +691,13 @@ struct ExpressionData {
   [[no_unique_address]] ExpressionNode node;
   Line line = 1;
   NodeSpan span{};
-  SourceFile source_file;
-  TypeName inferred_type;
-  bool operator==(const ExpressionData&) const = default;
+  const ExpressionNotes* notes = &kNoNotes;  // never null
+  bool operator==(const ExpressionData& other) const {
+    return node == other.node && line == other.line && *notes == *other.notes;
+  }
 };
-static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 64,
-              "the line sits in the variant's padding");
+static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 56,
+              "the line sits in the variant's padding, the file and type behind one pointer");
 
 struct DictEntry {
   static constexpr std::string_view kName = "DictEntry";
@@ -1022,13 +1085,16 @@ inline void Statement::set_span(Span span) {
   p_->span = span;
 }
 inline const SourceFile& Expression::source_file() const {
-  return p_->source_file;
+  return p_->notes->source_file;
 }
 inline const TypeName& Expression::inferred_type() const {
-  return p_->inferred_type;
+  return p_->notes->inferred_type;
 }
-inline TypeName& Expression::inferred_type() {
-  return p_->inferred_type;
+inline const ExpressionNotes& Expression::notes() const {
+  return *p_->notes;
+}
+inline void Expression::set_notes(const ExpressionNotes* notes) {
+  p_->notes = notes;
 }
 
 // The arena runs no destructor, so no node may need one.

@@ -59,7 +59,7 @@ inline std::size_t NameTable::probe(std::string_view text, std::uint64_t h) cons
 
 Name NameTable::intern(std::string_view text) {
   if (text.empty()) return Name();
-  if ((count_ + 1) * 4 > slots_.size() * 3) grow();
+  if (count_ >= grow_at_) grow();
   const std::uint64_t h = hash(text);
   Slot& slot = slots_[probe(text, h)];
   if (slot.entry) return Name(slot.entry);
@@ -106,6 +106,7 @@ void NameTable::grow() {
 void NameTable::rehash(std::size_t slot_count) {
   std::vector<Slot> old(slot_count);
   old.swap(slots_);
+  grow_at_ = slot_count / 4 * 3;  // three quarters full
   const std::size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (!slot.entry) continue;

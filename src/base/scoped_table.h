@@ -8,6 +8,7 @@
 // static spellings), it is a hash table.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -51,7 +52,9 @@ class Index<Name> {
  public:
   using Ref = std::uint32_t;  // the name's id
   Ref ref(Name name) {
-    if (name.id() >= latest_.size()) latest_.resize(std::size_t{name.id()} + 1, kNone);
+    // Ids come in ascending order as a walk meets new names: grow by doubling, not one by one.
+    if (name.id() >= latest_.size())
+      latest_.resize(std::max<std::size_t>(std::size_t{name.id()} + 1, latest_.size() * 2), kNone);
     return name.id();
   }
   std::uint32_t& at(Ref ref) { return latest_[ref]; }

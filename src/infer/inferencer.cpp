@@ -131,7 +131,8 @@ using ByName = std::unordered_map<Name, Value, NameIdHash>;
 
 class Inferencer {
  public:
-  explicit Inferencer(Storage& storage) : names_(storage.names), types_(storage.names) {
+  explicit Inferencer(Storage& storage)
+      : names_(storage.names), notes_(storage.notes), types_(storage.names) {
     scopes_.push_scope();
   }
 
@@ -363,7 +364,7 @@ class Inferencer {
   // ---- Expressions ----
 
   void infer_expression(Expression& e) {
-    e.inferred_type() = TypeName(ast::visit_node(
+    const TypeName type(ast::visit_node(
         [&](auto& node) -> Type {
           if constexpr (requires { this->walk(node); }) {
             return walk(node);
@@ -373,6 +374,8 @@ class Inferencer {
           }
         },
         e.node()));
+    if (type.name().identity() != e.inferred_type().name().identity())
+      e.set_notes(notes_.find_or_add(e.source_file(), type));
   }
 
   // The type of an expression whose children have their types.
@@ -472,6 +475,7 @@ class Inferencer {
   }
 
   NameTable& names_;
+  ast::NotesTable& notes_;
   const Types types_;
   ScopedTable<Type, Name> scopes_;  // the program scope stays at the bottom
   Type current_return_type_;

@@ -74,6 +74,7 @@ Parser::Parser(std::string_view source, std::uint32_t first_line, std::uint32_t 
       tokens_(source, first_line, kMaxSourceCharacters, first_index, first_column),
       b_(storage),
       source_file_(source_file),
+      expression_notes_(storage.notes.find_or_add(source_file, {})),
       own_spelling_names_(spelling_names ? nullptr : std::make_unique<SpellingNames>()),
       spelling_names_(spelling_names ? spelling_names : own_spelling_names_.get()),
       depth_(depth) {

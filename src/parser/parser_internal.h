@@ -170,7 +170,7 @@ class Parser {
   // A node at line `start.line`, spanning from `start` through the last token consumed.
   template <class T>
   ast::Expression make(T payload, Start start) const {
-    return b_.expression(std::move(payload), start.line, span_from(start), source_file_);
+    return b_.expression(std::move(payload), start.line, span_from(start), expression_notes_);
   }
   template <class T>
   ast::Statement statement(T node, Start start) const {
@@ -317,6 +317,7 @@ class Parser {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> import_paths_;
   ast::Builder b_;               // makes every node, list and name in the tree's storage
   ast::SourceFile source_file_;  // shared by every node
+  const ast::ExpressionNotes* expression_notes_;       // the file and no type
   std::unique_ptr<SpellingNames> own_spelling_names_;  // the outermost parser's
   SpellingNames* spelling_names_;
   // Parses this parser's interpolations one after the other, restarted for each.

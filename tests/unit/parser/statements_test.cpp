@@ -298,7 +298,8 @@ TEST(TreeCopies, AreDeepAndIndependent) {
   ast::Program copy = ast::clone(original);
   EXPECT_EQ(copy, original);
   auto& declaration = *copy.statements[0].as<ast::VariableDeclaration>();
-  declaration.initializer->inferred_type() = ast::Builder(*copy.storage).shared("Function");
+  const ast::Builder builder(*copy.storage);
+  builder.set_inferred_type(*declaration.initializer, builder.shared("Function"));
   declaration.needs_type_check = ast::TypeCheck::Yes;
   auto& function = *declaration.initializer->as<ast::FunctionExpression>();
   function.body.statements = {};

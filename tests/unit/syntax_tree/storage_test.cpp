@@ -2,9 +2,11 @@
 // place, names are interned once per tree, and a storage can be reused for the next tree.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "parser/parser.h"
 #include "syntax_tree/json.h"
@@ -53,7 +55,8 @@ TEST(Storage, ACloneIsEqualIndependentAndOutlivesItsOriginal) {
   EXPECT_EQ(copied, original->statements[0].as<VariableDeclaration>()->name);  // by text
 
   // Changing the copy leaves the original alone.
-  first_initializer(copy).inferred_type() = Builder(*copy.storage).shared("Text");
+  const Builder builder(*copy.storage);
+  builder.set_inferred_type(first_initializer(copy), builder.shared("Text"));
   copy.statements[1].as<FunctionDeclaration>()->body.statements = {};
   EXPECT_NE(copy, *original);
   EXPECT_EQ(json(*original), printed);
@@ -162,6 +165,60 @@ TEST(Storage, AnEmptySourceFileNameIsKeptApartFromNone) {
   EXPECT_TRUE(clone(empty_name.value()).source_file.has_value());
   EXPECT_NE(to_json(clone(empty_name.value())).dump().find("\"source_file\":\"\""),
             std::string::npos);
+}
+
+// An expression node points at its (file, type) pair, kept once per storage. Pairs are found
+// through a small cache keyed by the names' identities; whatever the order of the requests, the
+// number of types (more than the cache holds), the table the names come from or a clear() in
+// between, each request gives the one pair of this storage that equals it.
+TEST(Storage, KeepsOneCopyOfEachFileAndTypePair) {
+  Storage storage;
+  const Builder b(storage);
+  const SourceFile files[] = {SourceFile(), b.shared("a.tos"), b.shared("b.tos"), b.shared("")};
+  std::vector<TypeName> types = {TypeName(), b.shared("")};
+  for (int i = 0; i < 80; ++i) types.push_back(b.shared(std::string_view("T" + std::to_string(i))));
+
+  std::map<std::pair<std::string, std::string>, const ExpressionNotes*> seen;
+  const auto key = [](const SharedName& name) { return name ? "=" + std::string(*name) : "-"; };
+  const auto check = [&](NotesTable& notes, const SourceFile& file, const TypeName& type) {
+    const ExpressionNotes* pair = notes.find_or_add(file, type);
+    ASSERT_NE(pair, nullptr);
+    EXPECT_EQ(pair->source_file, file);
+    EXPECT_EQ(pair->inferred_type, type);
+    if (pair->source_file) {
+      EXPECT_EQ(pair->source_file.name().table(), &storage.names);
+    }
+    if (pair->inferred_type) {
+      EXPECT_EQ(pair->inferred_type.name().table(), &storage.names);
+    }
+    const auto [it, added] = seen.try_emplace({key(file), key(type)}, pair);
+    EXPECT_EQ(it->second, pair) << key(file) << " " << key(type);
+  };
+  for (int round = 0; round < 2; ++round) {
+    for (const SourceFile& file : files) {
+      for (const TypeName& type : types) check(storage.notes, file, type);
+    }
+    for (std::size_t i = types.size(); i-- > 0;) check(storage.notes, files[i % 4], types[i]);
+  }
+  EXPECT_EQ(seen.size(), 4 * types.size());
+
+  // Names of another storage give this storage's pairs, before and after that storage is gone.
+  {
+    Storage other;
+    const Builder o(other);
+    check(storage.notes, o.shared("a.tos"), o.shared("T7"));
+    check(storage.notes, o.shared("a.tos"), o.shared("new type"));
+  }
+  check(storage.notes, files[1], types[9]);
+
+  // After a clear(), pairs are made afresh in the reset arena.
+  storage.clear();
+  seen.clear();
+  const Builder fresh(storage);
+  check(storage.notes, fresh.shared("a.tos"), fresh.shared("T1"));
+  check(storage.notes, fresh.shared("a.tos"), TypeName());
+  check(storage.notes, fresh.shared("a.tos"), fresh.shared("T1"));
+  EXPECT_EQ(seen.size(), 2u);
 }
 
 }  // namespace
