@@ -16,9 +16,13 @@ namespace tolu::tools {
 std::optional<std::string> read_all(std::istream& in, std::size_t expected_size = 0);
 
 // A whole input read into memory that nothing filled before: for a large file, filling a
-// std::string with zeros first costs as much as reading it.
+// std::string with zeros first costs as much as reading it. A large input's memory is aligned
+// for huge pages, so that reading it faults a few pages in rather than thousands.
 struct Bytes {
-  std::unique_ptr<char[]> data;
+  struct Free {
+    void operator()(char* data) const;
+  };
+  std::unique_ptr<char[], Free> data;
   std::size_t size = 0;
   std::string_view view() const { return {data.get(), size}; }
 };
