@@ -1,11 +1,15 @@
 #include "tolu/arena.h"
 
+#include "base/large_pages.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 namespace tolu {
+
+static_assert(Arena::kHugePage == kHugePage);
 
 namespace {
 
@@ -126,21 +130,8 @@ std::uintptr_t Arena::next_chunk(std::size_t size, std::size_t align) {
 }
 
 Arena::Chunk Arena::get_chunk(std::size_t size) {
-  if (size < kHugePage) return Chunk{static_cast<std::byte*>(::operator new(size)), size, false};
-  // Over-map by one huge page and trim both ends, leaving `size` bytes at a huge-page boundary.
-  const std::size_t mapped = size + kHugePage;
-  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-  const auto raw = reinterpret_cast<std::uintptr_t>(p);
-  const std::uintptr_t aligned = round_up(raw, kHugePage);
-  if (aligned > raw) munmap(p, aligned - raw);
-  const std::uintptr_t tail = aligned + size;
-  if (raw + mapped > tail) munmap(reinterpret_cast<void*>(tail), raw + mapped - tail);
-  auto* data = reinterpret_cast<std::byte*>(aligned);
-#ifdef MADV_HUGEPAGE
-  madvise(data, size, MADV_HUGEPAGE);
-#endif
-  return Chunk{data, size, true};
+  // allocate_large maps a chunk of a huge page or more at a huge-page boundary.
+  return Chunk{static_cast<std::byte*>(allocate_large(size)), size, size >= kHugePage};
 }
 
 void Arena::free_chunk(const Chunk& chunk) {

@@ -12,10 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/large_pages.h"
 #include "tolu/name.h"
 
 namespace tolu {
@@ -61,9 +63,12 @@ class Index<Name> {
   std::uint32_t get(Name name) const {
     return name.id() < latest_.size() ? latest_[name.id()] : kNone;
   }
+  void reserve(std::size_t names) {
+    if (names > latest_.size()) latest_.resize(names, kNone);
+  }
 
  private:
-  std::vector<std::uint32_t> latest_;
+  std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> latest_;
 };
 
 }  // namespace scoped_table_detail
@@ -76,6 +81,13 @@ class ScopedTable {
   // Bindings point into the index, so a table is not copied.
   ScopedTable(const ScopedTable&) = delete;
   ScopedTable& operator=(const ScopedTable&) = delete;
+
+  // Makes room for the bindings of `names` distinct names (the size of the name table a walk
+  // reads, say), so that a large program's table is allocated once rather than grown.
+  void reserve(std::size_t names) requires std::is_same_v<Key, Name> {
+    entries_.reserve(names);
+    index_.reserve(names);
+  }
 
   void push_scope() { scope_starts_.push_back(static_cast<std::uint32_t>(entries_.size())); }
 
@@ -146,7 +158,9 @@ class ScopedTable {
     latest = static_cast<std::uint32_t>(entries_.size() - 1);
   }
 
-  std::vector<Entry> entries_;
+  // A program's top-level bindings stay to the end of a walk: for a large program this is the
+  // walk's largest buffer.
+  std::vector<Entry, LargePageAllocator<Entry>> entries_;
   std::vector<std::uint32_t> scope_starts_;
   scoped_table_detail::Index<Key> index_;
 };

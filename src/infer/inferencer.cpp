@@ -133,6 +133,7 @@ class Inferencer {
  public:
   explicit Inferencer(Storage& storage)
       : names_(storage.names), notes_(storage.notes), types_(storage.names) {
+    scopes_.reserve(storage.names.id_limit());
     scopes_.push_scope();
   }
 

@@ -20,6 +20,7 @@ enum class Lookup { Found, Wildcard, Missing };
 
 class ScopeStack {
  public:
+  void reserve(std::size_t names) { names_.reserve(names); }
   void push_scope() { names_.push_scope(); }
   void pop_scope() {
     while (!wildcard_scopes_.empty() && wildcard_scopes_.back() + 1 == names_.depth())

@@ -63,6 +63,7 @@ class Validator {
   // Scopes are keyed by the names of `names`, the table of the tree to validate.
   // Given the program's tokens, an error quoting a declared name carries where it is written.
   Validator(NameTable& names, const TokenVector* tokens) : names_(names), tokens_(tokens) {
+    scopes_.reserve(names.id_limit());
     scopes_.push_scope();
     for (std::string_view name : kTypeNames) declare_spelled(name, 0, false);
     for (std::string_view name : kRuntimeNames) declare_spelled(name, 0, false);

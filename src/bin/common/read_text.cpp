@@ -1,11 +1,9 @@
 #include "bin/common/read_text.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
+
+#include "base/large_pages.h"
 
 namespace tolu::tools {
 namespace {
@@ -28,24 +26,6 @@ std::optional<std::size_t> read_into(std::istream& in, std::size_t expected_size
   return used;
 }
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-// `size` bytes that std::free releases. From a huge page up, they start at a huge-page boundary
-// and the kernel is asked to back them with huge pages.
-char* allocate_unfilled(std::size_t size) {
-  if (size >= kHugePage) {
-    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* data = std::aligned_alloc(kHugePage, rounded)) {
-#ifdef MADV_HUGEPAGE
-      madvise(data, rounded, MADV_HUGEPAGE);
-#endif
-      return static_cast<char*>(data);
-    }
-  }
-  if (void* data = std::malloc(size)) return static_cast<char*>(data);
-  throw std::bad_alloc();
-}
-
 }  // namespace
 
 std::optional<std::string> read_all(std::istream& in, std::size_t expected_size) {
@@ -59,15 +39,16 @@ std::optional<std::string> read_all(std::istream& in, std::size_t expected_size)
   return text;
 }
 
-void Bytes::Free::operator()(char* data) const {
-  std::free(data);
+void FreeBytes::operator()(char* data) const {
+  free_large(data, capacity);
 }
 
 std::optional<Bytes> read_bytes(std::istream& in, std::size_t expected_size) {
   Bytes bytes;
   const auto used = read_into(in, expected_size, [&](std::size_t capacity, std::size_t kept) {
-    // Uninitialised memory: the read fills it.
-    std::unique_ptr<char[], Bytes::Free> larger(allocate_unfilled(capacity));
+    // Memory nobody fills first (large buffers come zeroed by the kernel): the read fills it.
+    std::unique_ptr<char[], FreeBytes> larger(static_cast<char*>(allocate_large(capacity)),
+                                              FreeBytes{capacity});
     if (kept > 0) std::memcpy(larger.get(), bytes.data.get(), kept);
     bytes.data = std::move(larger);
     return bytes.data.get();

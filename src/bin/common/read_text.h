@@ -18,11 +18,12 @@ std::optional<std::string> read_all(std::istream& in, std::size_t expected_size 
 // A whole input read into memory that nothing filled before: for a large file, filling a
 // std::string with zeros first costs as much as reading it. A large input's memory is aligned
 // for huge pages, so that reading it faults a few pages in rather than thousands.
+struct FreeBytes {
+  std::size_t capacity = 0;  // the bytes allocated
+  void operator()(char* data) const;
+};
 struct Bytes {
-  struct Free {
-    void operator()(char* data) const;
-  };
-  std::unique_ptr<char[], Free> data;
+  std::unique_ptr<char[], FreeBytes> data;
   std::size_t size = 0;
   std::string_view view() const { return {data.get(), size}; }
 };

@@ -99,24 +99,43 @@ TYPED_TEST(ScopedTableTest, KeepsBindingsThroughManyNamesAndDeepScopes) {
   }
 }
 
+// Whether the table was sized ahead (too little, or more than enough, before the first binding or
+// between bindings) or grows on its own, and however far it grows (past the size from which its
+// buffers are mapped for huge pages), no binding is lost.
 TEST(ScopedTable, NamesEnteredAfterBindingsGrowTheIndexWithoutLosingThem) {
-  Arena arena(256);
-  NameTable names(arena);
-  ScopedTable<int, Name> table;
-  table.push_scope();
-  const Name first = names.intern("first");
-  table.declare(first, 1);
-  table.push_scope();
-  // Later names have larger ids than the index has slots yet.
-  for (int i = 0; i < 1000; ++i) table.declare(names.intern("later" + std::to_string(i)), i);
-  EXPECT_EQ(*table.find(first).first, 1);
-  EXPECT_EQ(table.find(names.find("later999")).second, 1u);
-  table.pop_scope();
-  EXPECT_EQ(table.find(names.find("later999")).first, nullptr);
-  EXPECT_EQ(*table.find(first).first, 1);
-  // The empty name and names the table never saw find nothing.
-  EXPECT_EQ(table.find(Name()).first, nullptr);
-  EXPECT_EQ(table.find(names.intern("unseen")).first, nullptr);
+  struct Sizing {
+    std::size_t before, midway;  // reserve() before the first binding and after the first 500
+    int later;                   // names bound in the inner scope
+  };
+  for (const Sizing sizing : {Sizing{0, 0, 1000}, Sizing{10, 0, 1000}, Sizing{5000, 0, 1000},
+                              Sizing{0, 3000, 1000}, Sizing{0, 0, 200000}}) {
+    SCOPED_TRACE(std::to_string(sizing.before) + " " + std::to_string(sizing.midway) + " " +
+                 std::to_string(sizing.later));
+    Arena arena(256);
+    NameTable names(arena);
+    ScopedTable<int, Name> table;
+    table.reserve(sizing.before);
+    table.push_scope();
+    const Name first = names.intern("first");
+    table.declare(first, 1);
+    table.push_scope();
+    // Later names have larger ids than the index has slots yet.
+    for (int i = 0; i < sizing.later; ++i) {
+      if (i == 500) table.reserve(sizing.midway);
+      table.declare(names.intern("later" + std::to_string(i)), i);
+    }
+    const Name last = names.find("later" + std::to_string(sizing.later - 1));
+    EXPECT_EQ(*table.find(first).first, 1);
+    EXPECT_EQ(*table.find(names.find("later499")).first, 499);
+    EXPECT_EQ(*table.find(last).first, sizing.later - 1);
+    EXPECT_EQ(table.find(last).second, 1u);
+    table.pop_scope();
+    EXPECT_EQ(table.find(last).first, nullptr);
+    EXPECT_EQ(*table.find(first).first, 1);
+    // The empty name and names the table never saw find nothing.
+    EXPECT_EQ(table.find(Name()).first, nullptr);
+    EXPECT_EQ(table.find(names.intern("unseen")).first, nullptr);
+  }
 }
 
 }  // namespace
