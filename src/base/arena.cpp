@@ -11,14 +11,6 @@ namespace tolu {
 
 static_assert(Arena::kHugePage == kHugePage);
 
-namespace {
-
-std::size_t round_up(std::size_t n, std::size_t to) {
-  return (n + to - 1) / to * to;
-}
-
-}  // namespace
-
 Arena::Arena(std::size_t first_chunk) : first_chunk_(std::max<std::size_t>(first_chunk, 256)) {}
 
 Arena::~Arena() {

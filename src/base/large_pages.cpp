@@ -1,17 +1,11 @@
 #include "base/large_pages.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 
 namespace tolu {
-namespace {
-
-std::uintptr_t round_up(std::uintptr_t n, std::uintptr_t to) {
-  return (n + to - 1) / to * to;
-}
-
-}  // namespace
 
 void* allocate_large(std::size_t size) {
   if (size < kHugePage) return ::operator new(size);
@@ -22,7 +16,8 @@ void* allocate_large(std::size_t size) {
   const auto raw = reinterpret_cast<std::uintptr_t>(p);
   const std::uintptr_t aligned = round_up(raw, kHugePage);
   if (aligned > raw) munmap(p, aligned - raw);
-  const std::uintptr_t tail = round_up(aligned + size, 4096);
+  const std::uintptr_t tail =
+      round_up(aligned + size, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
   if (raw + mapped > tail) munmap(reinterpret_cast<void*>(tail), raw + mapped - tail);
   auto* data = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE

@@ -10,11 +10,15 @@ namespace tolu {
 
 inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
+// `n` rounded up to a multiple of `to`.
+constexpr std::size_t round_up(std::size_t n, std::size_t to) {
+  return (n + to - 1) / to * to;
+}
+
 // `size` bytes, uninitialised where they come from operator new and zero where mapped. Throws
 // std::bad_alloc.
 void* allocate_large(std::size_t size);
-// Frees what allocate_large(size) gave; a mapped buffer may have been cut short by munmap since,
-// and is freed with its remaining size.
+// Frees what allocate_large(size) gave.
 void free_large(void* data, std::size_t size);
 
 // A std::allocator whose large allocations are those of allocate_large: for the vectors that grow

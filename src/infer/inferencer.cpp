@@ -375,6 +375,7 @@ class Inferencer {
           }
         },
         e.node()));
+    // A node whose type is the one it has keeps its notes: no look-up (0.6 instructions a byte).
     if (type.name().identity() != e.inferred_type().name().identity())
       e.set_notes(notes_.find_or_add(e.source_file(), type));
   }

@@ -387,7 +387,7 @@ bool Lexer::regex_may_start() const {
 
 void Lexer::lex_next() {
   switch (kByteClasses[static_cast<unsigned char>(src_[byte_])]) {
-    case ByteClass::Blank:
+    case ByteClass::Blank:  // next() skips blanks before it dispatches; kept for a whole switch
       return skip_blank_run();
     case ByteClass::Letter:
       return lex_word();
