@@ -3,13 +3,15 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -110,10 +112,112 @@ UsageError stat_error(const std::string& shown, const std::error_code& ec) {
   return UsageError{"failed to stat " + shown + ": " + ec.message()};
 }
 
+std::optional<tools::Bytes> read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  return tools::read_bytes(in, ec ? 0 : static_cast<std::size_t>(size));
+}
+
+// True when the file is readable UTF-8 and the front end accepts it. `storage` is the worker's
+// own, kept from file to file.
+bool check_file(const fs::path& path, std::unique_ptr<ast::Storage>& storage) {
+  const std::optional<tools::Bytes> text = read_file(path);
+  if (!text || !is_valid_utf8(text->view())) return false;
+  auto program = parse_program_with_compile_options_and_source_file(text->view(), CompileOptions{},
+                                                                    std::nullopt, &storage);
+  if (!program) return false;
+  storage = std::move(program.value().storage);
+  return true;
+}
+
+// The cores this process may run on.
+std::size_t core_count() {
+  std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+    cores = static_cast<std::size_t>(CPU_COUNT(&allowed));
+  return std::max<std::size_t>(1, cores);
+}
+
+// The files found so far, each with whether it passed. The walk of the named paths appends to
+// it while workers check what it has found, so that checking starts with the first file rather
+// than after the last: the walk of a large tree is as long as checking a few dozen files.
+// Workers take files in the order found; a found file never moves, so a worker keeps its record
+// while the walk goes on appending.
+class Worklist {
+ public:
+  struct Found {
+    fs::path path;
+    bool passed = false;
+  };
+
+  explicit Worklist(std::size_t helpers) : helpers_wanted_(helpers) {}
+  Worklist(const Worklist&) = delete;
+  Worklist& operator=(const Worklist&) = delete;
+  ~Worklist() { finish(); }
+
+  // Called by the walk. Helpers start with the second file: one file needs no threads.
+  void add(fs::path path) {
+    bool second = false;
+    {
+      const std::lock_guard lock(mutex_);
+      found_.push_back(Found{std::move(path), false});
+      second = found_.size() == 2;
+    }
+    ready_.notify_one();
+    if (second) start_helpers();
+  }
+  // The walk is over; `failed` when it stopped on an error, so that nothing more is checked.
+  void finish(bool failed = false) {
+    {
+      const std::lock_guard lock(mutex_);
+      finished_ = true;
+      if (failed) next_ = found_.size();
+    }
+    ready_.notify_all();
+  }
+  // Checks files until none is left, then waits for the helpers: the caller's share of the work.
+  void check_rest() {
+    check_until_done();
+    helpers_.clear();
+  }
+  // Every file found, once all are checked.
+  std::deque<Found>& found() { return found_; }
+
+ private:
+  void start_helpers() {
+    for (std::size_t k = 0; k < helpers_wanted_; ++k)
+      helpers_.emplace_back([this] { check_until_done(); });
+  }
+
+  // The next file to check, or null when the walk is over and every file was taken.
+  Found* take() {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [&] { return next_ < found_.size() || finished_; });
+    return next_ < found_.size() ? &found_[next_++] : nullptr;
+  }
+
+  // Each worker keeps one tree storage for all its files, so that it touches its memory once.
+  void check_until_done() {
+    std::unique_ptr<ast::Storage> storage;
+    while (Found* file = take()) file->passed = check_file(file->path, storage);
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Found> found_;
+  std::size_t next_ = 0;
+  bool finished_ = false;
+  std::size_t helpers_wanted_;
+  std::vector<std::jthread> helpers_;  // declared last: joined before the rest goes
+};
+
 // Appends every source file below `directory`, depth first, in the order the system lists
 // entries. Symbolic links inside directories are not followed. The listing gives each entry's
 // type on most file systems, so that an entry costs no stat of its own there.
-std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs::path>& files) {
+std::optional<UsageError> collect_dir(const fs::path& directory, Worklist& files) {
   std::error_code ec;
   fs::directory_iterator it(directory, ec);
   if (ec) return UsageError{"failed to read directory " + display(directory) + ": " + ec.message()};
@@ -125,7 +229,7 @@ std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs:
     const bool subdirectory = !ec && !regular && entry.is_directory(ec);
     if (ec) return stat_error(display(entry.path()), ec);
     if (regular) {
-      if (has_source_extension(entry.path())) files.push_back(entry.path());
+      if (has_source_extension(entry.path())) files.add(entry.path());
     } else if (subdirectory) {
       if (auto error = collect_dir(entry.path(), files)) return error;
     }
@@ -136,20 +240,19 @@ std::optional<UsageError> collect_dir(const fs::path& directory, std::vector<fs:
   return std::nullopt;
 }
 
-std::variant<std::vector<fs::path>, UsageError> discover(const std::vector<std::string>& paths) {
-  std::vector<fs::path> files;
+std::optional<UsageError> discover(const std::vector<std::string>& paths, Worklist& files) {
   for (const std::string& written : paths) {
     const fs::path path(written);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (ec) return stat_error(to_valid_utf8(written), ec);
     if (fs::is_directory(status)) {
-      if (auto error = collect_dir(path, files)) return *error;
+      if (auto error = collect_dir(path, files)) return error;
     } else if (fs::is_regular_file(status) && has_source_extension(path)) {
-      files.push_back(path);
+      files.add(path);
     }
   }
-  return files;
+  return std::nullopt;
 }
 
 // Components of a path: separators collapse and "." components inside the path are dropped;
@@ -170,68 +273,21 @@ std::vector<std::string_view> components(std::string_view path) {
   return parts;
 }
 
-void sort_and_deduplicate(std::vector<fs::path>& files) {
+// The files in the order of their paths' components, each once.
+template <class Files>
+void sort_and_deduplicate(Files& files) {
   std::vector<std::pair<std::vector<std::string_view>, std::size_t>> keyed;
   keyed.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i)
-    keyed.emplace_back(components(files[i].native()), i);
+    keyed.emplace_back(components(files[i].path.native()), i);
   std::stable_sort(keyed.begin(), keyed.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   keyed.erase(std::unique(keyed.begin(), keyed.end(),
                           [](const auto& a, const auto& b) { return a.first == b.first; }),
               keyed.end());
-  std::vector<fs::path> sorted;
-  sorted.reserve(keyed.size());
+  Files sorted;
   for (const auto& entry : keyed) sorted.push_back(std::move(files[entry.second]));
   files = std::move(sorted);
-}
-
-std::optional<tools::Bytes> read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::error_code ec;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  return tools::read_bytes(in, ec ? 0 : static_cast<std::size_t>(size));
-}
-
-// True when the file is readable UTF-8 and the front end accepts it. Each worker keeps one tree
-// storage for all its files, so that it touches its memory once.
-bool check_file(const fs::path& path, std::unique_ptr<ast::Storage>& storage) {
-  const std::optional<tools::Bytes> text = read_file(path);
-  if (!text || !is_valid_utf8(text->view())) return false;
-  auto program = parse_program_with_compile_options_and_source_file(text->view(), CompileOptions{},
-                                                                    std::nullopt, &storage);
-  if (!program) return false;
-  storage = std::move(program.value().storage);
-  return true;
-}
-
-// One worker per core this process may run on.
-std::size_t worker_count(std::size_t files) {
-  std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
-    cores = static_cast<std::size_t>(CPU_COUNT(&allowed));
-  return std::max<std::size_t>(1, std::min(cores, files));
-}
-
-// Checks the files on several threads at once (each file by one thread, start to end) and
-// returns whether each passed, in the order of `files`.
-std::vector<char> check_files(const std::vector<fs::path>& files) {
-  std::vector<char> passed(files.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    std::unique_ptr<ast::Storage> storage;
-    for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-      passed[i] = check_file(files[i], storage);
-    }
-  };
-  {
-    std::vector<std::jthread> helpers;
-    for (std::size_t k = 1; k < worker_count(files.size()); ++k) helpers.emplace_back(work);
-    work();
-  }
-  return passed;
 }
 
 }  // namespace
@@ -253,20 +309,24 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << error->message << '\n';
     return 2;
   }
-  auto found = discover(std::get<std::vector<std::string>>(paths));
-  if (auto* error = std::get_if<UsageError>(&found)) {
+  // The files are checked while the walk finds them, one worker per core; the walk's thread
+  // joins in when the walk is over. Nothing is printed before every file is checked.
+  Worklist work(core_count() - 1);
+  const std::optional<UsageError> error = discover(std::get<std::vector<std::string>>(paths), work);
+  work.finish(error.has_value());
+  work.check_rest();
+  if (error) {
     err << error->message << '\n';
     return 2;
   }
-  std::vector<fs::path>& files = std::get<std::vector<fs::path>>(found);
+  std::deque<Worklist::Found>& files = work.found();
   if (files.size() >= 2) sort_and_deduplicate(files);
 
   std::size_t passed = 0;
   std::size_t failed = 0;
-  const std::vector<char> results = check_files(files);
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    (results[i] ? passed : failed) += 1;
-    out << (results[i] ? kPassMark : kFailMark) << display(files[i]) << '\n';
+  for (const Worklist::Found& file : files) {
+    (file.passed ? passed : failed) += 1;
+    out << (file.passed ? kPassMark : kFailMark) << display(file.path) << '\n';
   }
   if (passed + failed >= 2) {
     out << (failed == 0 ? kPassMark : kFailMark) << "total: " << passed << " passed, " << failed

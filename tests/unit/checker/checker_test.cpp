@@ -117,6 +117,17 @@ INSTANTIATE_TEST_SUITE_P(
                      "failed to stat {dir}/missing.tos: No such file or directory\n"},
         ArgumentCase{
             {"{dir}/ok.tos", "{dir}//ok.tos", "{dir}/./ok.tos"}, 0, "✅  {dir}/ok.tos\n", ""},
+        // Files are checked while the walk goes on: an error found after some of them still
+        // stops the run with nothing printed, and a file found twice is reported once.
+        ArgumentCase{{"{dir}", "{dir}/ok.tos", "{dir}/missing.tos"},
+                     2,
+                     "",
+                     "failed to stat {dir}/missing.tos: No such file or directory\n"},
+        ArgumentCase{{"{dir}/ok.tos", "{dir}", "{dir}/bad.tos"},
+                     1,
+                     "✅  {dir}/-weird.tos\n❌  {dir}/bad.tos\n✅  {dir}/ok.tos\n"
+                     "❌  total: 2 passed, 1 failed\n",
+                     ""},
         ArgumentCase{{"{dir}/ok.tos", "{dir}/bad.tos"},
                      1,
                      "❌  {dir}/bad.tos\n✅  {dir}/ok.tos\n❌  total: 1 passed, 1 failed\n",
