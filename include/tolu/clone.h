@@ -31,6 +31,7 @@ class Cloner {
   Name copy(Name name) { return &b_.storage().names == name.table() ? name : b_.name(name); }
   std::string_view copy(std::string_view text) { return b_.text(text); }
   SharedName copy(const SharedName& name) { return name ? b_.shared(*name) : SharedName(); }
+  OptionalCount copy(const OptionalCount& count) { return count; }
   template <class T>
   std::optional<T> copy(const std::optional<T>& value) {
     return value ? std::optional<T>(copy(*value)) : std::nullopt;

@@ -23,7 +23,7 @@
 //   - A variant that a small field follows is [[no_unique_address]], so that the field sits in
 //     the bytes after the variant's tag, which would otherwise be padding: the line of an
 //     expression node, for one. An expression's file and inferred type, shared by many nodes,
-//     are one pointer to a pair its storage keeps once (ExpressionNotes): a node is 56 bytes.
+//     are one pointer to a pair its storage keeps once (ExpressionNotes): a node is 48 bytes.
 //     An inferred type is set through the Builder (set_inferred_type), which finds that pair.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
@@ -118,6 +118,46 @@ class SharedName {
 
 using SourceFile = SharedName;
 using TypeName = SharedName;
+
+// An optional unsigned count in 12 bytes at 4-byte alignment, so that it fits in the tail of a
+// List before it (a pointer and a 32-bit length): the capacity hint of a collection literal.
+// Reads like a std::optional<std::uint64_t> and converts to one.
+class OptionalCount {
+ public:
+  OptionalCount() = default;
+  OptionalCount(std::nullopt_t) {}    // NOLINT(google-explicit-constructor): reads as an optional
+  OptionalCount(std::uint64_t count)  // NOLINT(google-explicit-constructor)
+      : low_(static_cast<std::uint32_t>(count)),
+        high_(static_cast<std::uint32_t>(count >> 32)),
+        present_(true) {}
+  OptionalCount(const std::optional<std::uint64_t>& count)  // NOLINT(google-explicit-constructor)
+      : OptionalCount(count ? OptionalCount(*count) : OptionalCount()) {}
+
+  bool has_value() const { return present_; }
+  explicit operator bool() const { return present_; }
+  std::uint64_t operator*() const { return (std::uint64_t{high_} << 32) | low_; }
+  std::uint64_t value() const {
+    if (!present_) throw std::bad_optional_access();
+    return **this;
+  }
+  std::uint64_t value_or(std::uint64_t fallback) const { return present_ ? **this : fallback; }
+  void reset() { *this = OptionalCount(); }
+  operator std::optional<std::uint64_t>() const {  // NOLINT(google-explicit-constructor)
+    return present_ ? std::optional<std::uint64_t>(**this) : std::nullopt;
+  }
+
+  // An absent count keeps zeros, so that == compares the fields.
+  friend bool operator==(const OptionalCount&, const OptionalCount&) = default;
+  friend bool operator==(const OptionalCount& a, std::nullopt_t) { return !a.present_; }
+  friend bool operator==(const OptionalCount& a, std::uint64_t count) {
+    return a.present_ && *a == count;
+  }
+
+ private:
+  std::uint32_t low_ = 0;
+  std::uint32_t high_ = 0;
+  bool present_ = false;
+};
 
 // What an expression node shares with many others: the file it came from and the type the
 // inferencer gave it. A storage keeps one copy of each pair in use, and a node points at it.
@@ -230,9 +270,13 @@ class Indirect {
 
 // The large, rarely used node types, kept out of line inside their variants.
 struct Named;
+struct Block;
 struct RegexLiteral;
 struct UnaryExpression;
+struct BinaryExpression;
 struct AssignmentExpression;
+struct DynamicMemberCall;
+struct LambdaExpression;
 struct SliceExpression;
 struct DictAccessExpression;
 struct FunctionExpression;
@@ -260,11 +304,12 @@ struct NodeList {
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
 using BoxedNodes =
-    NodeList<Named, RegexLiteral, UnaryExpression, AssignmentExpression, SliceExpression,
-             DictAccessExpression, FunctionExpression, DeclarationExpression, TryExpression,
-             DoExpression, AwaitExpression, SpawnExpression, VariableDeclaration,
-             DestructuringDeclaration, FunctionDeclaration, Class, Trait, Import, If, While, For,
-             Switch, Try, PostfixConditional>;
+    NodeList<Named, Block, RegexLiteral, UnaryExpression, BinaryExpression, AssignmentExpression,
+             DynamicMemberCall, LambdaExpression, SliceExpression, DictAccessExpression,
+             FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
+             AwaitExpression, SpawnExpression, VariableDeclaration, DestructuringDeclaration,
+             FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try,
+             PostfixConditional>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -505,32 +550,32 @@ struct NullLiteral {
 };
 struct ArrayLiteral {
   static constexpr std::string_view kName = "ArrayLiteral";
-  List<Expression> elements;
-  std::optional<std::uint64_t> capacity_hint;
+  [[no_unique_address]] List<Expression> elements;
+  OptionalCount capacity_hint;
   bool operator==(const ArrayLiteral&) const = default;
 };
 struct SetLiteral {
   static constexpr std::string_view kName = "SetLiteral";
-  List<Expression> elements;
-  std::optional<std::uint64_t> capacity_hint;
+  [[no_unique_address]] List<Expression> elements;
+  OptionalCount capacity_hint;
   bool operator==(const SetLiteral&) const = default;
 };
 struct BagLiteral {
   static constexpr std::string_view kName = "BagLiteral";
-  List<Expression> elements;
-  std::optional<std::uint64_t> capacity_hint;
+  [[no_unique_address]] List<Expression> elements;
+  OptionalCount capacity_hint;
   bool operator==(const BagLiteral&) const = default;
 };
 struct DictLiteral {
   static constexpr std::string_view kName = "DictLiteral";
-  List<DictEntry> entries;
-  std::optional<std::uint64_t> capacity_hint;
+  [[no_unique_address]] List<DictEntry> entries;
+  OptionalCount capacity_hint;
   bool operator==(const DictLiteral&) const = default;
 };
 struct PairListLiteral {
   static constexpr std::string_view kName = "PairListLiteral";
-  List<DictEntry> entries;
-  std::optional<std::uint64_t> capacity_hint;
+  [[no_unique_address]] List<DictEntry> entries;
+  OptionalCount capacity_hint;
   bool operator==(const PairListLiteral&) const = default;
 };
 struct TemplateLiteral {
@@ -676,16 +721,15 @@ struct SuperCallExpression {
   bool operator==(const SuperCallExpression&) const = default;
 };
 
-using ExpressionNode =
-    std::variant<Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral,
-                 Stored<RegexLiteral>, BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral,
-                 BagLiteral, DictLiteral, PairListLiteral, TemplateLiteral, Stored<UnaryExpression>,
-                 BinaryExpression, TernaryExpression, FallbackExpression,
-                 Stored<AssignmentExpression>, CallExpression, MemberExpression, DynamicMemberCall,
-                 IndexExpression, Stored<SliceExpression>, Stored<DictAccessExpression>,
-                 PostfixExpression, LambdaExpression, Stored<FunctionExpression>,
-                 Stored<DeclarationExpression>, Stored<TryExpression>, Stored<DoExpression>,
-                 Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
+using ExpressionNode = std::variant<
+    Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral, Stored<RegexLiteral>,
+    BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral, PairListLiteral,
+    TemplateLiteral, Stored<UnaryExpression>, Stored<BinaryExpression>, TernaryExpression,
+    FallbackExpression, Stored<AssignmentExpression>, CallExpression, MemberExpression,
+    Stored<DynamicMemberCall>, IndexExpression, Stored<SliceExpression>,
+    Stored<DictAccessExpression>, PostfixExpression, Stored<LambdaExpression>,
+    Stored<FunctionExpression>, Stored<DeclarationExpression>, Stored<TryExpression>,
+    Stored<DoExpression>, Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
 // An expression node: its variant and the fields every variant carries.
@@ -698,7 +742,7 @@ struct ExpressionData {
     return node == other.node && line == other.line && *notes == *other.notes;
   }
 };
-static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 56,
+static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 48,
               "the line sits in the variant's padding, the file and type behind one pointer");
 
 struct DictEntry {
@@ -1008,9 +1052,9 @@ struct Try {
 struct Return {
   static constexpr std::string_view kName = "Return";
   std::optional<Expression> value;
-  TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
   Line line = 1;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const Return&) const = default;
 };
 struct LoopControl {
@@ -1042,9 +1086,9 @@ struct PostfixConditional {
 struct Output {
   static constexpr std::string_view kName = "Output";
   Name keyword;
-  List<Expression> arguments;
+  [[no_unique_address]] List<Expression> arguments;
+  Line line = 1;  // in the list's tail
   SourceFile source_file;
-  Line line = 1;
   bool operator==(const Output&) const = default;
 };
 struct ExpressionStatement {
@@ -1056,18 +1100,21 @@ struct ExpressionStatement {
 };
 
 using StatementNode =
-    std::variant<Block, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
+    std::variant<Stored<Block>, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
                  Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
                  Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
                  LoopControl, Throw, Die, Stored<PostfixConditional>, Output, ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
-// A statement node: its variant, and its span (its position otherwise lives in the variant).
+// A statement node: its variant, and its span (its position otherwise lives in the variant),
+// which sits in the bytes after the variant's tag.
 struct StatementData {
-  StatementNode node;
+  [[no_unique_address]] StatementNode node;
   NodeSpan span{};
   bool operator==(const StatementData&) const = default;
 };
+static_assert(sizeof(void*) != 8 || sizeof(StatementData) <= 48,
+              "the span sits in the variant's padding");
 
 // ---- Expression and Statement members, now that their nodes are complete ------------------
 

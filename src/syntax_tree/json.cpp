@@ -31,6 +31,7 @@ class JsonPrinter {
   Json of(const std::optional<T>& optional) const {
     return optional ? of(*optional) : Json(nullptr);
   }
+  Json of(const OptionalCount& count) const { return count ? Json(*count) : Json(nullptr); }
 
   template <class T>
   Json of(const List<T>& items) const {

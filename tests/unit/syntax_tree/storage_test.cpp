@@ -221,5 +221,29 @@ TEST(Storage, KeepsOneCopyOfEachFileAndTypePair) {
   EXPECT_EQ(seen.size(), 2u);
 }
 
+// A capacity hint keeps its 64 bits in two halves beside the list's length: every value comes
+// back whole, an absent one is told from zero, and cloning or printing keeps it.
+TEST(Storage, ACapacityHintKeepsEverySixtyFourBitValue) {
+  for (const std::uint64_t value :
+       {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{UINT32_MAX}, std::uint64_t{1} << 32,
+        (std::uint64_t{1} << 63) + 5, std::uint64_t{UINT64_MAX}}) {
+    Program program = parse("say [1, 2];");
+    auto& literal = *program.statements[0].as<Output>()->arguments[0].as<ArrayLiteral>();
+    EXPECT_EQ(literal.capacity_hint, std::nullopt);
+    EXPECT_NE(literal.capacity_hint, OptionalCount(0));
+    literal.capacity_hint = value;
+    EXPECT_EQ(literal.capacity_hint, value);
+    EXPECT_EQ(literal.capacity_hint.value(), value);
+    EXPECT_EQ(std::optional<std::uint64_t>(literal.capacity_hint), value);
+    EXPECT_NE(json(program).find("\"capacity_hint\":" + std::to_string(value)), std::string::npos);
+    Storage other;
+    const Statement copy = clone(program.statements[0], Builder(other));
+    EXPECT_EQ(copy.as<Output>()->arguments[0].as<ArrayLiteral>()->capacity_hint, value);
+    literal.capacity_hint.reset();
+    EXPECT_FALSE(literal.capacity_hint.has_value());
+    EXPECT_THROW((void)literal.capacity_hint.value(), std::bad_optional_access);
+  }
+}
+
 }  // namespace
 }  // namespace tolu
