@@ -433,11 +433,11 @@ struct Parameter {
   Name name;
   OptionalType type_annotation;
   std::optional<Expression> default_value;
-  bool is_optional = false;
-  bool is_variadic = false;
   SourceFile source_file;
   Line line = 1;
   NodeSpan span{};
+  bool is_optional = false;
+  bool is_variadic = false;
   bool operator==(const Parameter&) const = default;
 };
 
@@ -892,11 +892,11 @@ struct DeclarationBindingEntry {
   Name name;
   OptionalType type_annotation;
   std::optional<Expression> default_value;
-  bool is_weak = false;
-  TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
   Line line = 1;
   NodeSpan span{};
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const DeclarationBindingEntry&) const = default;
 };
 
@@ -953,10 +953,10 @@ struct VariableDeclaration {
   Name name;
   OptionalType type_annotation;
   std::optional<Expression> initializer;
-  bool is_weak = false;
-  TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
   Line line = 1;
+  bool is_weak = false;
+  TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const VariableDeclaration&) const = default;
 };
 struct DestructuringDeclaration {
@@ -1145,6 +1145,11 @@ inline const ExpressionNotes& Expression::notes() const {
 inline void Expression::set_notes(const ExpressionNotes* notes) {
   p_->notes = notes;
 }
+
+// The most numerous records keep their small fields together at the end, after the 8-byte ones.
+static_assert(sizeof(void*) != 8 || (sizeof(VariableDeclaration) <= 64 && sizeof(Parameter) <= 64 &&
+                                     sizeof(DeclarationBindingEntry) <= 104 &&
+                                     sizeof(Return) <= 32 && sizeof(Output) <= 32));
 
 // The arena runs no destructor, so no node may need one.
 template <class... T>
