@@ -31,7 +31,10 @@ class Cloner {
   Name copy(Name name) { return &b_.storage().names == name.table() ? name : b_.name(name); }
   std::string_view copy(std::string_view text) { return b_.text(text); }
   SharedName copy(const SharedName& name) { return name ? b_.shared(*name) : SharedName(); }
-  OptionalCount copy(const OptionalCount& count) { return count; }
+  template <class Packed>
+  CompactOptional<Packed> copy(const CompactOptional<Packed>& number) {
+    return number;
+  }
   template <class T>
   std::optional<T> copy(const std::optional<T>& value) {
     return value ? std::optional<T>(copy(*value)) : std::nullopt;

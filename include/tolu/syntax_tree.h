@@ -23,7 +23,7 @@
 //   - A variant that a small field follows is [[no_unique_address]], so that the field sits in
 //     the bytes after the variant's tag, which would otherwise be padding: the line of an
 //     expression node, for one. An expression's file and inferred type, shared by many nodes,
-//     are one pointer to a pair its storage keeps once (ExpressionNotes): a node is 48 bytes.
+//     are one pointer to a pair its storage keeps once (ExpressionNotes): a node is 40 bytes.
 //     An inferred type is set through the Builder (set_inferred_type), which finds that pair.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -119,45 +120,77 @@ class SharedName {
 using SourceFile = SharedName;
 using TypeName = SharedName;
 
-// An optional unsigned count in 12 bytes at 4-byte alignment, so that it fits in the tail of a
-// List before it (a pointer and a 32-bit length): the capacity hint of a collection literal.
-// Reads like a std::optional<std::uint64_t> and converts to one.
-class OptionalCount {
+// An optional unsigned number in fewer bytes than std::optional<std::uint64_t> (16 at 8-byte
+// alignment), so that a node's other fields can share its bytes. `Packed` says how the number is
+// kept. Reads like a std::optional<std::uint64_t> and converts to one.
+template <class Packed>
+class CompactOptional {
  public:
-  OptionalCount() = default;
-  OptionalCount(std::nullopt_t) {}    // NOLINT(google-explicit-constructor): reads as an optional
-  OptionalCount(std::uint64_t count)  // NOLINT(google-explicit-constructor)
-      : low_(static_cast<std::uint32_t>(count)),
-        high_(static_cast<std::uint32_t>(count >> 32)),
-        present_(true) {}
-  OptionalCount(const std::optional<std::uint64_t>& count)  // NOLINT(google-explicit-constructor)
-      : OptionalCount(count ? OptionalCount(*count) : OptionalCount()) {}
+  CompactOptional() = default;
+  CompactOptional(std::nullopt_t) {}    // NOLINT(google-explicit-constructor): reads as an optional
+  CompactOptional(std::uint64_t value)  // NOLINT(google-explicit-constructor)
+      : packed_(Packed::pack(value)) {}
+  CompactOptional(const std::optional<std::uint64_t>& value)  // NOLINT(google-explicit-constructor)
+      : packed_(value ? Packed::pack(*value) : Packed{}) {}
 
-  bool has_value() const { return present_; }
-  explicit operator bool() const { return present_; }
-  std::uint64_t operator*() const { return (std::uint64_t{high_} << 32) | low_; }
+  bool has_value() const { return packed_.present(); }
+  explicit operator bool() const { return has_value(); }
+  std::uint64_t operator*() const { return packed_.value(); }
   std::uint64_t value() const {
-    if (!present_) throw std::bad_optional_access();
+    if (!has_value()) throw std::bad_optional_access();
     return **this;
   }
-  std::uint64_t value_or(std::uint64_t fallback) const { return present_ ? **this : fallback; }
-  void reset() { *this = OptionalCount(); }
+  std::uint64_t value_or(std::uint64_t fallback) const { return has_value() ? **this : fallback; }
+  void reset() { packed_ = Packed{}; }
   operator std::optional<std::uint64_t>() const {  // NOLINT(google-explicit-constructor)
-    return present_ ? std::optional<std::uint64_t>(**this) : std::nullopt;
+    return has_value() ? std::optional<std::uint64_t>(**this) : std::nullopt;
   }
 
-  // An absent count keeps zeros, so that == compares the fields.
-  friend bool operator==(const OptionalCount&, const OptionalCount&) = default;
-  friend bool operator==(const OptionalCount& a, std::nullopt_t) { return !a.present_; }
-  friend bool operator==(const OptionalCount& a, std::uint64_t count) {
-    return a.present_ && *a == count;
+  // An absent number keeps the packed form's zeros, so that == compares the bytes.
+  friend bool operator==(const CompactOptional&, const CompactOptional&) = default;
+  friend bool operator==(const CompactOptional& a, std::nullopt_t) { return !a.has_value(); }
+  friend bool operator==(const CompactOptional& a, std::uint64_t value) {
+    return a.has_value() && *a == value;
   }
 
  private:
-  std::uint32_t low_ = 0;
-  std::uint32_t high_ = 0;
-  bool present_ = false;
+  Packed packed_{};
 };
+
+// Any 64-bit number, in two 32-bit halves and a flag: 12 bytes at 4-byte alignment, so that it
+// fits in the tail of a List before it (a pointer and a 32-bit length).
+struct SplitNumber {
+  std::uint32_t low = 0;
+  std::uint32_t high = 0;
+  bool present_flag = false;
+
+  static SplitNumber pack(std::uint64_t n) {
+    return {static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(n >> 32), true};
+  }
+  bool present() const { return present_flag; }
+  std::uint64_t value() const { return (std::uint64_t{high} << 32) | low; }
+  bool operator==(const SplitNumber&) const = default;
+};
+
+// A number below 2^32 - 1 in 4 bytes, kept as one more than itself so that 0 is none. Packing a
+// larger one throws std::length_error rather than wrapping.
+struct NarrowNumber {
+  std::uint32_t plus_one = 0;
+
+  static NarrowNumber pack(std::uint64_t n) {
+    if (n >= UINT32_MAX) throw std::length_error("a number of 32 bits or more in a 32-bit field");
+    return {static_cast<std::uint32_t>(n + 1)};
+  }
+  bool present() const { return plus_one != 0; }
+  std::uint64_t value() const { return plus_one - 1; }
+  bool operator==(const NarrowNumber&) const = default;
+};
+
+// The capacity hint of a collection literal: any count.
+using OptionalCount = CompactOptional<SplitNumber>;
+// The scope depth of an identifier: at most the nesting of scopes, which the parser bounds far
+// below 2^32.
+using OptionalDepth = CompactOptional<NarrowNumber>;
 
 // What an expression node shares with many others: the file it came from and the type the
 // inferencer gave it. A storage keeps one copy of each pair in use, and a node points at it.
@@ -237,8 +270,9 @@ enum class TypeCheck : std::uint8_t { No = 0, Yes = 1, Unknown = 2 };
 struct ExpressionData;
 struct StatementData;
 
-// A node of the arena held out of line: a large, rarely used alternative of a node's variant,
-// so that it does not widen every node of that kind. Moves like a handle; == compares nodes.
+// A node of the arena held out of line: an alternative of a node's variant larger than the room
+// the other alternatives need, so that it does not widen every node of that kind. Moves like a
+// handle; == compares nodes.
 template <class T>
 class Indirect {
  public:
@@ -268,14 +302,24 @@ class Indirect {
   T* p_ = nullptr;
 };
 
-// The large, rarely used node types, kept out of line inside their variants.
+// The node types kept out of line inside their variants: every expression over 16 bytes (an
+// expression node keeps 16 inline: names, literals' text and lists, two operands) and every
+// statement over 32.
 struct Named;
 struct Block;
 struct RegexLiteral;
+struct ArrayLiteral;
+struct SetLiteral;
+struct BagLiteral;
+struct DictLiteral;
+struct PairListLiteral;
 struct UnaryExpression;
 struct BinaryExpression;
+struct TernaryExpression;
 struct AssignmentExpression;
+struct CallExpression;
 struct DynamicMemberCall;
+struct PostfixExpression;
 struct LambdaExpression;
 struct SliceExpression;
 struct DictAccessExpression;
@@ -304,12 +348,13 @@ struct NodeList {
   static constexpr bool contains = (std::is_same_v<T, Nodes> || ...);
 };
 using BoxedNodes =
-    NodeList<Named, Block, RegexLiteral, UnaryExpression, BinaryExpression, AssignmentExpression,
-             DynamicMemberCall, LambdaExpression, SliceExpression, DictAccessExpression,
-             FunctionExpression, DeclarationExpression, TryExpression, DoExpression,
-             AwaitExpression, SpawnExpression, VariableDeclaration, DestructuringDeclaration,
-             FunctionDeclaration, Class, Trait, Import, If, While, For, Switch, Try,
-             PostfixConditional>;
+    NodeList<Named, Block, RegexLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral,
+             PairListLiteral, UnaryExpression, BinaryExpression, TernaryExpression,
+             AssignmentExpression, CallExpression, DynamicMemberCall, PostfixExpression,
+             LambdaExpression, SliceExpression, DictAccessExpression, FunctionExpression,
+             DeclarationExpression, TryExpression, DoExpression, AwaitExpression, SpawnExpression,
+             VariableDeclaration, DestructuringDeclaration, FunctionDeclaration, Class, Trait,
+             Import, If, While, For, Switch, Try, PostfixConditional>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -513,7 +558,7 @@ struct CallArgument;
 struct Identifier {
   static constexpr std::string_view kName = "Identifier";
   Name name;
-  std::optional<std::uint64_t> resolved_depth;
+  OptionalDepth resolved_depth;
   bool operator==(const Identifier&) const = default;
 };
 struct NumberLiteral {
@@ -723,11 +768,12 @@ struct SuperCallExpression {
 
 using ExpressionNode = std::variant<
     Identifier, NumberLiteral, StringLiteral, BinaryStringLiteral, Stored<RegexLiteral>,
-    BooleanLiteral, NullLiteral, ArrayLiteral, SetLiteral, BagLiteral, DictLiteral, PairListLiteral,
-    TemplateLiteral, Stored<UnaryExpression>, Stored<BinaryExpression>, TernaryExpression,
-    FallbackExpression, Stored<AssignmentExpression>, CallExpression, MemberExpression,
+    BooleanLiteral, NullLiteral, Stored<ArrayLiteral>, Stored<SetLiteral>, Stored<BagLiteral>,
+    Stored<DictLiteral>, Stored<PairListLiteral>, TemplateLiteral, Stored<UnaryExpression>,
+    Stored<BinaryExpression>, Stored<TernaryExpression>, FallbackExpression,
+    Stored<AssignmentExpression>, Stored<CallExpression>, MemberExpression,
     Stored<DynamicMemberCall>, IndexExpression, Stored<SliceExpression>,
-    Stored<DictAccessExpression>, PostfixExpression, Stored<LambdaExpression>,
+    Stored<DictAccessExpression>, Stored<PostfixExpression>, Stored<LambdaExpression>,
     Stored<FunctionExpression>, Stored<DeclarationExpression>, Stored<TryExpression>,
     Stored<DoExpression>, Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
@@ -742,7 +788,7 @@ struct ExpressionData {
     return node == other.node && line == other.line && *notes == *other.notes;
   }
 };
-static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 48,
+static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 40,
               "the line sits in the variant's padding, the file and type behind one pointer");
 
 struct DictEntry {

@@ -31,7 +31,10 @@ class JsonPrinter {
   Json of(const std::optional<T>& optional) const {
     return optional ? of(*optional) : Json(nullptr);
   }
-  Json of(const OptionalCount& count) const { return count ? Json(*count) : Json(nullptr); }
+  template <class Packed>
+  Json of(const CompactOptional<Packed>& number) const {
+    return number ? Json(*number) : Json(nullptr);
+  }
 
   template <class T>
   Json of(const List<T>& items) const {

@@ -32,8 +32,8 @@ template <>
 struct IsScalar<List<std::uint8_t>> : std::true_type {};
 template <class T>
 struct IsScalar<std::optional<T>> : IsScalar<T> {};
-template <>
-struct IsScalar<OptionalCount> : std::true_type {};
+template <class Packed>
+struct IsScalar<CompactOptional<Packed>> : std::true_type {};
 
 class Outline {
  public:
@@ -145,8 +145,9 @@ class Outline {
   static std::string scalar_text(const std::optional<T>& o) {
     return o ? scalar_text(*o) : "";
   }
-  static std::string scalar_text(const OptionalCount& count) {
-    return count ? scalar_text(*count) : "";
+  template <class Packed>
+  static std::string scalar_text(const CompactOptional<Packed>& number) {
+    return number ? scalar_text(*number) : "";
   }
 
   template <class V>

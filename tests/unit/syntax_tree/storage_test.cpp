@@ -245,5 +245,25 @@ TEST(Storage, ACapacityHintKeepsEverySixtyFourBitValue) {
   }
 }
 
+// A scope depth is kept in 32 bits: every depth below 2^32 - 1 comes back whole, an absent one
+// is told from zero, and a larger one is refused rather than wrapped.
+TEST(Storage, AScopeDepthKeepsThirtyTwoBitsAndRefusesMore) {
+  Program program = parse("say x;");
+  auto& identifier = *program.statements[0].as<Output>()->arguments[0].as<Identifier>();
+  EXPECT_EQ(identifier.resolved_depth, std::nullopt);
+  for (const std::uint64_t depth :
+       {std::uint64_t{0}, std::uint64_t{7}, std::uint64_t{UINT32_MAX - 1}}) {
+    identifier.resolved_depth = depth;
+    EXPECT_EQ(identifier.resolved_depth, depth);
+    EXPECT_NE(json(program).find("\"resolved_depth\":" + std::to_string(depth)), std::string::npos);
+  }
+  for (const std::uint64_t depth : {std::uint64_t{UINT32_MAX}, std::uint64_t{UINT64_MAX}}) {
+    EXPECT_THROW(identifier.resolved_depth = depth, std::length_error);
+  }
+  EXPECT_EQ(identifier.resolved_depth, UINT32_MAX - 1);
+  identifier.resolved_depth.reset();
+  EXPECT_FALSE(identifier.resolved_depth);
+}
+
 }  // namespace
 }  // namespace tolu
