@@ -38,6 +38,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -242,9 +243,10 @@ class TOLU_API NotesTable {
   Arena* arena_;
   NameTable* names_;
   std::vector<const ExpressionNotes*> all_;
-  // The pairs of `file_`, by type: slot 0 for no type, else the type name's id + 1.
+  // The pairs of `file_`, by type: key 0 for no type, else the type name's id + 1. A map, since
+  // type names are few among the names and their ids spread over all of them.
   SourceFile file_;
-  std::vector<const ExpressionNotes*> by_type_;
+  std::unordered_map<std::uint32_t, const ExpressionNotes*> by_type_;
 };
 
 // What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point

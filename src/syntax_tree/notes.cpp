@@ -3,8 +3,8 @@
 namespace tolu::ast {
 namespace {
 
-std::size_t type_slot(const TypeName& type) {
-  return type ? std::size_t{type.name().id()} + 1 : 0;
+std::uint32_t type_key(const TypeName& type) {
+  return type ? type.name().id() + 1 : 0;
 }
 
 }  // namespace
@@ -24,12 +24,9 @@ SharedName NotesTable::own(const SharedName& name) const {
 // Makes `file` the one whose pairs by_type_ holds.
 void NotesTable::index_file(const SourceFile& file) {
   file_ = file;
-  by_type_.assign(by_type_.size(), nullptr);
+  by_type_.clear();
   for (const ExpressionNotes* notes : all_) {
-    if (!(notes->source_file == file)) continue;
-    const std::size_t slot = type_slot(notes->inferred_type);
-    if (slot >= by_type_.size()) by_type_.resize(slot + 1, nullptr);
-    by_type_[slot] = notes;
+    if (notes->source_file == file) by_type_[type_key(notes->inferred_type)] = notes;
   }
 }
 
@@ -37,9 +34,7 @@ const ExpressionNotes* NotesTable::add(const SourceFile& file_in, const TypeName
   const SourceFile file = own(file_in);
   const TypeName type = own(type_in);
   if (!(file == file_)) index_file(file);
-  const std::size_t slot = type_slot(type);
-  if (slot >= by_type_.size()) by_type_.resize(slot + 1, nullptr);
-  const ExpressionNotes*& notes = by_type_[slot];
+  const ExpressionNotes*& notes = by_type_[type_key(type)];
   if (!notes) {
     notes = arena_->make<ExpressionNotes>(ExpressionNotes{file, type});
     all_.push_back(notes);
