@@ -274,8 +274,7 @@ std::vector<std::string_view> components(std::string_view path) {
 }
 
 // The files in the order of their paths' components, each once.
-template <class Files>
-void sort_and_deduplicate(Files& files) {
+void sort_and_deduplicate(std::deque<Worklist::Found>& files) {
   std::vector<std::pair<std::vector<std::string_view>, std::size_t>> keyed;
   keyed.reserve(files.size());
   for (std::size_t i = 0; i < files.size(); ++i)
@@ -285,7 +284,7 @@ void sort_and_deduplicate(Files& files) {
   keyed.erase(std::unique(keyed.begin(), keyed.end(),
                           [](const auto& a, const auto& b) { return a.first == b.first; }),
               keyed.end());
-  Files sorted;
+  std::deque<Worklist::Found> sorted;
   for (const auto& entry : keyed) sorted.push_back(std::move(files[entry.second]));
   files = std::move(sorted);
 }
