@@ -56,10 +56,11 @@ template <class T>
 inline constexpr bool kIsLeaf =
     std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, Name> ||
     std::is_same_v<T, std::string_view> || std::is_same_v<T, SharedName> ||
-    std::is_same_v<T, OptionalCount> || std::is_same_v<T, OptionalDepth> ||
     std::is_same_v<T, SwitchIndexEntry>;
 template <class T>
 inline constexpr bool kIsLeaf<std::optional<T>> = kIsLeaf<T>;
+template <class Packed>
+inline constexpr bool kIsLeaf<CompactOptional<Packed>> = true;
 template <class T>
 inline constexpr bool kIsLeaf<List<T>> = kIsLeaf<T>;
 

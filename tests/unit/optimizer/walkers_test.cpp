@@ -209,15 +209,13 @@ TEST(LexicalScopes, BlocksOpenAScopeOnlyWhenTheyDeclare) {
 std::string first_argument_hint(std::string_view source, const PassSet& passes) {
   const Program program = optimized(source, passes);
   const Expression& e = program.statements[0].as<Output>()->arguments[0];
-  const auto hint = visit_node(
-      Overloads{
-          [](const ArrayLiteral& n) { return std::optional<std::uint64_t>(n.capacity_hint); },
-          [](const SetLiteral& n) { return std::optional<std::uint64_t>(n.capacity_hint); },
-          [](const BagLiteral& n) { return std::optional<std::uint64_t>(n.capacity_hint); },
-          [](const DictLiteral& n) { return std::optional<std::uint64_t>(n.capacity_hint); },
-          [](const PairListLiteral& n) { return std::optional<std::uint64_t>(n.capacity_hint); },
-          [](const auto&) { return std::optional<std::uint64_t>(); }},
-      e.node());
+  const auto hint = visit_node(Overloads{[](const ArrayLiteral& n) { return n.capacity_hint; },
+                                         [](const SetLiteral& n) { return n.capacity_hint; },
+                                         [](const BagLiteral& n) { return n.capacity_hint; },
+                                         [](const DictLiteral& n) { return n.capacity_hint; },
+                                         [](const PairListLiteral& n) { return n.capacity_hint; },
+                                         [](const auto&) { return OptionalCount(); }},
+                               e.node());
   if (const auto* regex = e.as<RegexLiteral>()) {
     return regex->cache_key ? std::string(*regex->cache_key) : "none";
   }
