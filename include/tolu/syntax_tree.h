@@ -20,10 +20,12 @@
 //   - Every node records where it came from: a Span of character offsets, on ExpressionData,
 //     StatementData and on each record (BlockStatement, Parameter, DictKey, ...); a ClassMember
 //     reads its declaration's. Spans take no part in == (see NodeSpan); clone() copies them.
-//   - A variant that a small field follows is [[no_unique_address]], so that the field sits in
-//     the bytes after the variant's tag, which would otherwise be padding: the line of an
-//     expression node, for one. An expression's file and inferred type, shared by many nodes,
-//     are one pointer to a pair its storage keeps once (ExpressionNotes): a node is 40 bytes.
+//   - A variant or a List that a small field follows is [[no_unique_address]], so that the
+//     field sits in its tail, which would otherwise be padding: the line of an expression node
+//     after the variant's tag, or a capacity hint after a list's length. Node types larger than
+//     that leaves room for are held out of line (Indirect). An expression's file and inferred
+//     type, shared by many nodes, are one pointer to a pair its storage keeps once
+//     (ExpressionNotes): a node is 40 bytes.
 //     An inferred type is set through the Builder (set_inferred_type), which finds that pair.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
