@@ -7,6 +7,12 @@
 // and more are mapped at a kHugePage boundary and offered to the kernel for huge pages, so that a
 // large tree costs few page faults. reset() forgets every object but keeps the chunks, so that a
 // caller parsing file after file touches its pages once.
+//
+// Chunks are cut into regions of kRegion bytes at kRegion boundaries, and every region that
+// holds small objects starts with a header naming the arena's owner (set_owner). So an object
+// of the arena finds its owner from its own address alone (owner_of): a tree's nodes find their
+// storage without keeping a pointer to it. An object never straddles two regions, except one
+// larger than a region, which starts a region of its own and shares it with nothing.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +33,8 @@ class TOLU_API Arena {
   static constexpr std::size_t kHugePage = std::size_t{2} << 20;
   static constexpr std::size_t kDefaultFirstChunk = std::size_t{16} << 10;
   static constexpr std::size_t kMaxChunk = std::size_t{64} << 20;
+  static constexpr std::size_t kRegion = std::size_t{16} << 10;
+  static constexpr std::size_t kRegionHeader = 16;
 
   explicit Arena(std::size_t first_chunk = kDefaultFirstChunk);
   ~Arena();
@@ -38,9 +46,18 @@ class TOLU_API Arena {
   // `size` bytes aligned to `align` (a power of two no larger than alignof(max_align_t)).
   void* allocate(std::size_t size, std::size_t align) {
     std::uintptr_t start = (cursor_ + (align - 1)) & ~std::uintptr_t{align - 1};
-    if (start + size > limit_ || start < cursor_) start = next_chunk(size, align);
+    if (start + size > limit_ || start < cursor_) start = next_region(size, align);
     cursor_ = start + size;
     return reinterpret_cast<void*>(start);
+  }
+
+  // Names what owns the arena (the storage of a tree, say) in the header of every region filled
+  // from now on. Set it before the first allocation; it must outlive the arena's objects.
+  void set_owner(void* owner) { owner_ = owner; }
+  // The owner of the arena that handed out `object`, which must be smaller than a region.
+  static void* owner_of(const void* object) {
+    const std::uintptr_t region = reinterpret_cast<std::uintptr_t>(object) & ~(kRegion - 1);
+    return reinterpret_cast<const RegionHeader*>(region)->owner;
   }
 
   template <class T, class... Args>
@@ -100,22 +117,30 @@ class TOLU_API Arena {
   // objects are all made and will be kept a while; allocating afterwards still works.
   void trim();
 
-  // Bytes handed out since construction or the last reset, counting alignment padding.
+  // Bytes handed out since construction or the last reset, counting alignment padding and the
+  // regions' headers.
   std::size_t bytes_used() const;
   // Bytes of all chunks held.
   std::size_t bytes_reserved() const;
   std::size_t chunk_count() const { return chunks_.size(); }
 
  private:
+  struct RegionHeader {
+    void* owner;
+  };
+  static_assert(sizeof(RegionHeader) <= kRegionHeader);
+
   struct Chunk {
     std::byte* data;
     std::size_t size;
     bool mapped;  // from mmap, else from operator new
   };
 
-  // Moves to the next chunk that holds `size` bytes at `align`, reusing a kept one or getting a
-  // new one, and returns the aligned start there.
-  std::uintptr_t next_chunk(std::size_t size, std::size_t align);
+  // Moves to the next region, or for a request larger than a region to room of its own, and
+  // returns the aligned start there.
+  std::uintptr_t next_region(std::size_t size, std::size_t align);
+  // Moves to the next chunk that holds `size` bytes, reusing a kept one or getting a new one.
+  void next_chunk(std::size_t size);
   static Chunk get_chunk(std::size_t size);
   static void free_chunk(const Chunk& chunk);
   void release();
@@ -126,7 +151,8 @@ class TOLU_API Arena {
   std::size_t largest_chunk_ = 0;
   std::size_t used_before_ = 0;  // bytes used in the chunks before the current one
   std::uintptr_t cursor_ = 0;
-  std::uintptr_t limit_ = 0;
+  std::uintptr_t limit_ = 0;  // the end of the current region: past it, next_region()
+  void* owner_ = nullptr;
 };
 
 }  // namespace tolu

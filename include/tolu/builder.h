@@ -80,9 +80,11 @@ class Builder {
   // The same with the file and type of `notes`, a pair of this storage (NotesTable::find_or_add).
   template <class Node>
   Expression expression(Node&& node, Line line, Span span, const ExpressionNotes* notes) const {
-    return Expression(storage_->arena.make_from<ExpressionData>([&] {
-      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), line, span, notes};
+    Expression expression(storage_->arena.make_from<ExpressionData>([&] {
+      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), {}, line, span};
     }));
+    expression.set_notes(notes);
+    return expression;
   }
   // Gives `expression`, a node of this storage, the type `type`.
   void set_inferred_type(Expression& expression, const TypeName& type) const {

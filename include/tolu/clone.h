@@ -56,11 +56,11 @@ class Cloner {
 
   Expression copy(const Expression& e) {
     if (e.empty()) return Expression();
-    const ExpressionNotes* notes =
-        b_.storage().notes.find_or_add(e.source_file(), e.inferred_type());
-    return Expression(b_.storage().arena.make_from<ExpressionData>([&] {
-      return ExpressionData{copy(e.node()), e.line(), e.span(), notes};
+    Expression copied(b_.storage().arena.make_from<ExpressionData>([&] {
+      return ExpressionData{copy(e.node()), {}, e.line(), e.span()};
     }));
+    copied.set_notes(b_.storage().notes.find_or_add(e.source_file(), e.inferred_type()));
+    return copied;
   }
   Statement copy(const Statement& s) {
     if (s.empty()) return Statement();

@@ -24,14 +24,16 @@
 //     field sits in its tail, which would otherwise be padding: the line of an expression node
 //     after the variant's tag, or a capacity hint after a list's length. Node types larger than
 //     that leaves room for are held out of line (Indirect). An expression's file and inferred
-//     type, shared by many nodes, are one pointer to a pair its storage keeps once
-//     (ExpressionNotes): a node is 40 bytes.
+//     type, shared by many nodes, are a pair its storage keeps once (ExpressionNotes); the node
+//     keeps the pair's 24-bit number beside its tag and finds its storage through the arena
+//     region it lives in (Arena::owner_of): a node is 32 bytes.
 //     An inferred type is set through the Builder (set_inferred_type), which finds that pair.
 //   - A tree is valid as long as its Storage lives. Keep the Program (or ExpressionTree); moving
 //     it moves one pointer to the storage and leaves every node where it was. Names of
 //     different storages compare by text, so trees from different programs compare as before.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -196,11 +198,35 @@ using OptionalCount = CompactOptional<SplitNumber>;
 using OptionalDepth = CompactOptional<NarrowNumber>;
 
 // What an expression node shares with many others: the file it came from and the type the
-// inferencer gave it. A storage keeps one copy of each pair in use, and a node points at it.
+// inferencer gave it. A storage keeps one copy of each pair in use and numbers it; a node keeps
+// the number (NotesNumber).
 struct ExpressionNotes {
   SourceFile source_file;
   TypeName inferred_type;
-  bool operator==(const ExpressionNotes&) const = default;
+  std::uint32_t number = 0;  // in its storage's NotesTable; 0 for none
+  bool operator==(const ExpressionNotes& other) const {
+    return source_file == other.source_file && inferred_type == other.inferred_type;
+  }
+};
+
+// The number of an expression's notes in its storage's NotesTable, in three bytes, so that it
+// sits beside the tag of the node's variant: 0 for kNoNotes, else the pair's number, or kAside
+// for the pairs beyond the numbered ones, which the table finds by the node's address instead.
+class NotesNumber {
+ public:
+  static constexpr std::uint32_t kAside = (std::uint32_t{1} << 24) - 1;
+
+  NotesNumber() = default;
+  explicit NotesNumber(std::uint32_t number)
+      : bytes_{static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+               static_cast<std::uint8_t>(number >> 16)} {}
+  std::uint32_t value() const {
+    return std::uint32_t{bytes_[0]} | std::uint32_t{bytes_[1]} << 8 |
+           std::uint32_t{bytes_[2]} << 16;
+  }
+
+ private:
+  std::uint8_t bytes_[3] = {};
 };
 
 // The notes of a node that has neither a file nor a type.
@@ -209,7 +235,11 @@ inline constexpr ExpressionNotes kNoNotes{};
 // The distinct ExpressionNotes of one storage, in its arena, with their names in its name table.
 class TOLU_API NotesTable {
  public:
-  NotesTable(Arena& arena, NameTable& names) : arena_(&arena), names_(&names) {}
+  // How many pairs are numbered: every one below NotesNumber::kAside. A test may number fewer.
+  static constexpr std::uint32_t kNumbered = NotesNumber::kAside - 1;
+
+  NotesTable(Arena& arena, NameTable& names, std::uint32_t numbered = kNumbered)
+      : arena_(&arena), names_(&names), numbered_(std::min(numbered, kNumbered)) {}
   NotesTable(const NotesTable&) = delete;
   NotesTable& operator=(const NotesTable&) = delete;
 
@@ -223,6 +253,13 @@ class TOLU_API NotesTable {
       return slot.notes;
     return add(file, type);
   }
+  // The notes of the node at `node`, whose NotesNumber is `number` (not 0).
+  const ExpressionNotes& at(std::uint32_t number, const void* node) const {
+    return number < NotesNumber::kAside ? *all_[number - 1] : *aside_.at(node);
+  }
+  // Records `notes`, a pair of this table numbered kAside, as those of the node at `node`.
+  void set_aside(const void* node, const ExpressionNotes* notes) { aside_[node] = notes; }
+
   // Forgets every pair; call it with the reset of the arena that held them.
   void clear();
 
@@ -244,7 +281,10 @@ class TOLU_API NotesTable {
   std::array<CacheSlot, kCacheSlots> cache_{};
   Arena* arena_;
   NameTable* names_;
-  std::vector<const ExpressionNotes*> all_;
+  std::uint32_t numbered_;
+  std::vector<const ExpressionNotes*> all_;  // numbered ones first, by number
+  // The notes of the nodes whose pairs came after the numbered ones: none in any real program.
+  std::unordered_map<const void*, const ExpressionNotes*> aside_;
   // The pairs of `file_`, by type: key 0 for no type, else the type name's id + 1. A map, since
   // type names are few among the names and their ids spread over all of them.
   SourceFile file_;
@@ -252,9 +292,14 @@ class TOLU_API NotesTable {
 };
 
 // What a tree's nodes, lists and names live in. Neither copied nor moved, since nodes point
-// into it; a root holds it by unique_ptr. clear() forgets the tree and keeps the memory.
+// into it and its arena's regions name it (Arena::owner_of); a root holds it by unique_ptr.
+// clear() forgets the tree and keeps the memory.
 struct Storage {
-  explicit Storage(std::size_t first_chunk = Arena::kDefaultFirstChunk) : arena(first_chunk) {}
+  explicit Storage(std::size_t first_chunk = Arena::kDefaultFirstChunk,
+                   std::uint32_t numbered_notes = NotesTable::kNumbered)
+      : arena(first_chunk), notes(arena, names, numbered_notes) {
+    arena.set_owner(this);
+  }
   Storage(const Storage&) = delete;
   Storage& operator=(const Storage&) = delete;
   void clear() {
@@ -265,7 +310,7 @@ struct Storage {
 
   Arena arena;
   NameTable names{arena};
-  NotesTable notes{arena, names};
+  NotesTable notes;
 };
 
 // The tri-state of needs_type_check: 0 = no, 1 = yes, 2 = not yet known.
@@ -782,18 +827,37 @@ using ExpressionNode = std::variant<
     Stored<DoExpression>, Stored<AwaitExpression>, Stored<SpawnExpression>, SuperCallExpression>;
 static_assert(std::variant_size_v<ExpressionNode> == 33);
 
-// An expression node: its variant and the fields every variant carries.
+// An expression node: its variant and the fields every variant carries. The file and the type
+// are a pair its storage keeps, found by number through the storage that the node's arena
+// region names.
 struct ExpressionData {
   [[no_unique_address]] ExpressionNode node;
+  NotesNumber notes_number;
   Line line = 1;
   NodeSpan span{};
-  const ExpressionNotes* notes = &kNoNotes;  // never null
+
+  const ExpressionNotes& notes() const;
+  // `notes` is a pair of this node's storage (NotesTable::find_or_add).
+  void set_notes(const ExpressionNotes* notes);
   bool operator==(const ExpressionData& other) const {
-    return node == other.node && line == other.line && *notes == *other.notes;
+    return node == other.node && line == other.line && notes() == other.notes();
   }
 };
-static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 40,
-              "the line sits in the variant's padding, the file and type behind one pointer");
+static_assert(sizeof(void*) != 8 || sizeof(ExpressionData) <= 32,
+              "the notes' number and the line sit in the variant's padding");
+
+// The storage that holds `data`: the owner its arena region names.
+inline Storage& storage_of(const ExpressionData* data) {
+  return *static_cast<Storage*>(Arena::owner_of(data));
+}
+inline const ExpressionNotes& ExpressionData::notes() const {
+  const std::uint32_t number = notes_number.value();
+  return number == 0 ? kNoNotes : storage_of(this).notes.at(number, this);
+}
+inline void ExpressionData::set_notes(const ExpressionNotes* notes) {
+  notes_number = NotesNumber(notes->number);
+  if (notes->number == NotesNumber::kAside) storage_of(this).notes.set_aside(this, notes);
+}
 
 struct DictEntry {
   static constexpr std::string_view kName = "DictEntry";
@@ -1184,16 +1248,16 @@ inline void Statement::set_span(Span span) {
   p_->span = span;
 }
 inline const SourceFile& Expression::source_file() const {
-  return p_->notes->source_file;
+  return p_->notes().source_file;
 }
 inline const TypeName& Expression::inferred_type() const {
-  return p_->notes->inferred_type;
+  return p_->notes().inferred_type;
 }
 inline const ExpressionNotes& Expression::notes() const {
-  return *p_->notes;
+  return p_->notes();
 }
 inline void Expression::set_notes(const ExpressionNotes* notes) {
-  p_->notes = notes;
+  p_->set_notes(notes);
 }
 
 // The most numerous records keep their small fields together at the end, after the 8-byte ones.

@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <new>
 
 namespace tolu {
 
 static_assert(Arena::kHugePage == kHugePage);
 
-Arena::Arena(std::size_t first_chunk) : first_chunk_(std::max<std::size_t>(first_chunk, 256)) {}
+Arena::Arena(std::size_t first_chunk)
+    : first_chunk_(round_up(std::max(first_chunk, kRegion), kRegion)) {}
 
 Arena::~Arena() {
   release();
@@ -24,7 +27,8 @@ Arena::Arena(Arena&& other) noexcept
       largest_chunk_(std::exchange(other.largest_chunk_, 0)),
       used_before_(std::exchange(other.used_before_, 0)),
       cursor_(std::exchange(other.cursor_, 0)),
-      limit_(std::exchange(other.limit_, 0)) {
+      limit_(std::exchange(other.limit_, 0)),
+      owner_(other.owner_) {
   other.chunks_.clear();
 }
 
@@ -39,6 +43,7 @@ Arena& Arena::operator=(Arena&& other) noexcept {
     used_before_ = std::exchange(other.used_before_, 0);
     cursor_ = std::exchange(other.cursor_, 0);
     limit_ = std::exchange(other.limit_, 0);
+    owner_ = other.owner_;
   }
   return *this;
 }
@@ -55,12 +60,8 @@ void Arena::release() {
 void Arena::reset() {
   current_ = 0;
   used_before_ = 0;
-  if (chunks_.empty()) {
-    cursor_ = limit_ = 0;
-  } else {
-    cursor_ = reinterpret_cast<std::uintptr_t>(chunks_[0].data);
-    limit_ = cursor_ + chunks_[0].size;
-  }
+  // At the first chunk's start, with no room: the next allocation writes the region's header.
+  cursor_ = limit_ = chunks_.empty() ? 0 : reinterpret_cast<std::uintptr_t>(chunks_[0].data);
 }
 
 void Arena::trim() {
@@ -71,11 +72,12 @@ void Arena::trim() {
   if (!chunk.mapped) return;
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
+  const std::uintptr_t end = base + chunk.size;
   const std::uintptr_t kept_end = round_up(std::max(cursor_, base + 1), page);
-  if (kept_end >= limit_) return;
-  munmap(reinterpret_cast<void*>(kept_end), limit_ - kept_end);
+  if (kept_end >= end) return;
+  munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
   chunk.size = kept_end - base;
-  limit_ = kept_end;
+  limit_ = std::min(limit_, kept_end);
 }
 
 std::size_t Arena::bytes_used() const {
@@ -89,19 +91,41 @@ std::size_t Arena::bytes_reserved() const {
   return total;
 }
 
-std::uintptr_t Arena::next_chunk(std::size_t size, std::size_t align) {
+std::uintptr_t Arena::next_region(std::size_t size, std::size_t align) {
+  // A region's first object starts right after the header, aligned for any `align`.
+  static_assert(kRegionHeader % alignof(std::max_align_t) == 0);
+  (void)align;
+  const bool small = size <= kRegion - kRegionHeader;
+  const std::size_t needed = small ? kRegion : size;
+  std::uintptr_t region = round_up(cursor_, kRegion);
+  if (chunks_.empty() ||
+      region + needed >
+          reinterpret_cast<std::uintptr_t>(chunks_[current_].data) + chunks_[current_].size) {
+    next_chunk(needed);
+    region = reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
+  }
+  if (!small) {
+    // Shares its regions with nothing: the next allocation starts a region of its own.
+    limit_ = region + size;
+    return region;
+  }
+  ::new (reinterpret_cast<void*>(region)) RegionHeader{owner_};
+  limit_ = region + kRegion;
+  return region + kRegionHeader;
+}
+
+void Arena::next_chunk(std::size_t size) {
   if (!chunks_.empty()) {
     used_before_ += cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
   }
   // A chunk kept by reset() that holds the request; a smaller one is passed over until the
   // next reset.
-  const std::size_t needed = size + align;
   std::size_t next = chunks_.empty() ? 0 : current_ + 1;
-  while (next < chunks_.size() && chunks_[next].size < needed) ++next;
+  while (next < chunks_.size() && chunks_[next].size < size) ++next;
   if (next == chunks_.size()) {
     std::size_t chunk_size =
         chunks_.empty() ? first_chunk_ : std::min(largest_chunk_ * 2, kMaxChunk);
-    chunk_size = std::max(chunk_size, needed);
+    chunk_size = std::max(chunk_size, round_up(size, kRegion));
     if (chunk_size >= kHugePage) chunk_size = round_up(chunk_size, kHugePage);
     largest_chunk_ = std::max(largest_chunk_, chunk_size);
     // The new chunk goes next, before any kept chunk the request passed over.
@@ -115,22 +139,22 @@ std::uintptr_t Arena::next_chunk(std::size_t size, std::size_t align) {
     next = current_ + 1;
   }
   current_ = next;
-  const Chunk& chunk = chunks_[current_];
-  const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
-  limit_ = base + chunk.size;
-  return (base + (align - 1)) & ~std::uintptr_t{align - 1};
+  cursor_ = reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
 }
 
 Arena::Chunk Arena::get_chunk(std::size_t size) {
-  // allocate_large maps a chunk of a huge page or more at a huge-page boundary.
-  return Chunk{static_cast<std::byte*>(allocate_large(size)), size, size >= kHugePage};
+  // allocate_large maps a chunk of a huge page or more at a huge-page boundary, which is a
+  // region boundary too; a smaller chunk is aligned to a region.
+  if (size >= kHugePage) return Chunk{static_cast<std::byte*>(allocate_large(size)), size, true};
+  return Chunk{static_cast<std::byte*>(::operator new (size, std::align_val_t{kRegion})), size,
+               false};
 }
 
 void Arena::free_chunk(const Chunk& chunk) {
   if (chunk.mapped) {
     munmap(chunk.data, chunk.size);
   } else {
-    ::operator delete(chunk.data);
+    ::operator delete (chunk.data, std::align_val_t{kRegion});
   }
 }
 

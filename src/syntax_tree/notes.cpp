@@ -12,6 +12,7 @@ std::uint32_t type_key(const TypeName& type) {
 void NotesTable::clear() {
   cache_ = {};
   all_.clear();
+  aside_.clear();
   by_type_.clear();
   file_ = SourceFile();
 }
@@ -36,7 +37,9 @@ const ExpressionNotes* NotesTable::add(const SourceFile& file_in, const TypeName
   if (!(file == file_)) index_file(file);
   const ExpressionNotes*& notes = by_type_[type_key(type)];
   if (!notes) {
-    notes = arena_->make<ExpressionNotes>(ExpressionNotes{file, type});
+    const auto number =
+        all_.size() < numbered_ ? static_cast<std::uint32_t>(all_.size() + 1) : NotesNumber::kAside;
+    notes = arena_->make<ExpressionNotes>(ExpressionNotes{file, type, number});
     all_.push_back(notes);
   }
   // Only names of this table are cached: another table's may be gone, and its entries' memory

@@ -67,7 +67,8 @@ TEST(Arena, MapsLargeChunksAtHugePageBoundaries) {
   const std::size_t chunks = grown.chunk_count();
   void* after = nullptr;
   while (grown.chunk_count() == chunks) after = grown.allocate(64, 8);
-  EXPECT_EQ(address(after) % Arena::kHugePage, 0u);
+  // The first small object of a chunk follows its first region's header.
+  EXPECT_EQ(address(after) % Arena::kHugePage, Arena::kRegionHeader);
 }
 
 TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
@@ -84,9 +85,12 @@ TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
     auto* bytes = static_cast<unsigned char*>(arena.allocate(c.used, 1));
     std::memset(bytes, 0xAB, c.used);
     arena.trim();
-    EXPECT_LE(arena.bytes_reserved(), std::max(c.first_chunk < Arena::kHugePage ? c.first_chunk : 0,
-                                               (c.used + 4095) / 4096 * 4096));
-    EXPECT_EQ(arena.bytes_used(), c.used);
+    EXPECT_LE(
+        arena.bytes_reserved(),
+        std::max(c.first_chunk < Arena::kHugePage ? std::max(c.first_chunk, Arena::kRegion) : 0,
+                 (c.used + Arena::kRegionHeader + 4095) / 4096 * 4096));
+    EXPECT_GE(arena.bytes_used(), c.used);
+    EXPECT_LE(arena.bytes_used(), c.used + Arena::kRegionHeader);
     EXPECT_TRUE(std::all_of(bytes, bytes + c.used, [](unsigned char b) { return b == 0xAB; }));
     // Allocating afterwards goes on in a new chunk where the trimmed one has no room.
     auto* more = static_cast<unsigned char*>(arena.allocate(8192, 8));
@@ -94,7 +98,7 @@ TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
     EXPECT_TRUE(std::all_of(bytes, bytes + c.used, [](unsigned char b) { return b == 0xAB; }));
   }
   Arena reused(4096);
-  for (int i = 0; i < 4; ++i) reused.allocate(4000, 8);
+  for (int i = 0; i < 8; ++i) reused.allocate(4000, 8);
   const std::size_t chunks = reused.chunk_count();
   reused.reset();
   reused.allocate(10, 8);
@@ -127,6 +131,29 @@ TEST(Arena, ResetKeepsTheChunksAndReusesThemInOrder) {
   EXPECT_EQ(arena.chunk_count(), chunks + 1);
   for (int i = 0; i < 1000; ++i) arena.allocate(200, 8);
   EXPECT_EQ(arena.chunk_count(), chunks + 1);
+}
+
+// Every object smaller than a region finds the arena's owner from its address: in the first
+// chunk and in later ones, after an object larger than a region, and after a reset.
+TEST(Arena, EveryObjectFindsTheOwnerOfItsArena) {
+  int owner = 0;
+  Arena arena(256);
+  arena.set_owner(&owner);
+  const std::vector<std::size_t> sizes = {
+      8, 40, 3000, 24, Arena::kRegion - Arena::kRegionHeader, 1, 5 * Arena::kRegion, 32, 7000, 16};
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      for (const std::size_t size : sizes) {
+        void* p = arena.allocate(size, 8);
+        std::memset(p, 0xEE, size);
+        if (size < Arena::kRegion) {
+          ASSERT_EQ(Arena::owner_of(p), &owner) << size;
+        }
+      }
+    }
+    EXPECT_GT(arena.chunk_count(), 3u);
+    arena.reset();
+  }
 }
 
 TEST(Arena, MovingKeepsEveryObjectInPlace) {

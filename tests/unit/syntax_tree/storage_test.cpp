@@ -221,6 +221,38 @@ TEST(Storage, KeepsOneCopyOfEachFileAndTypePair) {
   EXPECT_EQ(seen.size(), 2u);
 }
 
+// A node keeps the number of its file-and-type pair in 24 bits; the pairs beyond the numbered
+// ones are found by the node. A storage that numbers only a few gives the same annotated tree,
+// the same clones and the same reuse as one that numbers them all.
+TEST(Storage, PairsBeyondTheNumberedOnesAreFoundByTheirNode) {
+  const auto analyse = [](std::unique_ptr<Storage>& storage) {
+    auto result = parse_program_with_compile_options_and_source_file(kSource, CompileOptions{},
+                                                                     "t.tos", &storage);
+    EXPECT_TRUE(result);
+    return std::move(result).value();
+  };
+  auto roomy = std::make_unique<Storage>();
+  const Program expected = analyse(roomy);
+  for (const std::uint32_t numbered : {0u, 1u, 3u}) {
+    SCOPED_TRACE(numbered);
+    auto storage = std::make_unique<Storage>(Arena::kDefaultFirstChunk, numbered);
+    for (int round = 0; round < 2; ++round) {
+      Program program = analyse(storage);
+      EXPECT_EQ(json(program), json(expected));
+      EXPECT_EQ(program, expected);
+      // A type set afresh on a node whose pair was found aside, and on a node of a clone.
+      Expression& one = first_initializer(program);
+      const Builder b(*program.storage);
+      b.set_inferred_type(one, b.shared("Changed"));
+      EXPECT_EQ(one.inferred_type(), "Changed");
+      EXPECT_EQ(one.source_file(), "t.tos");
+      const Program copy = clone(program);
+      EXPECT_EQ(copy, program);
+      storage = std::move(program.storage);
+    }
+  }
+}
+
 // A capacity hint keeps its 64 bits in two halves beside the list's length: every value comes
 // back whole, an absent one is told from zero, and cloning or printing keeps it.
 TEST(Storage, ACapacityHintKeepsEverySixtyFourBitValue) {
