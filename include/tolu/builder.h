@@ -81,9 +81,10 @@ class Builder {
   template <class Node>
   Expression expression(Node&& node, Line line, Span span, const ExpressionNotes* notes) const {
     Expression expression(storage_->arena.make_from<ExpressionData>([&] {
-      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))), {}, line, span};
+      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))),
+                            NotesNumber(notes->number), line, span};
     }));
-    expression.set_notes(notes);
+    if (notes->number == NotesNumber::kAside) expression.set_notes(notes);
     return expression;
   }
   // Gives `expression`, a node of this storage, the type `type`.

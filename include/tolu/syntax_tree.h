@@ -35,7 +35,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -253,9 +255,9 @@ class TOLU_API NotesTable {
       return slot.notes;
     return add(file, type);
   }
-  // The notes of the node at `node`, whose NotesNumber is `number` (not 0).
+  // The notes of the node at `node`, whose NotesNumber is `number`.
   const ExpressionNotes& at(std::uint32_t number, const void* node) const {
-    return number < NotesNumber::kAside ? *all_[number - 1] : *aside_.at(node);
+    return number < NotesNumber::kAside ? *all_[number] : *aside_.at(node);
   }
   // Records `notes`, a pair of this table numbered kAside, as those of the node at `node`.
   void set_aside(const void* node, const ExpressionNotes* notes) { aside_[node] = notes; }
@@ -282,7 +284,8 @@ class TOLU_API NotesTable {
   Arena* arena_;
   NameTable* names_;
   std::uint32_t numbered_;
-  std::vector<const ExpressionNotes*> all_;  // numbered ones first, by number
+  // By number, kNoNotes first, then the numbered pairs, then those set aside.
+  std::vector<const ExpressionNotes*> all_{&kNoNotes};
   // The notes of the nodes whose pairs came after the numbered ones: none in any real program.
   std::unordered_map<const void*, const ExpressionNotes*> aside_;
   // The pairs of `file_`, by type: key 0 for no type, else the type name's id + 1. A map, since
@@ -839,6 +842,16 @@ struct ExpressionData {
   const ExpressionNotes& notes() const;
   // `notes` is a pair of this node's storage (NotesTable::find_or_add).
   void set_notes(const ExpressionNotes* notes);
+  std::uint32_t notes_number_value() const {
+    if constexpr (std::endian::native == std::endian::little) {
+      // The three bytes with the byte before them (the variant's tag), in one load.
+      std::uint32_t word;
+      std::memcpy(&word, reinterpret_cast<const unsigned char*>(&notes_number) - 1, sizeof word);
+      return word >> 8;
+    } else {
+      return notes_number.value();
+    }
+  }
   bool operator==(const ExpressionData& other) const {
     return node == other.node && line == other.line && notes() == other.notes();
   }
@@ -851,8 +864,7 @@ inline Storage& storage_of(const ExpressionData* data) {
   return *static_cast<Storage*>(Arena::owner_of(data));
 }
 inline const ExpressionNotes& ExpressionData::notes() const {
-  const std::uint32_t number = notes_number.value();
-  return number == 0 ? kNoNotes : storage_of(this).notes.at(number, this);
+  return storage_of(this).notes.at(notes_number_value(), this);
 }
 inline void ExpressionData::set_notes(const ExpressionNotes* notes) {
   notes_number = NotesNumber(notes->number);

@@ -376,8 +376,9 @@ class Inferencer {
         },
         e.node()));
     // A node whose type is the one it has keeps its notes: no look-up (0.6 instructions a byte).
-    if (type.name().identity() != e.inferred_type().name().identity())
-      e.set_notes(notes_.find_or_add(e.source_file(), type));
+    const ExpressionNotes& notes = notes_.at(e.data()->notes_number_value(), e.data());
+    if (type.name().identity() != notes.inferred_type.name().identity())
+      e.set_notes(notes_.find_or_add(notes.source_file, type));
   }
 
   // The type of an expression whose children have their types.

@@ -11,7 +11,7 @@ std::uint32_t type_key(const TypeName& type) {
 
 void NotesTable::clear() {
   cache_ = {};
-  all_.clear();
+  all_.assign(1, &kNoNotes);
   aside_.clear();
   by_type_.clear();
   file_ = SourceFile();
@@ -38,7 +38,7 @@ const ExpressionNotes* NotesTable::add(const SourceFile& file_in, const TypeName
   const ExpressionNotes*& notes = by_type_[type_key(type)];
   if (!notes) {
     const auto number =
-        all_.size() < numbered_ ? static_cast<std::uint32_t>(all_.size() + 1) : NotesNumber::kAside;
+        all_.size() <= numbered_ ? static_cast<std::uint32_t>(all_.size()) : NotesNumber::kAside;
     notes = arena_->make<ExpressionNotes>(ExpressionNotes{file, type, number});
     all_.push_back(notes);
   }
