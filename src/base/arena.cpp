@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 namespace tolu {
@@ -95,6 +96,8 @@ std::uintptr_t Arena::next_region(std::size_t size, std::size_t align) {
   // A region's first object starts right after the header, aligned for any `align`.
   static_assert(kRegionHeader % alignof(std::max_align_t) == 0);
   (void)align;
+  // No chunk could hold it, and the sums below would wrap.
+  if (size > SIZE_MAX / 2) throw std::bad_alloc();
   const bool small = size <= kRegion - kRegionHeader;
   const std::size_t needed = small ? kRegion : size;
   std::uintptr_t region = round_up(cursor_, kRegion);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -154,6 +155,16 @@ TEST(Arena, EveryObjectFindsTheOwnerOfItsArena) {
     EXPECT_GT(arena.chunk_count(), 3u);
     arena.reset();
   }
+}
+
+// A request no memory could hold is refused, not wrapped into a small one.
+TEST(Arena, RefusesARequestLargerThanMemory) {
+  Arena arena(256);
+  arena.allocate(10, 8);
+  for (const std::size_t size : {SIZE_MAX / 2 + 1, SIZE_MAX / 2 + Arena::kRegion}) {
+    EXPECT_THROW(arena.allocate(size, 8), std::bad_alloc) << size;
+  }
+  *arena.make<int>(7) = 8;  // still usable
 }
 
 TEST(Arena, MovingKeepsEveryObjectInPlace) {
