@@ -80,9 +80,15 @@ class Builder {
   // The same with the file and type of `notes`, a pair of this storage (NotesTable::find_or_add).
   template <class Node>
   Expression expression(Node&& node, Line line, Span span, const ExpressionNotes* notes) const {
+    return expression_made([&] { return ExpressionNode(stored(std::forward<Node>(node))); }, line,
+                           span, notes);
+  }
+  // The same with the variant that `make_node()` returns, built in place.
+  template <class MakeNode>
+  Expression expression_made(MakeNode&& make_node, Line line, Span span,
+                             const ExpressionNotes* notes) const {
     Expression expression(storage_->arena.make_from<ExpressionData>([&] {
-      return ExpressionData{ExpressionNode(stored(std::forward<Node>(node))),
-                            NotesNumber(notes->number), line, span};
+      return ExpressionData{make_node(), NotesNumber(notes->number), line, span};
     }));
     if (notes->number == NotesNumber::kAside) expression.set_notes(notes);
     return expression;

@@ -56,11 +56,8 @@ class Cloner {
 
   Expression copy(const Expression& e) {
     if (e.empty()) return Expression();
-    Expression copied(b_.storage().arena.make_from<ExpressionData>([&] {
-      return ExpressionData{copy(e.node()), {}, e.line(), e.span()};
-    }));
-    copied.set_notes(b_.storage().notes.find_or_add(e.source_file(), e.inferred_type()));
-    return copied;
+    return b_.expression_made([&] { return copy(e.node()); }, e.line(), e.span(),
+                              b_.storage().notes.find_or_add(e.source_file(), e.inferred_type()));
   }
   Statement copy(const Statement& s) {
     if (s.empty()) return Statement();
