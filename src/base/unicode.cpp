@@ -6,8 +6,13 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tolu {
 
@@ -44,17 +49,36 @@ std::int32_t window_at(std::string_view text, std::size_t pos) {
   return static_cast<std::int32_t>(std::min<std::size_t>(text.size() - pos, U8_MAX_LENGTH));
 }
 
-// Whether the `Size` bytes of `text` from `pos` (which are there) are plain ASCII, read a word at
-// a time: the fast path over the runs of ASCII that make up most of a source.
-template <std::size_t Size>
-bool ascii_at(std::string_view text, std::size_t pos) {
-  std::uint64_t any = 0;
-  for (std::size_t i = 0; i < Size; i += 8) {
-    std::uint64_t word;  // one word at a time, so that no load becomes a call to memcpy
-    std::memcpy(&word, text.data() + pos + i, sizeof word);
-    any |= word;
+// The number of ASCII bytes that `bytes[0, size)` starts with: the fast path over the long runs
+// of ASCII that make up most of a source. Sixty-four bytes at a time while they are all ASCII,
+// then sixteen or eight at a time to the first byte that is not.
+std::size_t ascii_prefix(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const auto load = [&](std::size_t at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+  };
+  for (; size - i >= 64; i += 64) {
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(load(i), load(i + 16)), _mm_or_si128(load(i + 32), load(i + 48)));
+    if (_mm_movemask_epi8(any) != 0) break;
   }
-  return (any & 0x8080808080808080u) == 0;
+  for (; size - i >= 16; i += 16) {
+    const int high = _mm_movemask_epi8(load(i));
+    if (high != 0)
+      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(high)));
+  }
+#endif
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; size - i >= 8; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i, sizeof word);
+      const std::uint64_t high = word & 0x8080808080808080u;
+      if (high != 0) return i + static_cast<std::size_t>(std::countr_zero(high) / 8);
+    }
+  }
+  while (i < size && bytes[i] < 0x80) ++i;
+  return i;
 }
 
 }  // namespace
@@ -71,31 +95,15 @@ char32_t decode_utf8(std::string_view text, std::size_t& pos) {
 bool is_valid_utf8(std::string_view text) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t length = text.size();
-  for (std::size_t i = 0; i < length;) {
-    // Plain ASCII, sixty-four bytes at a time, then sixteen, then eight.
-    if (length - i >= 64 && ascii_at<64>(text, i)) {
-      i += 64;
-      continue;
-    }
-    if (length - i >= 16 && ascii_at<16>(text, i)) {
-      i += 16;
-      continue;
-    }
-    if (length - i >= 8 && ascii_at<8>(text, i)) {
-      i += 8;
-      continue;
-    }
-    if (bytes[i] < 0x80) {
-      ++i;
-      continue;
-    }
+  for (std::size_t i = 0;;) {
+    i += ascii_prefix(bytes + i, length - i);
+    if (i == length) return true;
     std::int32_t k = 0;
     UChar32 c;
     U8_NEXT(bytes + i, k, window_at(text, i), c);
     if (c < 0) return false;
     i += static_cast<std::size_t>(k);
   }
-  return true;
 }
 
 std::string to_valid_utf8(std::string_view text) {
@@ -107,23 +115,17 @@ std::string to_valid_utf8(std::string_view text) {
 }
 
 std::size_t count_characters(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   std::size_t count = 0;
   std::size_t pos = 0;
-  while (pos < text.size()) {
-    // Plain ASCII, eight bytes (and characters) at a time.
-    if (text.size() - pos >= 8 && ascii_at<8>(text, pos)) {
-      pos += 8;
-      count += 8;
-      continue;
-    }
-    if (static_cast<unsigned char>(text[pos]) < 0x80) {
-      ++pos;
-    } else {
-      decode_utf8(text, pos);
-    }
+  for (;;) {
+    const std::size_t ascii = ascii_prefix(bytes + pos, text.size() - pos);
+    pos += ascii;
+    count += ascii;
+    if (pos == text.size()) return count;
+    decode_utf8(text, pos);
     ++count;
   }
-  return count;
 }
 
 void append_utf8(std::string& out, char32_t c) {
