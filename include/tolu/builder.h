@@ -25,8 +25,9 @@ class Builder {
 
   // The interned name spelled `text`.
   Name name(std::string_view text) const { return storage_->names.intern(text); }
-  std::optional<Name> optional_name(const std::optional<std::string>& text) const {
-    return text ? std::optional<Name>(name(std::string_view(*text))) : std::nullopt;
+  // The name spelled `text`, or none; an empty text is a name that is present.
+  Optional<Name> optional_name(const std::optional<std::string>& text) const {
+    return text ? Optional<Name>(storage_->names.intern_present(*text)) : std::nullopt;
   }
   // An interned name shared by many nodes (a file, a type), or none.
   SharedName shared(std::string_view text) const {

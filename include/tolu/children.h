@@ -8,8 +8,8 @@
 //                                  [&](Statement& s) { walk(s); }});
 //
 // The slots a visitor may take:
-//   Expression, std::optional<Expression>        a child expression, or an optional one
-//   Statement, std::optional<Statement>          a child statement (an else branch is optional)
+//   Expression, Optional<Expression>             a child expression, or an optional one
+//   Statement, Optional<Statement>               a child statement (an else branch is optional)
 //   List<Statement>                              a statement list as a whole, so that a walker
 //   std::optional<List<Statement>>               can replace it (a switch's default body)
 //   BlockStatement, std::optional<BlockStatement>
@@ -45,6 +45,8 @@ template <class T>
 inline constexpr bool kIsOptional = false;
 template <class T>
 inline constexpr bool kIsOptional<std::optional<T>> = true;
+template <class T>
+inline constexpr bool kIsOptional<Optional<T>> = true;
 
 template <class T>
 inline constexpr bool kIsVector = false;
@@ -59,6 +61,8 @@ inline constexpr bool kIsLeaf =
     std::is_same_v<T, SwitchIndexEntry>;
 template <class T>
 inline constexpr bool kIsLeaf<std::optional<T>> = kIsLeaf<T>;
+template <class T>
+inline constexpr bool kIsLeaf<Optional<T>> = kIsLeaf<T>;
 template <class Packed>
 inline constexpr bool kIsLeaf<CompactOptional<Packed>> = true;
 template <class T>

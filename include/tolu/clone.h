@@ -40,6 +40,10 @@ class Cloner {
     return value ? std::optional<T>(copy(*value)) : std::nullopt;
   }
   template <class T>
+  Optional<T> copy(const Optional<T>& value) {
+    return value ? Optional<T>(copy(*value)) : std::nullopt;
+  }
+  template <class T>
   List<T> copy(const List<T>& items) {
     return List<T>::generate(b_.storage().arena, items.size(),
                              [&](std::size_t i) { return copy(items[i]); });

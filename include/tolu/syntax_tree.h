@@ -64,7 +64,6 @@ using tolu::Name;
 // A 1-based line number. 32 bits, like every position in the front end: the lexer refuses a
 // source whose characters and lines before it do not fit (base/source_size.h).
 using Line = std::uint32_t;
-using OptionalType = std::optional<Name>;
 
 // Where a node came from: the character offsets (Unicode scalar values, as every position in
 // the front end) of the start of its first token and of the end of its last token, so that
@@ -163,6 +162,73 @@ class CompactOptional {
  private:
   Packed packed_{};
 };
+
+// An optional handle in the handle's own 8 bytes, where std::optional would take 16: a handle
+// that holds nothing (an empty Expression or Statement, a Name that is not present()) is none.
+// Reads like a std::optional<T> and is made from one; an Optional<Name> holding a Name() reads as
+// none, like the absent name it is.
+template <class T>
+class Optional {
+ public:
+  using value_type = T;
+
+  Optional() = default;
+  Optional(std::nullopt_t) {}  // NOLINT(google-explicit-constructor): reads as one
+  Optional(T value) : value_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  Optional(std::optional<T> value)                 // NOLINT(google-explicit-constructor)
+      : value_(value ? std::move(*value) : T()) {}
+  Optional& operator=(std::nullopt_t) {
+    value_ = T();
+    return *this;
+  }
+
+  bool has_value() const {
+    if constexpr (requires { value_.present(); }) {
+      return value_.present();
+    } else {
+      return !value_.empty();
+    }
+  }
+  explicit operator bool() const { return has_value(); }
+  T& operator*() { return value_; }
+  const T& operator*() const { return value_; }
+  T* operator->() { return &value_; }
+  const T* operator->() const { return &value_; }
+  T& value() {
+    if (!has_value()) throw std::bad_optional_access();
+    return value_;
+  }
+  const T& value() const {
+    if (!has_value()) throw std::bad_optional_access();
+    return value_;
+  }
+  T value_or(T fallback) const requires std::is_copy_constructible_v<T> {
+    return has_value() ? value_ : fallback;
+  }
+  template <class... Args>
+  T& emplace(Args&&... args) {
+    value_ = T(std::forward<Args>(args)...);
+    return value_;
+  }
+  void reset() { value_ = T(); }
+
+  friend bool operator==(const Optional& a, const Optional& b) {
+    return a.has_value() == b.has_value() && (!a.has_value() || a.value_ == b.value_);
+  }
+  friend bool operator==(const Optional& a, std::nullopt_t) { return !a.has_value(); }
+  // As std::optional: equal to a value when it holds one equal to it.
+  template <class U>
+  requires(!std::is_same_v<U, Optional> && !std::is_same_v<U, std::nullopt_t> &&
+           requires(const T& t, const U& u) { t == u; }) friend bool
+  operator==(const Optional& a, const U& b) {
+    return a.has_value() && a.value_ == b;
+  }
+
+ private:
+  T value_{};
+};
+
+using OptionalType = Optional<Name>;
 
 // Any 64-bit number, in two 32-bit halves and a flag: 12 bytes at 4-byte alignment, so that it
 // fits in the tail of a List before it (a pointer and a 32-bit length).
@@ -275,10 +341,14 @@ class TOLU_API NotesTable {
     const void* type = nullptr;
     const ExpressionNotes* notes = nullptr;
   };
+  // The high bits of the address times a large odd constant: names' addresses are 8-byte
+  // aligned and a few dozen bytes apart, which their low bits would not spread over the slots.
   static std::size_t cache_index(const void* type) {
-    return (reinterpret_cast<std::uintptr_t>(type) >> 4) % kCacheSlots;
+    const std::uint64_t mixed = reinterpret_cast<std::uintptr_t>(type) * 0x9e3779b97f4a7c15u;
+    return static_cast<std::size_t>(mixed >> (64 - kCacheBits));
   }
-  static constexpr std::size_t kCacheSlots = 32;
+  static constexpr unsigned kCacheBits = 8;
+  static constexpr std::size_t kCacheSlots = std::size_t{1} << kCacheBits;
 
   std::array<CacheSlot, kCacheSlots> cache_{};
   Arena* arena_;
@@ -393,6 +463,7 @@ struct For;
 struct Switch;
 struct Try;
 struct PostfixConditional;
+struct Output;
 
 template <class... Nodes>
 struct NodeList {
@@ -406,7 +477,7 @@ using BoxedNodes =
              LambdaExpression, SliceExpression, DictAccessExpression, FunctionExpression,
              DeclarationExpression, TryExpression, DoExpression, AwaitExpression, SpawnExpression,
              VariableDeclaration, DestructuringDeclaration, FunctionDeclaration, Class, Trait,
-             Import, If, While, For, Switch, Try, PostfixConditional>;
+             Import, If, While, For, Switch, Try, PostfixConditional, Output>;
 
 template <class T>
 inline constexpr bool kBoxed = BoxedNodes::contains<T>;
@@ -529,7 +600,7 @@ struct Parameter {
   static constexpr std::string_view kName = "Parameter";
   Name name;
   OptionalType type_annotation;
-  std::optional<Expression> default_value;
+  Optional<Expression> default_value;
   SourceFile source_file;
   Line line = 1;
   NodeSpan span{};
@@ -749,8 +820,8 @@ struct IndexExpression {
 struct SliceExpression {
   static constexpr std::string_view kName = "SliceExpression";
   Expression object;
-  std::optional<Expression> start;
-  std::optional<Expression> end;
+  Optional<Expression> start;
+  Optional<Expression> end;
   bool operator==(const SliceExpression&) const = default;
 };
 struct DictAccessExpression {
@@ -786,7 +857,7 @@ struct DeclarationExpression {
   Name kind;  // "let" or "const"
   Name name;
   OptionalType type_annotation;
-  std::optional<Expression> initializer;
+  Optional<Expression> initializer;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
   bool operator==(const DeclarationExpression&) const = default;
@@ -916,7 +987,7 @@ struct FieldDeclaration {
   Name name;
   OptionalType type_annotation;
   List<Name> accessors;
-  std::optional<Expression> initializer;
+  Optional<Expression> initializer;
   bool is_weak = false;
   TypeCheck needs_type_check = TypeCheck::Unknown;
   SourceFile source_file;
@@ -943,7 +1014,7 @@ struct MethodDeclaration {
 struct ClassDeclaration {
   static constexpr std::string_view kName = "ClassDeclaration";
   Name name;
-  std::optional<Name> base_class;
+  Optional<Name> base_class;
   List<Name> traits;
   List<ClassMember> members;
   bool is_forward = false;
@@ -1017,7 +1088,7 @@ struct DeclarationBindingEntry {
   DictKey key;
   Name name;
   OptionalType type_annotation;
-  std::optional<Expression> default_value;
+  Optional<Expression> default_value;
   SourceFile source_file;
   Line line = 1;
   NodeSpan span{};
@@ -1078,7 +1149,7 @@ struct VariableDeclaration {
   Name kind;
   Name name;
   OptionalType type_annotation;
-  std::optional<Expression> initializer;
+  Optional<Expression> initializer;
   SourceFile source_file;
   Line line = 1;
   bool is_weak = false;
@@ -1131,7 +1202,7 @@ struct If {
   static constexpr std::string_view kName = "If";
   Expression condition;
   BlockStatement then_block;
-  std::optional<Statement> else_branch;  // an If or a Block
+  Optional<Statement> else_branch;  // an If or a Block
   SourceFile source_file;
   Line line = 1;
   bool operator==(const If&) const = default;
@@ -1147,7 +1218,7 @@ struct While {
 struct For {
   static constexpr std::string_view kName = "For";
   Name variable;
-  std::optional<Name> binding_kind;
+  Optional<Name> binding_kind;
   Expression iterable;
   BlockStatement body;
   std::optional<BlockStatement> else_block;
@@ -1158,7 +1229,7 @@ struct For {
 struct Switch {
   static constexpr std::string_view kName = "Switch";
   Expression discriminant;
-  std::optional<Name> comparator;
+  Optional<Name> comparator;
   OperatorId comparator_op = OperatorId::None;  // the operator the comparator names
   List<SwitchCase> cases;
   std::optional<List<Statement>> default_body;
@@ -1177,7 +1248,7 @@ struct Try {
 };
 struct Return {
   static constexpr std::string_view kName = "Return";
-  std::optional<Expression> value;
+  Optional<Expression> value;
   SourceFile source_file;
   Line line = 1;
   TypeCheck needs_type_check = TypeCheck::Unknown;
@@ -1229,7 +1300,8 @@ using StatementNode =
     std::variant<Stored<Block>, Stored<VariableDeclaration>, Stored<DestructuringDeclaration>,
                  Stored<FunctionDeclaration>, Stored<Class>, Stored<Trait>, Stored<Import>,
                  Stored<If>, Stored<While>, Stored<For>, Stored<Switch>, Stored<Try>, Return,
-                 LoopControl, Throw, Die, Stored<PostfixConditional>, Output, ExpressionStatement>;
+                 LoopControl, Throw, Die, Stored<PostfixConditional>, Stored<Output>,
+                 ExpressionStatement>;
 static_assert(std::variant_size_v<StatementNode> == 19);
 
 // A statement node: its variant, and its span (its position otherwise lives in the variant),
@@ -1239,7 +1311,7 @@ struct StatementData {
   NodeSpan span{};
   bool operator==(const StatementData&) const = default;
 };
-static_assert(sizeof(void*) != 8 || sizeof(StatementData) <= 48,
+static_assert(sizeof(void*) != 8 || sizeof(StatementData) <= 40,
               "the span sits in the variant's padding");
 
 // ---- Expression and Statement members, now that their nodes are complete ------------------
@@ -1273,9 +1345,9 @@ inline void Expression::set_notes(const ExpressionNotes* notes) {
 }
 
 // The most numerous records keep their small fields together at the end, after the 8-byte ones.
-static_assert(sizeof(void*) != 8 || (sizeof(VariableDeclaration) <= 64 && sizeof(Parameter) <= 64 &&
-                                     sizeof(DeclarationBindingEntry) <= 104 &&
-                                     sizeof(Return) <= 32 && sizeof(Output) <= 32));
+static_assert(sizeof(void*) != 8 || (sizeof(VariableDeclaration) <= 48 && sizeof(Parameter) <= 48 &&
+                                     sizeof(DeclarationBindingEntry) <= 88 &&
+                                     sizeof(Return) <= 24 && sizeof(Output) <= 32));
 
 // The arena runs no destructor, so no node may need one.
 template <class... T>

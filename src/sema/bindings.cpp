@@ -91,7 +91,7 @@ std::string type_text(const OptionalType& annotation, const TypeName& inferred) 
   return inferred ? std::string(*inferred) : std::string();
 }
 
-std::string type_text(const OptionalType& annotation, const std::optional<Expression>& value) {
+std::string type_text(const OptionalType& annotation, const Optional<Expression>& value) {
   return type_text(annotation, value ? value->inferred_type() : TypeName());
 }
 
@@ -210,7 +210,7 @@ class Indexer {
   }
 
   // The base class and traits a class declaration or a "new" expression names after `from`.
-  void use_composition(std::optional<Name> base, const List<Name>& traits, Span within,
+  void use_composition(Optional<Name> base, const List<Name>& traits, Span within,
                        std::uint32_t from) {
     std::vector<Name> names;
     if (base) names.push_back(*base);

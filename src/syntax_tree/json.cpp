@@ -31,6 +31,10 @@ class JsonPrinter {
   Json of(const std::optional<T>& optional) const {
     return optional ? of(*optional) : Json(nullptr);
   }
+  template <class T>
+  Json of(const Optional<T>& optional) const {
+    return optional ? of(*optional) : Json(nullptr);
+  }
   template <class Packed>
   Json of(const CompactOptional<Packed>& number) const {
     return number ? Json(*number) : Json(nullptr);

@@ -32,6 +32,8 @@ template <>
 struct IsScalar<List<std::uint8_t>> : std::true_type {};
 template <class T>
 struct IsScalar<std::optional<T>> : IsScalar<T> {};
+template <class T>
+struct IsScalar<Optional<T>> : IsScalar<T> {};
 template <class Packed>
 struct IsScalar<CompactOptional<Packed>> : std::true_type {};
 
@@ -143,6 +145,10 @@ class Outline {
   static std::string scalar_text(const List<std::uint8_t>& bytes) { return list_text(bytes, " "); }
   template <class T>
   static std::string scalar_text(const std::optional<T>& o) {
+    return o ? scalar_text(*o) : "";
+  }
+  template <class T>
+  static std::string scalar_text(const Optional<T>& o) {
     return o ? scalar_text(*o) : "";
   }
   template <class Packed>

@@ -163,7 +163,7 @@ struct ExpressionShape {
   }
 };
 
-std::string optional_shape(const std::optional<Expression>& e) {
+std::string optional_shape(const Optional<Expression>& e) {
   return e ? " " + shape(*e) : "";
 }
 

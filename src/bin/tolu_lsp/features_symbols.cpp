@@ -28,7 +28,7 @@ std::string type_detail(const OptionalType& annotation, const TypeName& inferred
   return {};
 }
 
-std::string type_detail(const OptionalType& annotation, const std::optional<Expression>& value) {
+std::string type_detail(const OptionalType& annotation, const Optional<Expression>& value) {
   return type_detail(annotation, value ? value->inferred_type() : TypeName());
 }
 

@@ -73,8 +73,8 @@ class TypeCollector {
     add(*type, written, TypeRole::Annotation);
   }
 
-  void composition(std::optional<Name> base, const List<Name>& traits, Span within,
-                   std::uint32_t from, bool searched) {
+  void composition(Optional<Name> base, const List<Name>& traits, Span within, std::uint32_t from,
+                   bool searched) {
     std::vector<Name> names;
     if (base) names.push_back(*base);
     names.insert(names.end(), traits.begin(), traits.end());

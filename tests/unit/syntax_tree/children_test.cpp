@@ -105,7 +105,7 @@ TEST(ForEachChild, HandsOutTheSlotsAVisitorTakesAndLooksThroughTheRest) {
   int parameter_lists = 0, defaults = 0, blocks = 0;
   for_each_child(function, Overloads{[&](const List<Parameter>&) { ++parameter_lists; },
                                      [&](const BlockStatement&) { ++blocks; }});
-  for_each_child(function, Overloads{[&](const std::optional<Expression>& d) { defaults += !!d; }});
+  for_each_child(function, Overloads{[&](const Optional<Expression>& d) { defaults += !!d; }});
   EXPECT_EQ(parameter_lists, 1);
   EXPECT_EQ(blocks, 1);
   EXPECT_EQ(defaults, 1);  // looked through the parameter list to the one default value
@@ -113,7 +113,7 @@ TEST(ForEachChild, HandsOutTheSlotsAVisitorTakesAndLooksThroughTheRest) {
   // A walker takes a statement list as a whole and may splice it.
   Statement& if_statement = program.statements[7];
   for_each_child(if_statement, Overloads{[&](BlockStatement& b) { b.statements = {}; },
-                                         [&](std::optional<Statement>& e) { e.reset(); }});
+                                         [&](Optional<Statement>& e) { e.reset(); }});
   EXPECT_TRUE(if_statement.as<If>()->then_block.statements.empty());
   EXPECT_FALSE(if_statement.as<If>()->else_branch);
 }

@@ -297,5 +297,53 @@ TEST(Storage, AScopeDepthKeepsThirtyTwoBitsAndRefusesMore) {
   EXPECT_FALSE(identifier.resolved_depth);
 }
 
+// An optional child or name is the handle alone: an empty handle, or a Name that is not present,
+// reads as none, and the rest reads as std::optional does. Absent and present optionals print,
+// compare and clone as they did.
+TEST(Storage, AnOptionalHandleReadsAsStdOptional) {
+  Storage storage;
+  const Builder b(storage);
+  Optional<Expression> none;
+  Optional<Expression> one = b.expression(NumberLiteral{"1"}, 1, SourceFile());
+  Optional<Expression> other_one = b.expression(NumberLiteral{"1"}, 1, SourceFile());
+  Optional<Expression> from_std = std::optional<Expression>();
+  EXPECT_EQ(sizeof none, sizeof(Expression));
+  EXPECT_FALSE(none);
+  EXPECT_EQ(none, std::nullopt);
+  EXPECT_EQ(none, from_std);
+  EXPECT_THROW((void)none.value(), std::bad_optional_access);
+  ASSERT_TRUE(one);
+  EXPECT_TRUE(one->is<NumberLiteral>());
+  EXPECT_EQ(one, other_one);  // by value, as std::optional compares
+  EXPECT_NE(one, none);
+  one.reset();
+  EXPECT_EQ(one, none);
+
+  // Names: an absent Name is none; an empty one from optional_name is present.
+  const struct {
+    std::optional<std::string> text;
+    bool present;
+  } names[] = {{std::nullopt, false}, {"", true}, {"Number", true}};
+  for (const auto& n : names) {
+    const OptionalType type = b.optional_name(n.text);
+    EXPECT_EQ(type.has_value(), n.present) << n.text.value_or("(none)");
+    if (n.present) {
+      EXPECT_EQ(type, *n.text);
+    }
+  }
+  EXPECT_FALSE(OptionalType(Name()));
+
+  // A declaration without and with its optionals, through JSON and clone.
+  Program program = parse("let a; let Number b := 2; return; return a;");
+  const std::string printed = json(program);
+  EXPECT_NE(printed.find(R"("type_annotation":null)"), std::string::npos);
+  EXPECT_NE(printed.find(R"("type_annotation":"Number")"), std::string::npos);
+  const Program copy = clone(program);
+  EXPECT_EQ(copy, program);
+  EXPECT_EQ(json(copy), printed);
+  EXPECT_FALSE(program.statements[2].as<Return>()->value);
+  EXPECT_TRUE(program.statements[3].as<Return>()->value);
+}
+
 }  // namespace
 }  // namespace tolu
