@@ -317,8 +317,9 @@ TEST(LexKeywords, WordsThatDifferFromAKeywordInOneByteAreNames) {
 
 }  // namespace
 
-// Words are scanned eight bytes at a time while eight remain: at every length, a word ends
-// exactly where its bytes do, whatever follows it, the end of the input included.
+// Words are scanned sixteen or eight bytes at a time while that many remain: at every length, a
+// word ends exactly where its bytes do, whatever follows it (the bytes just outside the ranges of
+// letters and digits among them), the end of the input included.
 TEST(LexWords, EndWhereTheirBytesEnd) {
   struct Ending {
     std::string_view text;
@@ -337,9 +338,13 @@ TEST(LexWords, EndWhereTheirBytesEnd) {
       {"\xc3\xa9", "+\xc3\xa9"},
       {"\xc2\xb2!", "+\xc2\xb2 O:!"},
       {"-", " O:-"},
+      {"[", " P:["},
+      {"{", " P:{"},
+      {"/2", " O:/ N:2"},
+      {":", " O::"},
   };
   const std::string_view alphabet = "aZ09zA9bQ_";
-  for (std::size_t size = 1; size <= 26; ++size) {
+  for (std::size_t size = 1; size <= 40; ++size) {
     std::string word = "x";
     while (word.size() < size) word += alphabet[word.size() % alphabet.size()];
     for (const Ending& ending : endings) {
