@@ -177,7 +177,7 @@ std::size_t spaces_end(std::string_view text, std::size_t at) {
 // follows, which ends the word ("_=" is an operator even right after a word: x_=y is x _= y).
 std::size_t ascii_word_end(std::string_view text, std::size_t at) {
   const std::size_t end = word_bytes_end(text, at);
-  if (end > at && end < text.size() && text[end] == '=' && text[end - 1] == '_') return end - 1;
+  if (end < text.size() && text[end] == '=' && end > at && text[end - 1] == '_') return end - 1;
   return end;
 }
 
