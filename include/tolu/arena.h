@@ -46,7 +46,9 @@ class TOLU_API Arena {
   // `size` bytes aligned to `align` (a power of two no larger than alignof(max_align_t)).
   void* allocate(std::size_t size, std::size_t align) {
     std::uintptr_t start = (cursor_ + (align - 1)) & ~std::uintptr_t{align - 1};
-    if (start + size > limit_ || start < cursor_) start = next_region(size, align);
+    // limit_ is aligned for any `align`, so start never passes it, and the room left is compared
+    // without a sum that could wrap for a huge `size`.
+    if (size > limit_ - start) return reinterpret_cast<void*>(next_region(size, align));
     cursor_ = start + size;
     return reinterpret_cast<void*>(start);
   }
@@ -137,7 +139,7 @@ class TOLU_API Arena {
   };
 
   // Moves to the next region, or for a request larger than a region to room of its own, and
-  // returns the aligned start there.
+  // returns the aligned start there, with the cursor moved past the request.
   std::uintptr_t next_region(std::size_t size, std::size_t align);
   // Moves to the next chunk that holds `size` bytes, reusing a kept one or getting a new one.
   void next_chunk(std::size_t size);

@@ -108,12 +108,14 @@ std::uintptr_t Arena::next_region(std::size_t size, std::size_t align) {
     region = reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
   }
   if (!small) {
-    // Shares its regions with nothing: the next allocation starts a region of its own.
-    limit_ = region + size;
+    // Shares its regions with nothing: with no room left after it, the next allocation starts a
+    // region of its own. Rounded so that the limit stays aligned for any `align`.
+    cursor_ = limit_ = round_up(region + size, alignof(std::max_align_t));
     return region;
   }
   ::new (reinterpret_cast<void*>(region)) RegionHeader{owner_};
   limit_ = region + kRegion;
+  cursor_ = region + kRegionHeader + size;
   return region + kRegionHeader;
 }
 

@@ -158,13 +158,40 @@ TEST(Arena, EveryObjectFindsTheOwnerOfItsArena) {
 }
 
 // A request no memory could hold is refused, not wrapped into a small one.
+// Refused from every state of the cursor, the sizes next to SIZE_MAX included, whose end would
+// wrap to a small address: in a fresh arena, with room left in a region, at a region's end, and
+// right after an object larger than a region, whose end is not aligned.
 TEST(Arena, RefusesARequestLargerThanMemory) {
-  Arena arena(256);
-  arena.allocate(10, 8);
-  for (const std::size_t size : {SIZE_MAX / 2 + 1, SIZE_MAX / 2 + Arena::kRegion}) {
-    EXPECT_THROW(arena.allocate(size, 8), std::bad_alloc) << size;
+  const std::size_t sizes[] = {SIZE_MAX / 2 + 1, SIZE_MAX / 2 + Arena::kRegion,
+                               SIZE_MAX - 64,    SIZE_MAX - 15,
+                               SIZE_MAX - 1,     SIZE_MAX};
+  const auto fill = [](Arena& arena, std::size_t step) {
+    switch (step) {
+      case 0:
+        break;
+      case 1:
+        arena.allocate(10, 8);
+        break;
+      case 2:
+        arena.allocate(Arena::kRegion - Arena::kRegionHeader, 16);
+        break;
+      case 3:
+        arena.allocate(Arena::kRegion + 3, 1);
+        break;
+    }
+  };
+  for (std::size_t step = 0; step < 4; ++step) {
+    for (const std::size_t size : sizes) {
+      for (const std::size_t align : {1, 8, 16}) {
+        Arena arena(256);
+        fill(arena, step);
+        EXPECT_THROW(arena.allocate(size, align), std::bad_alloc) << step << " " << size;
+        auto* value = arena.make<std::uint64_t>(7);  // still usable, and aligned
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(value) % alignof(std::uint64_t), 0u);
+        EXPECT_EQ(*value, 7u);
+      }
+    }
   }
-  *arena.make<int>(7) = 8;  // still usable
 }
 
 TEST(Arena, MovingKeepsEveryObjectInPlace) {
