@@ -130,31 +130,45 @@ class ScopedTable {
     return binds_innermost(index) ? &entries_[index].value : nullptr;
   }
 
+  // The innermost binding of `name`, searching outward.
+  const Value* find_value(Key name) const {
+    const std::uint32_t index = index_.get(name);
+    return index == kNone ? nullptr : &entries_[index].value;
+  }
+
   // The innermost binding of `name` and the scope that holds it, searching outward.
   std::pair<const Value*, std::uint32_t> find(Key name) const {
     const std::uint32_t index = index_.get(name);
     if (index == kNone) return {nullptr, 0};
-    return {&entries_[index].value, entries_[index].scope};
+    return {&entries_[index].value, scope_of(index)};
   }
 
  private:
   static constexpr std::uint32_t kNone = scoped_table_detail::kNone;
   using Ref = typename scoped_table_detail::Index<Key>::Ref;
 
+  // An entry's scope is not kept: the entries are in scope order, so it is the last scope that
+  // starts at or before the entry.
   struct Entry {
     Value value;
     Ref ref;                 // the index slot of the entry's name
     std::uint32_t shadowed;  // the binding this one hides, or kNone
-    std::uint32_t scope;
   };
 
   bool binds_innermost(std::uint32_t index) const {
-    return index != kNone && entries_[index].scope + 1 == depth();
+    return index != kNone && !scope_starts_.empty() && index >= scope_starts_.back();
+  }
+
+  // The scope that holds entry `index`: the last of the scopes that start at or before it (a
+  // scope opened before any entry of the scope around it starts where that one does).
+  std::uint32_t scope_of(std::uint32_t index) const {
+    const auto after = std::upper_bound(scope_starts_.begin(), scope_starts_.end(), index);
+    return static_cast<std::uint32_t>(after - scope_starts_.begin()) - 1;
   }
 
   void push(Value value, Ref ref) {
     std::uint32_t& latest = index_.at(ref);
-    entries_.push_back(Entry{std::move(value), ref, latest, depth() - 1});
+    entries_.push_back(Entry{std::move(value), ref, latest});
     latest = static_cast<std::uint32_t>(entries_.size() - 1);
   }
 

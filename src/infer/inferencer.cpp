@@ -196,7 +196,7 @@ class Inferencer {
   }
 
   Type lookup(Name name) const {
-    const Type* type = scopes_.find(key(name)).first;
+    const Type* type = scopes_.find_value(key(name));
     return type ? *type : Type();
   }
 

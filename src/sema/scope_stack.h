@@ -44,10 +44,14 @@ class ScopeStack {
   // Searches from the innermost scope outward. A scope with a wildcard import ends the search
   // once it has been searched, since the names it brought in are not tracked.
   Lookup find(Name name, const Binding** binding) const {
-    const auto [found, scope] = names_.find(name);
-    const bool stopped_before =
-        !wildcard_scopes_.empty() && (!found || scope < wildcard_scopes_.back());
-    if (stopped_before) return Lookup::Wildcard;
+    const Binding* found;
+    if (wildcard_scopes_.empty()) {
+      found = names_.find_value(name);
+    } else {
+      const auto [value, scope] = names_.find(name);
+      if (!value || scope < wildcard_scopes_.back()) return Lookup::Wildcard;
+      found = value;
+    }
     if (!found) return Lookup::Missing;
     *binding = found;
     return Lookup::Found;

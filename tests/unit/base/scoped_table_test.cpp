@@ -48,6 +48,36 @@ class ScopedTableTest : public ::testing::Test {
 using KeyTypes = ::testing::Types<std::string_view, Name>;
 TYPED_TEST_SUITE(ScopedTableTest, KeyTypes);
 
+// A binding's scope is found from where the scopes start: scopes opened with nothing bound in
+// the scope around them start at the same entry, and a binding belongs to the innermost of them;
+// one made in an outer scope after an inner one closed belongs to the outer.
+TYPED_TEST(ScopedTableTest, FindsTheScopeOfABindingAmongScopesThatStartTogether) {
+  auto& table = this->table;
+  auto& key = this->key;
+  table.push_scope();
+  table.push_scope();
+  table.push_scope();  // scopes 0, 1 and 2 all start at the first entry
+  EXPECT_TRUE(table.declare(key("a"), 1));
+  EXPECT_EQ(this->resolve("a"), "1@2");
+  table.push_scope();
+  table.push_scope();
+  EXPECT_TRUE(table.declare(key("b"), 2));
+  EXPECT_EQ(this->resolve("b"), "2@4");
+  EXPECT_EQ(table.find_innermost(key("a")), nullptr);
+  table.pop_scope();
+  table.pop_scope();
+  EXPECT_TRUE(table.declare(key("c"), 3));  // scope 2 again
+  EXPECT_FALSE(table.declare(key("a"), 4));
+  EXPECT_EQ(this->resolve("c"), "3@2");
+  table.pop_scope();
+  EXPECT_TRUE(table.declare(key("d"), 5));  // scope 1, after the entries of scope 2 are gone
+  EXPECT_EQ(this->resolve("d"), "5@1");
+  EXPECT_EQ(this->resolve("a"), "-");
+  ASSERT_NE(table.find_value(key("d")), nullptr);
+  EXPECT_EQ(*table.find_value(key("d")), 5);
+  EXPECT_EQ(table.find_value(key("a")), nullptr);
+}
+
 TYPED_TEST(ScopedTableTest, ShadowsAndRestoresAcrossScopes) {
   auto& table = this->table;
   auto& key = this->key;
