@@ -4,7 +4,9 @@
 // Every node, list and string of a tree lives in the arena of the Storage its root owns (a
 // Program, or the ExpressionTree of the expression entry point), so nodes are trivially
 // destructible and destroying the root frees a few chunks and nothing else. Tagged unions are
-// std::variant. Expression and Statement are handles: one pointer to a node in the arena.
+// std::variant. Expression and Statement are handles: one pointer to a node in the arena; an
+// optional child (Optional<Expression>, Optional<Statement>) or name (Optional<Name>) is the
+// handle alone, empty for none.
 // Lists are List<T> (tolu/list.h), built once at their final size. Identifiers, keywords,
 // operators and type names are Names interned in the storage's NameTable; literal text is a
 // std::string_view into the arena. Every node type has a static kName, the variant or record
