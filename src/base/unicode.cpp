@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
+
+#include "base/bytes.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -71,9 +72,8 @@ std::size_t ascii_prefix(const std::uint8_t* bytes, std::size_t size) {
 #endif
   if constexpr (std::endian::native == std::endian::little) {
     for (; size - i >= 8; i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + i, sizeof word);
-      const std::uint64_t high = word & 0x8080808080808080u;
+      const std::uint64_t high =
+          load8(reinterpret_cast<const char*>(bytes + i)) & 0x8080808080808080u;
       if (high != 0) return i + static_cast<std::size_t>(std::countr_zero(high) / 8);
     }
   }
