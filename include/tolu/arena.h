@@ -86,10 +86,12 @@ class TOLU_API Arena {
     return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
   }
 
-  // A copy of `text` that lives as long as the arena's objects.
+  // A copy of `text` that lives as long as the arena's objects. Texts fill each region from its
+  // end downwards, packed without alignment, while objects fill it upwards: so a text of odd
+  // length costs no padding before the object that follows it.
   std::string_view copy_text(std::string_view text) {
     if (text.empty()) return {};
-    char* bytes = static_cast<char*>(allocate(text.size(), 1));
+    char* bytes = allocate_text(text.size());
     copy_bytes(bytes, text.data(), text.size());
     return {bytes, text.size()};
   }
@@ -111,6 +113,12 @@ class TOLU_API Arena {
       for (std::size_t i = 0; i < size; ++i) to[i] = from[i];
     }
   }
+
+  // A hint that about `bytes` more are coming, such as a tree's expected size: the next chunk the
+  // arena gets holds them (up to kMaxChunk), so that a large tree goes straight to huge pages
+  // rather than through a series of small chunks, each a few thousand page faults. A chunk kept
+  // by reset() is used before a new one is made, as always.
+  void expect(std::size_t bytes) { expected_ = bytes; }
 
   // Forgets every object, keeping the chunks for the next ones.
   void reset();
@@ -138,6 +146,23 @@ class TOLU_API Arena {
     bool mapped;  // from mmap, else from operator new
   };
 
+  static constexpr std::uintptr_t kMaxAlign = alignof(std::max_align_t);
+
+  // `size` unaligned bytes below the texts of the current region. The texts stop kMaxAlign - 1
+  // bytes short of the objects, so that limit_ stays at or past any aligned start of the next
+  // object: cursor_ <= limit_ <= texts_.
+  char* allocate_text(std::size_t size) {
+    const std::uintptr_t room = texts_ - cursor_;
+    if (size > room || room - size < kMaxAlign - 1) return text_in_next_region(size);
+    texts_ -= size;
+    limit_ = texts_ & ~(kMaxAlign - 1);
+    return reinterpret_cast<char*>(texts_);
+  }
+  char* text_in_next_region(std::size_t size);
+  // The bytes used in the current chunk: its regions up to the cursor, and the current
+  // region's texts.
+  std::size_t used_in_current_chunk() const;
+
   // Moves to the next region, or for a request larger than a region to room of its own, and
   // returns the aligned start there, with the cursor moved past the request.
   std::uintptr_t next_region(std::size_t size, std::size_t align);
@@ -153,8 +178,14 @@ class TOLU_API Arena {
   std::size_t largest_chunk_ = 0;
   std::size_t used_before_ = 0;  // bytes used in the chunks before the current one
   std::uintptr_t cursor_ = 0;
-  std::uintptr_t limit_ = 0;  // the end of the current region: past it, next_region()
+  // The objects of the current region end before limit_, its texts start at texts_ and run to
+  // region_end_; limit_ is texts_ rounded down to max_align_t, so that an aligned start never
+  // passes it.
+  std::uintptr_t limit_ = 0;
+  std::uintptr_t texts_ = 0;
+  std::uintptr_t region_end_ = 0;
   void* owner_ = nullptr;
+  std::size_t expected_ = 0;  // expect()'s hint for the next new chunk
 };
 
 }  // namespace tolu

@@ -29,7 +29,10 @@ Arena::Arena(Arena&& other) noexcept
       used_before_(std::exchange(other.used_before_, 0)),
       cursor_(std::exchange(other.cursor_, 0)),
       limit_(std::exchange(other.limit_, 0)),
-      owner_(other.owner_) {
+      texts_(std::exchange(other.texts_, 0)),
+      region_end_(std::exchange(other.region_end_, 0)),
+      owner_(other.owner_),
+      expected_(std::exchange(other.expected_, 0)) {
   other.chunks_.clear();
 }
 
@@ -44,7 +47,10 @@ Arena& Arena::operator=(Arena&& other) noexcept {
     used_before_ = std::exchange(other.used_before_, 0);
     cursor_ = std::exchange(other.cursor_, 0);
     limit_ = std::exchange(other.limit_, 0);
+    texts_ = std::exchange(other.texts_, 0);
+    region_end_ = std::exchange(other.region_end_, 0);
     owner_ = other.owner_;
+    expected_ = std::exchange(other.expected_, 0);
   }
   return *this;
 }
@@ -55,14 +61,15 @@ void Arena::release() {
   current_ = 0;
   largest_chunk_ = 0;
   used_before_ = 0;
-  cursor_ = limit_ = 0;
+  cursor_ = limit_ = texts_ = region_end_ = 0;
 }
 
 void Arena::reset() {
   current_ = 0;
   used_before_ = 0;
   // At the first chunk's start, with no room: the next allocation writes the region's header.
-  cursor_ = limit_ = chunks_.empty() ? 0 : reinterpret_cast<std::uintptr_t>(chunks_[0].data);
+  cursor_ = limit_ = texts_ = region_end_ =
+      chunks_.empty() ? 0 : reinterpret_cast<std::uintptr_t>(chunks_[0].data);
 }
 
 void Arena::trim() {
@@ -74,16 +81,25 @@ void Arena::trim() {
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
   const std::uintptr_t end = base + chunk.size;
-  const std::uintptr_t kept_end = round_up(std::max(cursor_, base + 1), page);
+  // The current region's texts, at its end, are kept with the objects.
+  const std::uintptr_t used_end = texts_ < region_end_ ? region_end_ : cursor_;
+  const std::uintptr_t kept_end = round_up(std::max(used_end, base + 1), page);
   if (kept_end >= end) return;
   munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
   chunk.size = kept_end - base;
   limit_ = std::min(limit_, kept_end);
+  texts_ = std::min(texts_, kept_end);
+  region_end_ = std::min(region_end_, kept_end);
 }
 
 std::size_t Arena::bytes_used() const {
   if (chunks_.empty()) return 0;
-  return used_before_ + (cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data));
+  return used_before_ + used_in_current_chunk();
+}
+
+std::size_t Arena::used_in_current_chunk() const {
+  return (cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data)) +
+         (region_end_ - texts_);
 }
 
 std::size_t Arena::bytes_reserved() const {
@@ -110,18 +126,26 @@ std::uintptr_t Arena::next_region(std::size_t size, std::size_t align) {
   if (!small) {
     // Shares its regions with nothing: with no room left after it, the next allocation starts a
     // region of its own. Rounded so that the limit stays aligned for any `align`.
-    cursor_ = limit_ = round_up(region + size, alignof(std::max_align_t));
+    cursor_ = limit_ = texts_ = region_end_ = round_up(region + size, alignof(std::max_align_t));
     return region;
   }
   ::new (reinterpret_cast<void*>(region)) RegionHeader{owner_};
-  limit_ = region + kRegion;
+  limit_ = texts_ = region_end_ = region + kRegion;
   cursor_ = region + kRegionHeader + size;
   return region + kRegionHeader;
 }
 
+char* Arena::text_in_next_region(std::size_t size) {
+  // A text that would not leave the gap in an empty region gets room of its own.
+  if (size > kRegion - kRegionHeader - (kMaxAlign - 1))
+    return reinterpret_cast<char*>(next_region(size, 1));
+  next_region(0, 1);
+  return allocate_text(size);
+}
+
 void Arena::next_chunk(std::size_t size) {
   if (!chunks_.empty()) {
-    used_before_ += cursor_ - reinterpret_cast<std::uintptr_t>(chunks_[current_].data);
+    used_before_ += used_in_current_chunk();
   }
   // A chunk kept by reset() that holds the request; a smaller one is passed over until the
   // next reset.
@@ -130,7 +154,8 @@ void Arena::next_chunk(std::size_t size) {
   if (next == chunks_.size()) {
     std::size_t chunk_size =
         chunks_.empty() ? first_chunk_ : std::min(largest_chunk_ * 2, kMaxChunk);
-    chunk_size = std::max(chunk_size, round_up(size, kRegion));
+    chunk_size = std::max({chunk_size, round_up(size, kRegion),
+                           round_up(std::min(std::exchange(expected_, 0), kMaxChunk), kRegion)});
     if (chunk_size >= kHugePage) chunk_size = round_up(chunk_size, kHugePage);
     largest_chunk_ = std::max(largest_chunk_, chunk_size);
     // The new chunk goes next, before any kept chunk the request passed over.

@@ -1,6 +1,9 @@
 // The parser core: cursor, expectations, errors and the stage's entry points.
 #include "parser/parser.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "base/unicode.h"
 #include "lexer/lexer.h"
 #include "parser/parser_internal.h"
@@ -15,7 +18,9 @@ template <class Root>
 Result<Root> parse_root(std::string_view source, const std::optional<std::string>& source_file,
                         ast::Storage& storage, Root (parsing::Parser::*production)(),
                         TokenVector* tokens = nullptr) {
-  // Programs hold about one distinct name per hundred bytes or more.
+  // Programs hold about one distinct name per hundred bytes or more, and their trees take six
+  // to seven bytes of arena per byte of source.
+  storage.arena.expect(std::min(source.size(), SIZE_MAX / 8) * 8);
   storage.names.reserve(source.size() / 128);
   const ast::SourceFile file = ast::Builder(storage).shared(source_file);
   parsing::Parser parser(source, 1, 0, 1, file, storage, 0, tokens);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,28 +20,55 @@ std::uintptr_t address(const void* p) {
   return reinterpret_cast<std::uintptr_t>(p);
 }
 
+// Objects and texts (align 0 below) of many sizes, mixed: every block is aligned, no two
+// overlap, and every text keeps its bytes.
 TEST(Arena, HandsOutAlignedBlocksThatDoNotOverlap) {
   struct Request {
     std::size_t size;
     std::size_t align;
   };
-  const std::vector<Request> requests = {{1, 1},     {3, 2}, {8, 8},   {1, 16},    {24, 8},
-                                         {7, 4},     {0, 8}, {100, 1}, {5000, 16}, {1, 8},
-                                         {40000, 8}, {2, 2}, {64, 16}};
+  const std::vector<Request> requests = {
+      {1, 1}, {3, 2},  {8, 8},   {1, 0},     {1, 16},    {24, 8},    {7, 0},     {7, 4},
+      {0, 8}, {0, 0},  {5, 0},   {100, 1},   {5000, 16}, {1, 8},     {16000, 0}, {40000, 8},
+      {2, 2}, {13, 0}, {64, 16}, {16369, 0}, {16370, 0}, {40000, 0}, {3, 0},     {8, 16}};
   Arena arena(256);
   std::vector<std::pair<std::uintptr_t, std::size_t>> blocks;
+  std::vector<std::pair<std::string_view, std::string>> texts;
   for (int round = 0; round < 20; ++round) {
     for (const Request& r : requests) {
+      if (r.align == 0) {
+        const std::string text(r.size, static_cast<char>('a' + (round + r.size) % 26));
+        const std::string_view copy = arena.copy_text(text);
+        if (!copy.empty()) blocks.emplace_back(address(copy.data()), copy.size());
+        texts.emplace_back(copy, text);
+        continue;
+      }
       void* p = arena.allocate(r.size, r.align);
       ASSERT_EQ(address(p) % r.align, 0u) << r.size << "/" << r.align;
       std::memset(p, round, r.size);  // the sanitizer build checks that the bytes are there
       if (r.size) blocks.emplace_back(address(p), r.size);
     }
   }
+  for (const auto& [copy, text] : texts) ASSERT_EQ(copy, text);
   std::sort(blocks.begin(), blocks.end());
   for (std::size_t i = 1; i < blocks.size(); ++i) {
     ASSERT_LE(blocks[i - 1].first + blocks[i - 1].second, blocks[i].first);
   }
+}
+
+// Texts of odd lengths between objects cost no padding: the bytes used are those asked for,
+// the regions' headers and what is left at the end of each region.
+TEST(Arena, PacksTextsBetweenObjectsWithoutPadding) {
+  Arena arena;
+  std::size_t asked = 0;
+  for (int i = 0; i < 100000; ++i) {
+    arena.allocate(32, 8);
+    arena.copy_text(std::string_view("abcdefg", 1 + i % 7));
+    asked += 32 + 1 + i % 7;
+  }
+  const std::size_t regions = arena.bytes_used() / Arena::kRegion + 1;
+  EXPECT_LE(arena.bytes_used(), asked + regions * (Arena::kRegionHeader + 64));
+  EXPECT_GE(arena.bytes_used(), asked);
 }
 
 TEST(Arena, StartsSmallAndGrowsGeometrically) {
@@ -70,6 +98,39 @@ TEST(Arena, MapsLargeChunksAtHugePageBoundaries) {
   while (grown.chunk_count() == chunks) after = grown.allocate(64, 8);
   // The first small object of a chunk follows its first region's header.
   EXPECT_EQ(address(after) % Arena::kHugePage, Arena::kRegionHeader);
+}
+
+TEST(Arena, AnExpectedSizeMakesTheNextNewChunkLargeEnough) {
+  struct Case {
+    std::size_t expected;
+    std::size_t reserved;  // by the first chunk
+  };
+  // Below the first chunk's size, the hint changes nothing; above it, the chunk holds the
+  // expected bytes, rounded to huge pages once it reaches one; past the largest chunk, it is
+  // the largest chunk.
+  for (const Case c : {Case{0, Arena::kDefaultFirstChunk}, Case{1000, Arena::kDefaultFirstChunk},
+                       Case{100000, 7 * Arena::kRegion}, Case{(5 << 20) + 1, 6 << 20},
+                       Case{SIZE_MAX, Arena::kMaxChunk}}) {
+    SCOPED_TRACE(c.expected);
+    Arena arena;
+    arena.expect(c.expected);
+    void* first = arena.allocate(8, 8);
+    std::memset(first, 1, 8);
+    EXPECT_EQ(arena.bytes_reserved(), c.reserved);
+    // The hint is used once: the next chunk grows from the largest as before.
+    while (arena.chunk_count() == 1) arena.allocate(4096, 8);
+    EXPECT_EQ(arena.bytes_reserved(),
+              c.reserved + std::min(std::max(c.reserved * 2, std::size_t{4096}), Arena::kMaxChunk));
+  }
+  // A chunk kept by reset() comes first; the hint sizes the next one made.
+  Arena reused;
+  reused.allocate(64, 8);
+  reused.reset();
+  reused.expect(3 << 20);
+  reused.allocate(64, 8);
+  EXPECT_EQ(reused.chunk_count(), 1u);
+  while (reused.chunk_count() == 1) reused.allocate(4096, 8);
+  EXPECT_EQ(reused.bytes_reserved(), Arena::kDefaultFirstChunk + (4 << 20));
 }
 
 TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
@@ -108,6 +169,22 @@ TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
   EXPECT_GT(chunks, 1u);
   reused.allocate(100000, 8);  // still grows after a trim
   EXPECT_EQ(reused.chunk_count(), 2u);
+}
+
+// Texts sit at the end of their region: a trim keeps that region whole, and allocating goes on
+// after it.
+TEST(Arena, TrimKeepsTheTextsOfTheCurrentRegion) {
+  Arena arena(Arena::kHugePage);
+  arena.allocate(100, 8);
+  const std::string_view text = arena.copy_text("kept across the trim");
+  arena.trim();
+  EXPECT_LE(arena.bytes_reserved(), Arena::kRegion);
+  EXPECT_EQ(text, "kept across the trim");
+  const std::string_view more = arena.copy_text(std::string(100, 'x'));
+  auto* object = static_cast<char*>(arena.allocate(20000, 8));
+  std::memset(object, 0, 20000);
+  EXPECT_EQ(text, "kept across the trim");
+  EXPECT_EQ(more, std::string(100, 'x'));
 }
 
 TEST(Arena, ResetKeepsTheChunksAndReusesThemInOrder) {
