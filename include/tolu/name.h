@@ -80,8 +80,9 @@ class Name {
   const NameEntry* entry_ = nullptr;
 };
 
-// The interning table of one program. Its entries live in the arena it is given, which must
-// outlive it and its Names; it is neither copied nor moved, since its entries point back at it.
+// The interning table of one program. Its entries and slots live in the arena it is given, which
+// must outlive it and its Names; it is neither copied nor moved, since its entries point back at
+// it.
 class TOLU_API NameTable {
  public:
   explicit NameTable(Arena& arena) : arena_(&arena) {}
@@ -101,7 +102,7 @@ class TOLU_API NameTable {
 
   // One more than the largest id handed out: the size of a vector indexed by id().
   std::uint32_t id_limit() const { return count_ + 1; }
-  // Forgets every name; call it with the reset of the arena that held them.
+  // Forgets every name, and the slots; call it with the reset of the arena that held them.
   void clear();
 
  private:
@@ -115,7 +116,10 @@ class TOLU_API NameTable {
   void rehash(std::size_t slot_count);
 
   Arena* arena_;
-  std::vector<Slot> slots_;  // open addressing; the size is zero or a power of two
+  // Open addressing, in the arena beside the entries, so that a large table shares the arena's
+  // huge pages; a table outgrown is left there. The count is zero or a power of two.
+  Slot* slots_ = nullptr;
+  std::size_t slot_count_ = 0;
   std::uint32_t count_ = 0;
   std::size_t grow_at_ = 0;  // the count at which the table grows: three quarters of its slots
   const NameEntry* empty_ = nullptr;  // the present empty name, made on first use

@@ -46,7 +46,7 @@ inline std::uint64_t NameTable::hash(std::string_view text) {
 }
 
 inline std::size_t NameTable::probe(std::string_view text, std::uint64_t h) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slot_count_ - 1;
   for (std::size_t i = h & mask;; i = (i + 1) & mask) {
     const NameEntry* entry = slots_[i].entry;
     if (!entry) return i;
@@ -82,12 +82,14 @@ Name NameTable::intern_present(std::string_view text) {
 }
 
 Name NameTable::find(std::string_view text) const {
-  if (text.empty() || slots_.empty()) return Name();
+  if (text.empty() || slot_count_ == 0) return Name();
   return Name(slots_[probe(text, hash(text))].entry);
 }
 
 void NameTable::clear() {
-  slots_.assign(slots_.size(), Slot{});
+  slots_ = nullptr;
+  slot_count_ = 0;
+  grow_at_ = 0;
   count_ = 0;
   empty_ = nullptr;
 }
@@ -96,23 +98,26 @@ void NameTable::reserve(std::size_t count) {
   if (count > UINT32_MAX) count = UINT32_MAX;
   // The table grows once it is three quarters full.
   const std::size_t needed = std::bit_ceil(std::max<std::size_t>(64, count / 3 * 4 + 4));
-  if (needed > slots_.size()) rehash(needed);
+  if (needed > slot_count_) rehash(needed);
 }
 
 void NameTable::grow() {
-  rehash(slots_.empty() ? 64 : slots_.size() * 2);
+  rehash(slot_count_ == 0 ? 64 : slot_count_ * 2);
 }
 
 void NameTable::rehash(std::size_t slot_count) {
-  std::vector<Slot> old(slot_count);
-  old.swap(slots_);
+  Slot* const old = slots_;
+  const std::size_t old_count = slot_count_;
+  slots_ = arena_->allocate_array<Slot>(slot_count);
+  std::fill_n(slots_, slot_count, Slot{});
+  slot_count_ = slot_count;
   grow_at_ = slot_count / 4 * 3;  // three quarters full
-  const std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (!slot.entry) continue;
-    std::size_t i = slot.entry->hash & mask;
+  const std::size_t mask = slot_count - 1;
+  for (std::size_t k = 0; k < old_count; ++k) {
+    if (!old[k].entry) continue;
+    std::size_t i = old[k].entry->hash & mask;
     while (slots_[i].entry) i = (i + 1) & mask;
-    slots_[i] = slot;
+    slots_[i] = old[k];
   }
 }
 

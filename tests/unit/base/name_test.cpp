@@ -71,6 +71,17 @@ TEST(NameTable, KeepsIdsAndTextThroughGrowth) {
     EXPECT_EQ(table.id_limit(), 1u);
     EXPECT_TRUE(table.find(spellings[0]).empty());
     EXPECT_EQ(table.intern(spellings[5]).id(), 1u);
+    // After the arena's reset, new entries take the memory the slots had: the table starts over
+    // in fresh slots.
+    table.clear();
+    arena.reset();
+    table.reserve(sizing.before);
+    for (std::size_t i = 0; i < spellings.size(); ++i) {
+      ASSERT_EQ(table.intern(spellings[i]).id(), i + 1);
+    }
+    for (std::size_t i = 0; i < spellings.size(); ++i) {
+      ASSERT_EQ(table.find(spellings[i]).id(), i + 1);
+    }
   }
 }
 
