@@ -7,17 +7,27 @@
 
 namespace tolu {
 
+namespace {
+
+// Buffers from here up are mapped: half a huge page, so that rounding up to whole huge pages
+// at most doubles what a buffer holds.
+constexpr std::size_t kMapped = kHugePage / 2;
+
+}  // namespace
+
 void* allocate_large(std::size_t size) {
-  if (size < kHugePage) return ::operator new(size);
-  // Over-map by one huge page and trim both ends, leaving `size` bytes at a huge-page boundary.
+  if (size < kMapped) return ::operator new(size);
+  if (size > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+  // Whole huge pages, so that the last one is no run of small pages; over-mapped by one huge
+  // page and trimmed at both ends, to start at a huge-page boundary.
+  size = round_up(size, kHugePage);
   const std::size_t mapped = size + kHugePage;
   void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   const auto raw = reinterpret_cast<std::uintptr_t>(p);
   const std::uintptr_t aligned = round_up(raw, kHugePage);
   if (aligned > raw) munmap(p, aligned - raw);
-  const std::uintptr_t tail =
-      round_up(aligned + size, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+  const std::uintptr_t tail = aligned + size;
   if (raw + mapped > tail) munmap(reinterpret_cast<void*>(tail), raw + mapped - tail);
   auto* data = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE
@@ -28,10 +38,10 @@ void* allocate_large(std::size_t size) {
 
 void free_large(void* data, std::size_t size) {
   if (!data) return;
-  if (size < kHugePage) {
+  if (size < kMapped) {
     ::operator delete(data);
   } else {
-    munmap(data, size);
+    munmap(data, round_up(size, kHugePage));
   }
 }
 

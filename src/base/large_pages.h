@@ -1,6 +1,7 @@
-// Memory for large buffers that the kernel may back with huge pages. A buffer of kHugePage bytes
-// or more is mapped at a huge-page boundary and offered for huge pages, so that filling it faults
-// a few pages in rather than thousands; a smaller one comes from operator new.
+// Memory for large buffers that the kernel may back with huge pages. A buffer of half a huge page
+// or more is mapped in whole huge pages at a huge-page boundary and offered for huge pages, so
+// that filling it faults a few pages in rather than thousands (each fault of a small page costs
+// microseconds, a huge page little more); a smaller one comes from operator new.
 #pragma once
 
 #include <cstddef>

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/large_pages.h"
 #include "tolu/list.h"
 
 namespace tolu {
@@ -209,6 +210,30 @@ TEST(Arena, ResetKeepsTheChunksAndReusesThemInOrder) {
   EXPECT_EQ(arena.chunk_count(), chunks + 1);
   for (int i = 0; i < 1000; ++i) arena.allocate(200, 8);
   EXPECT_EQ(arena.chunk_count(), chunks + 1);
+}
+
+// Buffers from half a huge page up are mapped in whole huge pages at a huge-page boundary and
+// come zeroed; smaller ones come from operator new. Every byte asked for is there either way.
+TEST(LargePages, BuffersFromHalfAHugePageUpAreMappedAndAligned) {
+  for (const std::size_t size : {std::size_t{1}, kHugePage / 2 - 1, kHugePage / 2, kHugePage - 1,
+                                 kHugePage, kHugePage + 1, 5 * kHugePage + 3}) {
+    SCOPED_TRACE(size);
+    auto* bytes = static_cast<unsigned char*>(allocate_large(size));
+    if (size >= kHugePage / 2) {
+      EXPECT_EQ(address(bytes) % kHugePage, 0u);
+      EXPECT_EQ(bytes[0], 0);
+      EXPECT_EQ(bytes[size - 1], 0);
+    }
+    std::memset(bytes, 0x5A, size);
+    EXPECT_EQ(bytes[size - 1], 0x5A);
+    free_large(bytes, size);
+  }
+  LargePageAllocator<std::uint64_t> allocator;
+  EXPECT_THROW(static_cast<void>(allocator.allocate(SIZE_MAX / 4)), std::bad_alloc);
+  // Sizes whose rounding to huge pages would wrap, or that no mapping holds.
+  for (const std::size_t size : {SIZE_MAX, SIZE_MAX - kHugePage, SIZE_MAX / 2}) {
+    EXPECT_THROW(static_cast<void>(allocate_large(size)), std::bad_alloc) << size;
+  }
 }
 
 // Every object smaller than a region finds the arena's owner from its address: in the first
