@@ -3,7 +3,7 @@
 // innermost binding; each binding remembers the one it shadows. Opening and closing a scope
 // allocates nothing, and a name costs one index entry for the whole walk.
 //
-// Keyed by interned Names, the index is a vector indexed by the name's dense id,
+// Keyed by interned Names, the index is an array indexed by the name's dense id,
 // so a lookup is one load. Keyed by std::string_view (views into the tree being walked, or
 // static spellings), it is a hash table.
 #pragma once
@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -39,7 +42,8 @@ class Index {
  public:
   using Ref = std::uint32_t*;  // the nodes of an unordered_map never move
   Ref ref(Key key) { return &latest_.try_emplace(key, kNone).first->second; }
-  static std::uint32_t& at(Ref ref) { return *ref; }
+  static std::uint32_t load(Ref ref) { return *ref; }
+  static void store(Ref ref, std::uint32_t index) { *ref = index; }
   std::uint32_t get(Key key) const {
     const auto it = latest_.find(key);
     return it == latest_.end() ? kNone : it->second;
@@ -53,22 +57,39 @@ template <>
 class Index<Name> {
  public:
   using Ref = std::uint32_t;  // the name's id
+  Index() = default;
+  Index(const Index&) = delete;
+  Index& operator=(const Index&) = delete;
+  ~Index() { std::free(latest_); }
+
   Ref ref(Name name) {
     // Ids come in ascending order as a walk meets new names: grow by doubling, not one by one.
-    if (name.id() >= latest_.size())
-      latest_.resize(std::max<std::size_t>(std::size_t{name.id()} + 1, latest_.size() * 2), kNone);
+    if (name.id() >= size_) grow(std::max<std::size_t>(std::size_t{name.id()} + 1, size_ * 2));
     return name.id();
   }
-  std::uint32_t& at(Ref ref) { return latest_[ref]; }
-  std::uint32_t get(Name name) const {
-    return name.id() < latest_.size() ? latest_[name.id()] : kNone;
-  }
+  // A slot holds one more than the index of the name's innermost binding, so that its zero,
+  // kNone + 1, is the "none" that calloc() gives.
+  std::uint32_t load(Ref ref) const { return latest_[ref] - 1; }
+  void store(Ref ref, std::uint32_t index) { latest_[ref] = index + 1; }
+  std::uint32_t get(Name name) const { return name.id() < size_ ? load(name.id()) : kNone; }
   void reserve(std::size_t names) {
-    if (names > latest_.size()) latest_.resize(names, kNone);
+    if (names > size_) grow(names);
   }
 
  private:
-  std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> latest_;
+  // The slots come zeroed from calloc(), which leaves fresh memory untouched: a table that
+  // binds a few of the program's names touches a few pages of its index.
+  void grow(std::size_t size) {
+    auto* larger = static_cast<std::uint32_t*>(std::calloc(size, sizeof(std::uint32_t)));
+    if (!larger) throw std::bad_alloc();
+    if (size_ > 0) std::memcpy(larger, latest_, size_ * sizeof(std::uint32_t));
+    std::free(latest_);
+    latest_ = larger;
+    size_ = size;
+  }
+
+  std::uint32_t* latest_ = nullptr;
+  std::size_t size_ = 0;
 };
 
 }  // namespace scoped_table_detail
@@ -77,6 +98,8 @@ class Index<Name> {
 template <class Value, class Key = std::string_view>
 class ScopedTable {
  public:
+  using key_type = Key;
+
   ScopedTable() = default;
   // Bindings point into the index, so a table is not copied.
   ScopedTable(const ScopedTable&) = delete;
@@ -88,6 +111,11 @@ class ScopedTable {
     entries_.reserve(names);
     index_.reserve(names);
   }
+  // Sizes the index alone for `names` names: for a table that binds a few of them at a time
+  // (the members of one class body, say), whose index is then mostly never touched.
+  void reserve_index(std::size_t names) requires std::is_same_v<Key, Name> {
+    index_.reserve(names);
+  }
 
   void push_scope() { scope_starts_.push_back(static_cast<std::uint32_t>(entries_.size())); }
 
@@ -96,7 +124,7 @@ class ScopedTable {
     scope_starts_.pop_back();
     while (entries_.size() > start) {
       const Entry& entry = entries_.back();
-      index_.at(entry.ref) = entry.shadowed;
+      index_.store(entry.ref, entry.shadowed);
       entries_.pop_back();
     }
   }
@@ -108,7 +136,7 @@ class ScopedTable {
   // scope binds it already.
   bool declare(Key name, Value value) {
     const Ref ref = index_.ref(name);
-    if (binds_innermost(index_.at(ref))) return false;
+    if (binds_innermost(index_.load(ref))) return false;
     push(std::move(value), ref);
     return true;
   }
@@ -116,7 +144,7 @@ class ScopedTable {
   // Binds `name` in the innermost scope, replacing a binding that scope has.
   void assign(Key name, Value value) {
     const Ref ref = index_.ref(name);
-    const std::uint32_t latest = index_.at(ref);
+    const std::uint32_t latest = index_.load(ref);
     if (binds_innermost(latest)) {
       entries_[latest].value = std::move(value);
     } else {
@@ -167,9 +195,8 @@ class ScopedTable {
   }
 
   void push(Value value, Ref ref) {
-    std::uint32_t& latest = index_.at(ref);
-    entries_.push_back(Entry{std::move(value), ref, latest});
-    latest = static_cast<std::uint32_t>(entries_.size() - 1);
+    entries_.push_back(Entry{std::move(value), ref, index_.load(ref)});
+    index_.store(ref, static_cast<std::uint32_t>(entries_.size() - 1));
   }
 
   // A program's top-level bindings stay to the end of a walk: for a large program this is the
@@ -191,5 +218,26 @@ class OpenScope {
  private:
   Table& table_;
 };
+
+// The index of the first of `count` names (name_at(i) for i in [0, count)) that an earlier one
+// repeats, or `count`. A few names, as a pattern or a class body mostly binds, are compared
+// pairwise, which touches no table; more go through `table`, in a scope of their own.
+template <class Table, class NameAt>
+std::size_t first_repeated_name(std::size_t count, NameAt name_at, Table& table) {
+  constexpr std::size_t kPairwise = 8;
+  if (count <= kPairwise) {
+    for (std::size_t i = 1; i < count; ++i) {
+      for (std::size_t j = 0; j < i; ++j) {
+        if (name_at(i) == name_at(j)) return i;
+      }
+    }
+    return count;
+  }
+  OpenScope scope(table);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!table.declare(name_at(i), true)) return i;
+  }
+  return count;
+}
 
 }  // namespace tolu

@@ -211,15 +211,10 @@ ast::DestructuringDeclaration Parser::parse_destructuring_declaration(ast::Name 
   return declaration;
 }
 
-// The index of the first entry that binds a name an earlier entry binds, or the entry count. The
-// names go into a scope of their own in a table indexed by name: one pass, and no allocation
-// once the table has grown to the program's names.
+// The index of the first entry that binds a name an earlier entry binds, or the entry count.
 std::size_t Parser::first_repeated_name(const ListBuilder<ast::DeclarationBindingEntry>& entries) {
-  OpenScope scope(pattern_names_);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!pattern_names_.declare(entries[i].name, true)) return i;
-  }
-  return entries.size();
+  return tolu::first_repeated_name(
+      entries.size(), [&](std::size_t i) { return entries[i].name; }, pattern_names_);
 }
 
 // entry := (key ":" typed-name | TYPE NAME | NAME ":" typed-name | NAME) [":=" expression] [weak]

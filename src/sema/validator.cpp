@@ -63,7 +63,12 @@ class Validator {
   // Scopes are keyed by the names of `names`, the table of the tree to validate.
   // Given the program's tokens, an error quoting a declared name carries where it is written.
   Validator(NameTable& names, const TokenVector* tokens) : names_(names), tokens_(tokens) {
-    scopes_.reserve(names.id_limit());
+    // The program's names and the predeclared ones, which may be new to the table.
+    const std::size_t name_limit =
+        names.id_limit() + kTypeNames.size() + kRuntimeNames.size() + kAlwaysKnownNames.size();
+    scopes_.reserve(name_limit);
+    body_methods_.reserve_index(name_limit);
+    body_nested_.reserve_index(name_limit);
     scopes_.push_scope();
     for (std::string_view name : kTypeNames) declare_spelled(name, 0, false);
     for (std::string_view name : kRuntimeNames) declare_spelled(name, 0, false);
@@ -179,12 +184,13 @@ class Validator {
 
   void visit(const DestructuringDeclaration& s, Context c) {
     validate_expression(s.initializer, c);
-    OpenScope pattern(pattern_names_);
-    for (const auto& entry : s.pattern.entries) {
-      if (!pattern_names_.declare(key(entry.name), true)) {
-        fail_quoting("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line,
-                     written(entry.name, entry.span, NameSite::BindingEntry));
-      }
+    const auto& entries = s.pattern.entries;
+    if (const std::size_t i = first_repeated_name(
+            entries.size(), [&](std::size_t i) { return key(entries[i].name); }, pattern_names_);
+        i < entries.size()) {
+      const auto& entry = entries[i];
+      fail_quoting("Duplicate unpacked binding '" + entry.name + "' in declaration", entry.line,
+                   written(entry.name, entry.span, NameSite::BindingEntry));
     }
     for (const auto& entry : s.pattern.entries) {
       if (const Expression* key = key_expression(entry.key)) validate_expression(*key, c);

@@ -32,7 +32,7 @@ struct Keys<Name> {
   Name operator()(std::string_view text) { return names.intern(text); }
 };
 
-template <class Key>
+template <class Table>
 class ScopedTableTest : public ::testing::Test {
  protected:
   // What `name` resolves to, and in which scope, as "value@scope" or "-".
@@ -41,12 +41,12 @@ class ScopedTableTest : public ::testing::Test {
     return value ? std::to_string(*value) + "@" + std::to_string(scope) : "-";
   }
 
-  Keys<Key> key;
-  ScopedTable<int, Key> table;
+  Keys<typename Table::key_type> key;
+  Table table;
 };
 
-using KeyTypes = ::testing::Types<std::string_view, Name>;
-TYPED_TEST_SUITE(ScopedTableTest, KeyTypes);
+using TableTypes = ::testing::Types<ScopedTable<int, std::string_view>, ScopedTable<int, Name>>;
+TYPED_TEST_SUITE(ScopedTableTest, TableTypes);
 
 // A binding's scope is found from where the scopes start: scopes opened with nothing bound in
 // the scope around them start at the same entry, and a binding belongs to the innermost of them;
@@ -165,6 +165,45 @@ TEST(ScopedTable, NamesEnteredAfterBindingsGrowTheIndexWithoutLosingThem) {
     // The empty name and names the table never saw find nothing.
     EXPECT_EQ(table.find(Name()).first, nullptr);
     EXPECT_EQ(table.find(names.intern("unseen")).first, nullptr);
+  }
+}
+
+// A repeated name is found at its second place whether the names are compared pairwise (a few)
+// or through the table (more), and the table is left as it was either way.
+TEST(ScopedTable, FindsTheFirstRepeatedNamePairwiseOrThroughTheTable) {
+  struct Case {
+    std::size_t count;
+    std::vector<std::pair<std::size_t, std::size_t>> repeats;  // name j is name i, for (i, j)
+    std::size_t expected;
+  };
+  const std::vector<Case> cases = {{0, {}, 0},
+                                   {1, {}, 1},
+                                   {2, {{0, 1}}, 1},
+                                   {8, {}, 8},
+                                   {8, {{0, 7}}, 7},
+                                   {8, {{6, 7}}, 7},
+                                   {8, {{2, 5}, {0, 3}}, 3},
+                                   {9, {}, 9},
+                                   {9, {{0, 8}}, 8},
+                                   {9, {{3, 4}}, 4},
+                                   {40, {{10, 30}, {5, 20}}, 20},
+                                   {40, {{39, 39}}, 40}};
+  for (const std::size_t reserved : {std::size_t{0}, std::size_t{1000}}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(c.count) + " names, index for " + std::to_string(reserved));
+      Arena arena(256);
+      NameTable names(arena);
+      ScopedTable<bool, Name> table;
+      table.reserve_index(reserved);
+      std::vector<Name> list;
+      for (std::size_t i = 0; i < c.count; ++i)
+        list.push_back(names.intern("n" + std::to_string(i)));
+      for (const auto& [i, j] : c.repeats) list[j] = list[i];
+      const auto name_at = [&](std::size_t i) { return list[i]; };
+      EXPECT_EQ(first_repeated_name(c.count, name_at, table), c.expected);
+      EXPECT_EQ(table.depth(), 0u);
+      for (const Name name : list) EXPECT_EQ(table.find(name).first, nullptr);
+    }
   }
 }
 
