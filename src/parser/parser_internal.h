@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/large_pages.h"
 #include "base/limits.h"
 #include "base/operators.h"
 #include "base/scoped_table.h"
@@ -42,6 +43,10 @@ struct Start {
 
 template <class T>
 class ListBuilder;
+
+// A stack of list items, in memory that a large stack gets from huge pages.
+template <class T>
+using Stack = std::vector<T, LargePageAllocator<T>>;
 
 // The Names of the spellings that come from the lexer's static tables: keywords and operators.
 // Each is interned on first use, so names keep their order of first appearance, and is then
@@ -322,18 +327,19 @@ class Parser {
   SpellingNames* spelling_names_;
   // Parses this parser's interpolations one after the other, restarted for each.
   std::unique_ptr<Parser> interpolation_parser_;
-  // The stacks the ListBuilders of each element type share.
-  std::vector<ast::Statement> statement_stack_;
-  std::vector<ast::Expression> expression_stack_;
-  std::vector<ast::CallArgument> argument_stack_;
-  std::vector<ast::DictEntry> entry_stack_;
-  std::vector<ast::Parameter> parameter_stack_;
-  std::vector<ast::Name> name_stack_;
-  std::vector<ast::ClassMember> member_stack_;
-  std::vector<ast::CatchClause> catch_stack_;
-  std::vector<ast::TemplatePart> part_stack_;
-  std::vector<ast::DeclarationBindingEntry> binding_entry_stack_;
-  std::vector<std::uint32_t> column_stack_;
+  // The stacks the ListBuilders of each element type share. The statements' holds a whole
+  // program's top-level statements, so it may grow large.
+  Stack<ast::Statement> statement_stack_;
+  Stack<ast::Expression> expression_stack_;
+  Stack<ast::CallArgument> argument_stack_;
+  Stack<ast::DictEntry> entry_stack_;
+  Stack<ast::Parameter> parameter_stack_;
+  Stack<ast::Name> name_stack_;
+  Stack<ast::ClassMember> member_stack_;
+  Stack<ast::CatchClause> catch_stack_;
+  Stack<ast::TemplatePart> part_stack_;
+  Stack<ast::DeclarationBindingEntry> binding_entry_stack_;
+  Stack<std::uint32_t> column_stack_;
   ScopedTable<bool, ast::Name> pattern_names_;  // for first_repeated_name
   unsigned depth_ = 0;  // current nesting, including that of enclosing interpolations
 };
@@ -345,7 +351,7 @@ class Parser {
 template <class T>
 class ListBuilder {
  public:
-  explicit ListBuilder(std::vector<T>& stack) : stack_(stack), start_(stack.size()) {}
+  explicit ListBuilder(Stack<T>& stack) : stack_(stack), start_(stack.size()) {}
   ~ListBuilder() { stack_.erase(stack_.begin() + start_, stack_.end()); }
   ListBuilder(const ListBuilder&) = delete;
   ListBuilder& operator=(const ListBuilder&) = delete;
@@ -361,7 +367,7 @@ class ListBuilder {
   const T& operator[](std::size_t i) const { return stack_[start_ + i]; }
 
  private:
-  std::vector<T>& stack_;
+  Stack<T>& stack_;
   std::size_t start_;
 };
 
