@@ -7,8 +7,9 @@
 // statement that records something. The few nodes whose scopes or order differ have a walk().
 #include "infer/inferencer.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "base/operators.h"
@@ -126,8 +127,38 @@ Type assignment_result_type(const AssignmentExpression& e, const Types& types) {
   return type_of(e.target.inferred_type() ? e.target : e.value);
 }
 
-template <class Value>
-using ByName = std::unordered_map<Name, Value, NameIdHash>;
+// Values by key, added while the signatures are collected and then sorted once, a later value
+// for a key replacing an earlier one: a program's thousands of declared return types take one
+// array rather than a heap block each.
+template <class Key, class Value>
+class SortedTable {
+ public:
+  void add(Key key, Value value) {
+    entries_.push_back(Entry{key, static_cast<std::uint32_t>(entries_.size()), value});
+  }
+  // Sorts by key, keeping the last value added for each.
+  void seal() {
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+      return a.key != b.key ? a.key < b.key : a.order > b.order;
+    });
+    const auto same_key = [](const Entry& a, const Entry& b) { return a.key == b.key; };
+    entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
+  }
+  // After seal(): the value for `key`, or null.
+  const Value* find(Key key) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                                     [](const Entry& e, Key k) { return e.key < k; });
+    return it != entries_.end() && it->key == key ? &it->value : nullptr;
+  }
+
+ private:
+  struct Entry {
+    Key key;
+    std::uint32_t order;  // of addition
+    Value value;
+  };
+  std::vector<Entry> entries_;
+};
 
 class Inferencer {
  public:
@@ -139,6 +170,9 @@ class Inferencer {
 
   void annotate(Program& program) {
     collect_signatures(program.statements);
+    function_signatures_.seal();
+    class_tables_.seal();
+    method_signatures_.seal();
     for (Statement& s : program.statements) infer_statement(s);
   }
 
@@ -151,24 +185,34 @@ class Inferencer {
         collect_signatures(block->block.statements);
       } else if (const auto* function = s.as<FunctionDeclaration>()) {
         if (function->return_type)
-          function_signatures_[key(function->name)] = *function->return_type;
+          function_signatures_.add(key(function->name).id(), *function->return_type);
       } else if (const auto* class_statement = s.as<Class>()) {
         collect_class_signatures(class_statement->declaration);
       }
     }
   }
 
+  // Each class declaration with a typed method gets a table of its own; a later declaration of
+  // the class's name with typed methods replaces the table the name had, not only its methods.
   void collect_class_signatures(const ClassDeclaration& declaration) {
-    ByName<Type> methods;
+    const std::uint32_t table = method_tables_++;
+    bool typed = false;
     for (const ClassMember& member : declaration.members) {
       if (const auto* method = std::get_if<Method>(&member.node)) {
-        if (method->declaration.return_type)
-          methods[key(method->declaration.name)] = *method->declaration.return_type;
+        if (method->declaration.return_type) {
+          method_signatures_.add(method_key(table, key(method->declaration.name)),
+                                 *method->declaration.return_type);
+          typed = true;
+        }
       } else if (const auto* nested = std::get_if<NestedClass>(&member.node)) {
         collect_class_signatures(nested->declaration);
       }
     }
-    if (!methods.empty()) class_method_signatures_[key(declaration.name)] = std::move(methods);
+    if (typed) class_tables_.add(key(declaration.name).id(), table);
+  }
+
+  static std::uint64_t method_key(std::uint32_t table, Name method) {
+    return (std::uint64_t{table} << 32) | method.id();
   }
 
   // ---- Scopes ----
@@ -431,16 +475,16 @@ class Inferencer {
   // return type.
   Type type_of_node(const CallExpression& e) const {
     if (const auto* callee = e.callee.as<Identifier>()) {
-      auto it = function_signatures_.find(key(callee->name));
-      return it == function_signatures_.end() ? Type() : it->second;
+      const Type* type = function_signatures_.find(key(callee->name).id());
+      return type ? *type : Type();
     }
     if (const auto* member = e.callee.as<MemberExpression>()) {
       const Type object_type = type_of(member->object);
       if (!object_type.present()) return Type();
-      auto methods = class_method_signatures_.find(key(object_type));
-      if (methods == class_method_signatures_.end()) return Type();
-      auto it = methods->second.find(key(member->name));
-      return it == methods->second.end() ? Type() : it->second;
+      const std::uint32_t* table = class_tables_.find(key(object_type).id());
+      if (!table) return Type();
+      const Type* type = method_signatures_.find(method_key(*table, key(member->name)));
+      return type ? *type : Type();
     }
     return Type();
   }
@@ -482,8 +526,12 @@ class Inferencer {
   const Types types_;
   ScopedTable<Type, Name> scopes_;  // the program scope stays at the bottom
   Type current_return_type_;
-  ByName<Type> function_signatures_;
-  ByName<ByName<Type>> class_method_signatures_;
+  // Declared return types: of functions by name id; of methods by their class declaration's
+  // table (class_tables_, by the class's name id) and name id.
+  SortedTable<std::uint32_t, Type> function_signatures_;
+  SortedTable<std::uint32_t, std::uint32_t> class_tables_;
+  SortedTable<std::uint64_t, Type> method_signatures_;
+  std::uint32_t method_tables_ = 0;
 };
 
 }  // namespace

@@ -147,6 +147,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "/statements/2/arguments/0/inferred_type", "Number"},
         TypeCase{"class P { method m() -> Number {} } let p := new P(); say p.n()",
                  "/statements/2/arguments/0/inferred_type", nullptr},
+        // A later declaration of a name wins; for a class, its typed methods replace the
+        // earlier declaration's as a whole, and a declaration without any leaves them.
+        TypeCase{"{ function f() -> Number {} } function f() -> String {} say f()",
+                 "/statements/2/arguments/0/inferred_type", "String"},
+        TypeCase{"{ class P { method m() -> Number {} } } class P { method m() -> String {} } "
+                 "let p := new P(); say p.m()",
+                 "/statements/3/arguments/0/inferred_type", "String"},
+        TypeCase{"{ class P { method m() -> Number {} } } class P { method n() -> String {} } "
+                 "let p := new P(); say p.m()",
+                 "/statements/3/arguments/0/inferred_type", nullptr},
+        TypeCase{"{ class P { method m() -> Number {} } } class P { method m() {} } "
+                 "let p := new P(); say p.m()",
+                 "/statements/3/arguments/0/inferred_type", "Number"},
         TypeCase{"function f() -> Number { return 1 }",
                  "/statements/0/body/statements/0/needs_type_check", 0},
         TypeCase{"function f() -> Number { return \"s\" }",
