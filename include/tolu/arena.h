@@ -12,7 +12,9 @@
 // holds small objects starts with a header naming the arena's owner (set_owner). So an object
 // of the arena finds its owner from its own address alone (owner_of): a tree's nodes find their
 // storage without keeping a pointer to it. An object never straddles two regions, except one
-// larger than a region, which starts a region of its own and shares it with nothing.
+// larger than a region, which starts a region of its own and shares it with nothing. Objects
+// fill a region upwards from its header and texts (copy_text) downwards from its end, so that
+// texts need no alignment.
 #pragma once
 
 #include <cstddef>
