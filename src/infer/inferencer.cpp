@@ -133,16 +133,15 @@ Type assignment_result_type(const AssignmentExpression& e, const Types& types) {
 template <class Key, class Value>
 class SortedTable {
  public:
-  void add(Key key, Value value) {
-    entries_.push_back(Entry{key, static_cast<std::uint32_t>(entries_.size()), value});
-  }
-  // Sorts by key, keeping the last value added for each.
+  void add(Key key, Value value) { entries_.push_back(Entry{key, value}); }
+  // Sorts by key, keeping the last value added for each: a stable sort leaves the values of a
+  // key in the order they were added, and a unique pass from the end keeps the last of each.
   void seal() {
-    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-      return a.key != b.key ? a.key < b.key : a.order > b.order;
-    });
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
     const auto same_key = [](const Entry& a, const Entry& b) { return a.key == b.key; };
-    entries_.erase(std::unique(entries_.begin(), entries_.end(), same_key), entries_.end());
+    const auto kept = std::unique(entries_.rbegin(), entries_.rend(), same_key);
+    entries_.erase(entries_.begin(), kept.base());
   }
   // After seal(): the value for `key`, or null.
   const Value* find(Key key) const {
@@ -154,7 +153,6 @@ class SortedTable {
  private:
   struct Entry {
     Key key;
-    std::uint32_t order;  // of addition
     Value value;
   };
   std::vector<Entry> entries_;
