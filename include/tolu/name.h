@@ -30,7 +30,6 @@ struct NameEntry {
   const NameTable* table;
   std::uint32_t id;
   std::uint32_t size;
-  std::uint64_t hash;
   // The bytes follow the entry.
   const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
 };
@@ -106,8 +105,24 @@ class TOLU_API NameTable {
   void clear();
 
  private:
-  struct Slot {
-    const NameEntry* entry = nullptr;
+  // An entry's address, with three bits of its hash in the low bits that its alignment leaves
+  // zero: a probe passes over most other names without reading their entries. The hash itself is
+  // not kept; a rehash computes it again from the bytes.
+  class Slot {
+   public:
+    Slot() = default;
+    Slot(const NameEntry* entry, std::uint64_t hash)
+        : bits_(reinterpret_cast<std::uintptr_t>(entry) | tag(hash)) {}
+    const NameEntry* entry() const { return reinterpret_cast<const NameEntry*>(bits_ & ~kTagMask); }
+    bool empty() const { return bits_ == 0; }
+    bool may_hold(std::uint64_t hash) const { return (bits_ & kTagMask) == tag(hash); }
+
+   private:
+    static constexpr std::uintptr_t kTagMask = alignof(NameEntry) - 1;
+    static_assert(kTagMask == 7, "entries are 8-byte aligned, which leaves three bits");
+    // The top bits, since the low ones pick the slot.
+    static std::uintptr_t tag(std::uint64_t hash) { return static_cast<std::uintptr_t>(hash >> 61); }
+    std::uintptr_t bits_ = 0;
   };
 
   static std::uint64_t hash(std::string_view text);

@@ -48,10 +48,11 @@ inline std::uint64_t NameTable::hash(std::string_view text) {
 inline std::size_t NameTable::probe(std::string_view text, std::uint64_t h) const {
   const std::size_t mask = slot_count_ - 1;
   for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-    const NameEntry* entry = slots_[i].entry;
-    if (!entry) return i;
-    if (entry->hash == h && entry->size == text.size() &&
-        same_bytes(entry->bytes(), text.data(), text.size())) {
+    const Slot slot = slots_[i];
+    if (slot.empty()) return i;
+    if (!slot.may_hold(h)) continue;
+    const NameEntry* entry = slot.entry();
+    if (entry->size == text.size() && same_bytes(entry->bytes(), text.data(), text.size())) {
       return i;
     }
   }
@@ -62,14 +63,14 @@ Name NameTable::intern(std::string_view text) {
   if (count_ >= grow_at_) grow();
   const std::uint64_t h = hash(text);
   Slot& slot = slots_[probe(text, h)];
-  if (slot.entry) return Name(slot.entry);
+  if (!slot.empty()) return Name(slot.entry());
   if (count_ == UINT32_MAX - 1 || text.size() > UINT32_MAX) {
     throw std::length_error("more names, or a longer name, than 32 bits count");
   }
   void* room = arena_->allocate(sizeof(NameEntry) + text.size(), alignof(NameEntry));
-  auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size()), h};
+  auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size())};
   Arena::copy_bytes(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
-  slot.entry = entry;
+  slot = Slot(entry, h);
   return Name(entry);
 }
 
@@ -77,13 +78,13 @@ Name NameTable::intern_present(std::string_view text) {
   if (!text.empty()) return intern(text);
   if (!empty_)
     empty_ =
-        ::new (arena_->allocate(sizeof(NameEntry), alignof(NameEntry))) NameEntry{this, 0, 0, 0};
+        ::new (arena_->allocate(sizeof(NameEntry), alignof(NameEntry))) NameEntry{this, 0, 0};
   return Name(empty_);
 }
 
 Name NameTable::find(std::string_view text) const {
   if (text.empty() || slot_count_ == 0) return Name();
-  return Name(slots_[probe(text, hash(text))].entry);
+  return Name(slots_[probe(text, hash(text))].entry());
 }
 
 void NameTable::clear() {
@@ -114,9 +115,10 @@ void NameTable::rehash(std::size_t slot_count) {
   grow_at_ = slot_count / 4 * 3;  // three quarters full
   const std::size_t mask = slot_count - 1;
   for (std::size_t k = 0; k < old_count; ++k) {
-    if (!old[k].entry) continue;
-    std::size_t i = old[k].entry->hash & mask;
-    while (slots_[i].entry) i = (i + 1) & mask;
+    if (old[k].empty()) continue;
+    const NameEntry* entry = old[k].entry();
+    std::size_t i = hash({entry->bytes(), entry->size}) & mask;
+    while (!slots_[i].empty()) i = (i + 1) & mask;
     slots_[i] = old[k];
   }
 }
