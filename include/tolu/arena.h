@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -96,6 +97,18 @@ class TOLU_API Arena {
     char* bytes = allocate_text(text.size());
     copy_bytes(bytes, text.data(), text.size());
     return {bytes, text.size()};
+  }
+
+  // A copy of `text` preceded by its size in 4 unaligned bytes: for a view that keeps a pointer to
+  // the bytes alone (CompactText). Returns the bytes. Throws std::length_error for a text of 2^32
+  // bytes or more.
+  const char* copy_counted_text(std::string_view text) {
+    if (text.size() > UINT32_MAX) throw std::length_error("a text of 2^32 bytes or more");
+    const auto size = static_cast<std::uint32_t>(text.size());
+    char* bytes = allocate_text(sizeof size + text.size());
+    std::memcpy(bytes, &size, sizeof size);
+    copy_bytes(bytes + sizeof size, text.data(), text.size());
+    return bytes + sizeof size;
   }
 
   // Copies `size` bytes. Most texts a tree keeps (numbers, names, short strings) are a few

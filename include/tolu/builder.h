@@ -39,6 +39,10 @@ class Builder {
   }
   // A copy of literal text in the arena.
   std::string_view text(std::string_view text) const { return storage_->arena.copy_text(text); }
+  // The same behind its size, in one pointer: for the text of template parts and string keys.
+  CompactText compact_text(std::string_view text) const {
+    return CompactText::copy(storage_->arena, text);
+  }
 
   // A list holding the items of [first, last), moved.
   template <class It>

@@ -57,8 +57,8 @@ inline constexpr bool kIsVector<List<T>> = true;
 template <class T>
 inline constexpr bool kIsLeaf =
     std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, Name> ||
-    std::is_same_v<T, std::string_view> || std::is_same_v<T, SharedName> ||
-    std::is_same_v<T, SwitchIndexEntry>;
+    std::is_same_v<T, std::string_view> || std::is_same_v<T, CompactText> ||
+    std::is_same_v<T, SharedName> || std::is_same_v<T, SwitchIndexEntry>;
 template <class T>
 inline constexpr bool kIsLeaf<std::optional<T>> = kIsLeaf<T>;
 template <class T>

@@ -30,6 +30,7 @@ class Cloner {
   requires(std::is_arithmetic_v<T> || std::is_enum_v<T>) T copy(T value) { return value; }
   Name copy(Name name) { return &b_.storage().names == name.table() ? name : b_.name(name); }
   std::string_view copy(std::string_view text) { return b_.text(text); }
+  CompactText copy(CompactText text) { return b_.compact_text(text); }
   SharedName copy(const SharedName& name) { return name ? b_.shared(*name) : SharedName(); }
   template <class Packed>
   CompactOptional<Packed> copy(const CompactOptional<Packed>& number) {

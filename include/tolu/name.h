@@ -121,7 +121,9 @@ class TOLU_API NameTable {
     static constexpr std::uintptr_t kTagMask = alignof(NameEntry) - 1;
     static_assert(kTagMask == 7, "entries are 8-byte aligned, which leaves three bits");
     // The top bits, since the low ones pick the slot.
-    static std::uintptr_t tag(std::uint64_t hash) { return static_cast<std::uintptr_t>(hash >> 61); }
+    static std::uintptr_t tag(std::uint64_t hash) {
+      return static_cast<std::uintptr_t>(hash >> 61);
+    }
     std::uintptr_t bits_ = 0;
   };
 

@@ -52,6 +52,7 @@
 #include <vector>
 
 #include "tolu/arena.h"
+#include "tolu/compact_text.h"
 #include "tolu/list.h"
 #include "tolu/name.h"
 
@@ -60,6 +61,7 @@
 
 namespace tolu::ast {
 
+using tolu::CompactText;
 using tolu::List;
 using tolu::Name;
 
@@ -647,7 +649,7 @@ struct NameKey {
 };
 struct StringKey {
   static constexpr std::string_view kName = "StringKey";
-  std::string_view value;
+  CompactText value;
   bool operator==(const StringKey&) const = default;
 };
 struct ExpressionKey {
@@ -666,7 +668,7 @@ struct DictKey {
 
 struct Text {
   static constexpr std::string_view kName = "Text";
-  std::string_view text;
+  CompactText text;
   bool operator==(const Text&) const = default;
 };
 struct Interpolation {

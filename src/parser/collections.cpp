@@ -57,7 +57,7 @@ ast::DictKey Parser::parse_dict_key_before_colon() {
     return {ast::NameKey{name}, start.line, source_file_, span_from(start)};
   }
   if (t.kind == TokenKind::String) {
-    const std::string_view value = b_.text(literal(t).value);
+    const ast::CompactText value = b_.compact_text(literal(t).value);
     advance();
     return {ast::StringKey{value}, start.line, source_file_, span_from(start)};
   }
@@ -133,7 +133,7 @@ ast::CallArgument Parser::parse_call_argument() {
   if (auto* name = first.as<ast::Identifier>(); name && !parenthesized) {
     key.node = ast::NameKey{std::move(name->name)};
   } else if (auto* text = first.as<ast::StringLiteral>(); text && !parenthesized) {
-    key.node = ast::StringKey{std::move(text->value)};
+    key.node = ast::StringKey{b_.compact_text(text->value)};
   } else {
     key.node = ast::ExpressionKey{std::move(first)};
   }
@@ -190,7 +190,7 @@ ast::List<ast::TemplatePart> Parser::parse_template_parts(
   ListBuilder result(part_stack_);
   for (const TokenTemplatePart& part : parts) {
     if (part.kind == TokenTemplatePart::Text) {
-      result.push({ast::Text{b_.text(part.text)}, part.line, source_file_,
+      result.push({ast::Text{b_.compact_text(part.text)}, part.line, source_file_,
                    ast::Span{part.start, part.end}});
       continue;
     }

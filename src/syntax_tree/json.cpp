@@ -19,6 +19,7 @@ class JsonPrinter {
   explicit JsonPrinter(bool with_spans) : with_spans_(with_spans) {}
 
   Json of(std::string_view text) const { return std::string(text); }
+  Json of(CompactText text) const { return text.str(); }
   Json of(Name name) const { return name.str(); }
   Json of(bool value) const { return value; }
   Json of(std::uint32_t number) const { return number; }

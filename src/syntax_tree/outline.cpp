@@ -19,6 +19,8 @@ struct IsScalar<Name> : std::true_type {};
 template <>
 struct IsScalar<std::string_view> : std::true_type {};
 template <>
+struct IsScalar<CompactText> : std::true_type {};
+template <>
 struct IsScalar<bool> : std::true_type {};
 template <>
 struct IsScalar<std::uint32_t> : std::true_type {};
@@ -120,6 +122,7 @@ class Outline {
     return text;
   }
   static std::string scalar_text(Name s) { return scalar_text(s.view()); }
+  static std::string scalar_text(CompactText s) { return scalar_text(s.view()); }
   static std::string scalar_text(bool b) { return b ? "true" : "false"; }
   static std::string scalar_text(std::uint32_t n) { return std::to_string(n); }
   static std::string scalar_text(std::uint64_t n) { return std::to_string(n); }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/large_pages.h"
+#include "tolu/compact_text.h"
 #include "tolu/list.h"
 
 namespace tolu {
@@ -328,6 +329,33 @@ TEST(Arena, CopiesText) {
     EXPECT_EQ(first, original);
     EXPECT_EQ(second, original);
   }
+}
+
+// A compact text keeps its size in front of its bytes: every size, with objects made between
+// the copies and bytes of every value (NULs too), reads back whole; the empty text holds no bytes
+// at all, and a text longer than a region goes to room of its own.
+TEST(CompactText, ReadsBackEveryCopyWhole) {
+  Arena arena(256);
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7));
+  std::vector<std::pair<CompactText, std::string_view>> copies;
+  for (std::size_t size = 0; size <= bytes.size(); size += size < 40 ? 1 : 37) {
+    const std::string_view original = std::string_view(bytes).substr(1, size);
+    copies.emplace_back(CompactText::copy(arena, original), original);
+    *arena.make<std::uint64_t>() = ~std::uint64_t{0};
+  }
+  const std::string long_text(Arena::kRegion + 5, 'q');
+  copies.emplace_back(CompactText::copy(arena, long_text), long_text);
+  for (const auto& [copy, original] : copies) {
+    SCOPED_TRACE(original.size());
+    EXPECT_EQ(copy.size(), original.size());
+    EXPECT_EQ(copy, original);
+    EXPECT_EQ(copy.empty(), original.empty());
+  }
+  EXPECT_EQ(CompactText(), "");
+  EXPECT_EQ(CompactText().data(), std::string_view(""));
+  EXPECT_EQ(CompactText::copy(arena, "key"), std::string("key"));
+  EXPECT_FALSE(CompactText::copy(arena, "key") == CompactText::copy(arena, "kez"));
 }
 
 // make_from builds the object where it will stay: a type that can be neither copied nor moved
