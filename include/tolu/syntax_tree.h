@@ -768,9 +768,9 @@ struct TemplateLiteral {
 struct UnaryExpression {
   static constexpr std::string_view kName = "UnaryExpression";
   Name op;
-  List<Name> traits;  // only for "new"
+  [[no_unique_address]] List<Name> traits;  // only for "new"
+  OperatorId op_id = OperatorId::None;      // in the list's tail
   Expression operand;
-  OperatorId op_id = OperatorId::None;
   bool operator==(const UnaryExpression&) const = default;
 };
 struct BinaryExpression {
@@ -1011,15 +1011,15 @@ struct FieldDeclaration {
 struct MethodDeclaration {
   static constexpr std::string_view kName = "MethodDeclaration";
   Name name;
-  List<Parameter> parameters;
+  [[no_unique_address]] List<Parameter> parameters;
+  Line line = 1;  // in the list's tail
   OptionalType return_type;
   BlockStatement body;
+  SourceFile source_file;
+  NodeSpan span{};
   bool is_static = false;
   bool is_async = false;
   bool is_forward = false;
-  SourceFile source_file;
-  Line line = 1;
-  NodeSpan span{};
   bool operator==(const MethodDeclaration&) const = default;
 };
 
@@ -1180,13 +1180,13 @@ struct DestructuringDeclaration {
 struct FunctionDeclaration {
   static constexpr std::string_view kName = "FunctionDeclaration";
   Name name;
-  List<Parameter> parameters;
+  [[no_unique_address]] List<Parameter> parameters;
+  Line line = 1;  // in the list's tail
   OptionalType return_type;
   BlockStatement body;
+  SourceFile source_file;
   bool is_async = false;
   bool is_forward = false;
-  SourceFile source_file;
-  Line line = 1;
   bool operator==(const FunctionDeclaration&) const = default;
 };
 struct Class {

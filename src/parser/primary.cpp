@@ -50,7 +50,7 @@ ast::Expression Parser::parse_unary(ast::Name op, OperatorId id) {
       !ast::is_assignable_target(operand)) {
     fail("invalid target for unary operator '" + op + "'");
   }
-  return make(ast::UnaryExpression{op, {}, std::move(operand), id},
+  return make(ast::UnaryExpression{op, {}, id, std::move(operand)},
               Start{previous_line(), start.index});
 }
 
@@ -123,8 +123,8 @@ ast::Expression Parser::parse_new_expression() {
   ast::Expression call =
       make(ast::CallExpression{std::move(class_expression), std::move(arguments)}, call_start);
   return parse_postfix_suffixes(
-      make(ast::UnaryExpression{operator_name(OperatorId::New), std::move(traits), std::move(call),
-                                OperatorId::New},
+      make(ast::UnaryExpression{operator_name(OperatorId::New), std::move(traits), OperatorId::New,
+                                std::move(call)},
            start));
 }
 
@@ -262,7 +262,7 @@ ast::Expression Parser::parse_grouped_unary(OperatorId name, OperatorId closer) 
   ast::Expression operand = parse_expression_prec(1);
   if (!check_operator(closer)) fail("Expected grouped unary closer");
   advance();
-  return make(ast::UnaryExpression{operator_name(name), {}, std::move(operand), name}, start);
+  return make(ast::UnaryExpression{operator_name(name), {}, name, std::move(operand)}, start);
 }
 
 // super-call := "super" "(" arguments
