@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -26,10 +27,21 @@ namespace tolu {
 
 class NameTable;
 
+// An entry needs only 4-byte alignment, so that the entry after a name of any length costs at
+// most 3 bytes of padding: the table's address is kept as bytes.
 struct NameEntry {
-  const NameTable* table;
+  NameEntry(const NameTable* table, std::uint32_t id, std::uint32_t size) : id(id), size(size) {
+    std::memcpy(table_bytes, &table, sizeof table);
+  }
   std::uint32_t id;
   std::uint32_t size;
+  unsigned char table_bytes[sizeof(const NameTable*)];
+
+  const NameTable* table() const {
+    const NameTable* table;
+    std::memcpy(&table, table_bytes, sizeof table);
+    return table;
+  }
   // The bytes follow the entry.
   const char* bytes() const { return reinterpret_cast<const char*>(this + 1); }
 };
@@ -55,11 +67,11 @@ class Name {
   // For caches keyed by name.
   const void* identity() const { return entry_; }
   // The table the name belongs to; null for the empty name.
-  const NameTable* table() const { return entry_ ? entry_->table : nullptr; }
+  const NameTable* table() const { return entry_ ? entry_->table() : nullptr; }
 
   friend bool operator==(Name a, Name b) {
     if (a.entry_ == b.entry_) return true;
-    if (a.entry_ && b.entry_ && a.entry_->table == b.entry_->table) return false;
+    if (a.entry_ && b.entry_ && a.entry_->table() == b.entry_->table()) return false;
     return a.view() == b.view();
   }
   friend bool operator==(Name a, std::string_view text) { return a.view() == text; }
@@ -105,7 +117,7 @@ class TOLU_API NameTable {
   void clear();
 
  private:
-  // An entry's address, with three bits of its hash in the low bits that its alignment leaves
+  // An entry's address, with two bits of its hash in the low bits that its alignment leaves
   // zero: a probe passes over most other names without reading their entries. The hash itself is
   // not kept; a rehash computes it again from the bytes.
   class Slot {
@@ -119,10 +131,10 @@ class TOLU_API NameTable {
 
    private:
     static constexpr std::uintptr_t kTagMask = alignof(NameEntry) - 1;
-    static_assert(kTagMask == 7, "entries are 8-byte aligned, which leaves three bits");
+    static_assert(kTagMask == 3, "entries are 4-byte aligned, which leaves two bits");
     // The top bits, since the low ones pick the slot.
     static std::uintptr_t tag(std::uint64_t hash) {
-      return static_cast<std::uintptr_t>(hash >> 61);
+      return static_cast<std::uintptr_t>(hash >> 62);
     }
     std::uintptr_t bits_ = 0;
   };
