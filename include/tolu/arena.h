@@ -34,9 +34,9 @@ namespace tolu {
 class TOLU_API Arena {
  public:
   static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  static constexpr std::size_t kDefaultFirstChunk = std::size_t{16} << 10;
+  static constexpr std::size_t kDefaultFirstChunk = std::size_t{64} << 10;
   static constexpr std::size_t kMaxChunk = std::size_t{64} << 20;
-  static constexpr std::size_t kRegion = std::size_t{16} << 10;
+  static constexpr std::size_t kRegion = std::size_t{64} << 10;
   static constexpr std::size_t kRegionHeader = 16;
 
   explicit Arena(std::size_t first_chunk = kDefaultFirstChunk);
@@ -111,6 +111,18 @@ class TOLU_API Arena {
     return bytes + sizeof size;
   }
 
+  // Room for `size` bytes aligned to `align` (a power of two no larger than 8) among the texts,
+  // below them: for an object of odd size (a name's entry and its bytes, say), which among the
+  // objects would leave up to `align` - 1 bytes of padding before the next one, and among the
+  // texts leaves none after it.
+  void* allocate_among_texts(std::size_t size, std::size_t align) {
+    if (size <= texts_ - cursor_) {
+      const std::uintptr_t start = (texts_ - size) & ~std::uintptr_t{align - 1};
+      if (start >= cursor_ + (kMaxAlign - 1)) return texts_at(start);
+    }
+    return text_in_next_region(size, align);
+  }
+
   // Copies `size` bytes. Most texts a tree keeps (numbers, names, short strings) are a few
   // bytes long: up to sixteen are copied in place, as one or two overlapping words or byte by
   // byte, rather than by a call.
@@ -168,12 +180,16 @@ class TOLU_API Arena {
   // object: cursor_ <= limit_ <= texts_.
   char* allocate_text(std::size_t size) {
     const std::uintptr_t room = texts_ - cursor_;
-    if (size > room || room - size < kMaxAlign - 1) return text_in_next_region(size);
-    texts_ -= size;
+    if (size > room || room - size < kMaxAlign - 1) return text_in_next_region(size, 1);
+    return texts_at(texts_ - size);
+  }
+  // Moves the texts' start down to `start`, which leaves the gap above the objects.
+  char* texts_at(std::uintptr_t start) {
+    texts_ = start;
     limit_ = texts_ & ~(kMaxAlign - 1);
     return reinterpret_cast<char*>(texts_);
   }
-  char* text_in_next_region(std::size_t size);
+  char* text_in_next_region(std::size_t size, std::size_t align);
   // The bytes used in the current chunk: its regions up to the cursor, and the current
   // region's texts.
   std::size_t used_in_current_chunk() const;

@@ -135,12 +135,12 @@ std::uintptr_t Arena::next_region(std::size_t size, std::size_t align) {
   return region + kRegionHeader;
 }
 
-char* Arena::text_in_next_region(std::size_t size) {
+char* Arena::text_in_next_region(std::size_t size, std::size_t align) {
   // A text that would not leave the gap in an empty region gets room of its own.
-  if (size > kRegion - kRegionHeader - (kMaxAlign - 1))
-    return reinterpret_cast<char*>(next_region(size, 1));
+  if (size > kRegion - kRegionHeader - (kMaxAlign - 1) - (align - 1))
+    return reinterpret_cast<char*>(next_region(size, align));
   next_region(0, 1);
-  return allocate_text(size);
+  return static_cast<char*>(allocate_among_texts(size, align));
 }
 
 void Arena::next_chunk(std::size_t size) {

@@ -67,7 +67,7 @@ Name NameTable::intern(std::string_view text) {
   if (count_ == UINT32_MAX - 1 || text.size() > UINT32_MAX) {
     throw std::length_error("more names, or a longer name, than 32 bits count");
   }
-  void* room = arena_->allocate(sizeof(NameEntry) + text.size(), alignof(NameEntry));
+  void* room = arena_->allocate_among_texts(sizeof(NameEntry) + text.size(), alignof(NameEntry));
   auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size())};
   Arena::copy_bytes(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
   slot = Slot(entry, h);
@@ -77,8 +77,8 @@ Name NameTable::intern(std::string_view text) {
 Name NameTable::intern_present(std::string_view text) {
   if (!text.empty()) return intern(text);
   if (!empty_)
-    empty_ =
-        ::new (arena_->allocate(sizeof(NameEntry), alignof(NameEntry))) NameEntry{this, 0, 0};
+    empty_ = ::new (arena_->allocate_among_texts(sizeof(NameEntry), alignof(NameEntry)))
+        NameEntry{this, 0, 0};
   return Name(empty_);
 }
 

@@ -22,17 +22,23 @@ std::uintptr_t address(const void* p) {
   return reinterpret_cast<std::uintptr_t>(p);
 }
 
-// Objects and texts (align 0 below) of many sizes, mixed: every block is aligned, no two
-// overlap, and every text keeps its bytes.
+// Objects, texts (align 0 below) and aligned blocks among the texts, of many sizes, mixed: every
+// block is aligned, no two overlap, and every text keeps its bytes.
 TEST(Arena, HandsOutAlignedBlocksThatDoNotOverlap) {
   struct Request {
     std::size_t size;
     std::size_t align;
+    bool among_texts = false;
   };
+  constexpr std::size_t kRegion = Arena::kRegion;
+  // clang-format off
   const std::vector<Request> requests = {
-      {1, 1}, {3, 2},  {8, 8},   {1, 0},     {1, 16},    {24, 8},    {7, 0},     {7, 4},
-      {0, 8}, {0, 0},  {5, 0},   {100, 1},   {5000, 16}, {1, 8},     {16000, 0}, {40000, 8},
-      {2, 2}, {13, 0}, {64, 16}, {16369, 0}, {16370, 0}, {40000, 0}, {3, 0},     {8, 16}};
+      {1, 1}, {3, 2}, {8, 8}, {1, 0}, {1, 16}, {24, 8}, {7, 0}, {7, 4}, {0, 8}, {0, 0}, {5, 0},
+      {100, 1}, {5000, 16}, {1, 8}, {kRegion - 384, 0}, {kRegion * 5 / 2, 8}, {2, 2}, {13, 0},
+      {64, 16}, {kRegion - 15, 0}, {kRegion - 14, 0}, {kRegion * 5 / 2, 0}, {3, 0}, {8, 16},
+      {17, 4, true}, {16, 8, true}, {5, 0}, {23, 8, true}, {kRegion - 40, 8, true},
+      {kRegion + 7, 4, true}, {0, 4, true}, {30, 1, true}};
+  // clang-format on
   Arena arena(256);
   std::vector<std::pair<std::uintptr_t, std::size_t>> blocks;
   std::vector<std::pair<std::string_view, std::string>> texts;
@@ -45,7 +51,8 @@ TEST(Arena, HandsOutAlignedBlocksThatDoNotOverlap) {
         texts.emplace_back(copy, text);
         continue;
       }
-      void* p = arena.allocate(r.size, r.align);
+      void* p = r.among_texts ? arena.allocate_among_texts(r.size, r.align)
+                              : arena.allocate(r.size, r.align);
       ASSERT_EQ(address(p) % r.align, 0u) << r.size << "/" << r.align;
       std::memset(p, round, r.size);  // the sanitizer build checks that the bytes are there
       if (r.size) blocks.emplace_back(address(p), r.size);
@@ -111,7 +118,7 @@ TEST(Arena, AnExpectedSizeMakesTheNextNewChunkLargeEnough) {
   // expected bytes, rounded to huge pages once it reaches one; past the largest chunk, it is
   // the largest chunk.
   for (const Case c : {Case{0, Arena::kDefaultFirstChunk}, Case{1000, Arena::kDefaultFirstChunk},
-                       Case{100000, 7 * Arena::kRegion}, Case{(5 << 20) + 1, 6 << 20},
+                       Case{100000, round_up(100000, Arena::kRegion)}, Case{(5 << 20) + 1, 6 << 20},
                        Case{SIZE_MAX, Arena::kMaxChunk}}) {
     SCOPED_TRACE(c.expected);
     Arena arena;
@@ -162,7 +169,7 @@ TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
     EXPECT_TRUE(std::all_of(bytes, bytes + c.used, [](unsigned char b) { return b == 0xAB; }));
   }
   Arena reused(4096);
-  for (int i = 0; i < 8; ++i) reused.allocate(4000, 8);
+  while (reused.bytes_used() < 2 * Arena::kRegion) reused.allocate(4000, 8);
   const std::size_t chunks = reused.chunk_count();
   reused.reset();
   reused.allocate(10, 8);
