@@ -14,7 +14,8 @@
 // storage without keeping a pointer to it. An object never straddles two regions, except one
 // larger than a region, which starts a region of its own and shares it with nothing. Objects
 // fill a region upwards from its header and texts (copy_text) downwards from its end, so that
-// texts need no alignment.
+// texts need no alignment; blocks of odd size that need a little (allocate_among_texts: a name's
+// entry and bytes) go among the texts, where they leave no padding before the next object.
 #pragma once
 
 #include <cstddef>
