@@ -80,6 +80,23 @@ TEST(Arena, PacksTextsBetweenObjectsWithoutPadding) {
   EXPECT_GE(arena.bytes_used(), asked);
 }
 
+// Blocks of odd size placed among the texts (names and their bytes) cost at most their own
+// alignment's padding, not the padding that the next object upwards would need after them.
+TEST(Arena, PlacesOddBlocksAmongTheTextsWithLittlePadding) {
+  Arena arena;
+  std::size_t asked = 0;
+  constexpr std::size_t kBlocks = 100000;
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    arena.allocate(32, 8);
+    arena.allocate_among_texts(17 + i % 7, 4);
+    arena.copy_text(std::string_view("abc", 1 + i % 3));
+    asked += 32 + 17 + i % 7 + 1 + i % 3;
+  }
+  const std::size_t regions = arena.bytes_used() / Arena::kRegion + 1;
+  EXPECT_LE(arena.bytes_used(), asked + 3 * kBlocks + regions * (Arena::kRegionHeader + 64));
+  EXPECT_GE(arena.bytes_used(), asked);
+}
+
 TEST(Arena, StartsSmallAndGrowsGeometrically) {
   Arena arena;
   EXPECT_EQ(arena.bytes_reserved(), 0u);
