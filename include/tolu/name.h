@@ -27,8 +27,9 @@ namespace tolu {
 
 class NameTable;
 
-// An entry needs only 4-byte alignment, so that the entry after a name of any length costs at
-// most 3 bytes of padding: the table's address is kept as bytes.
+// An entry needs only 4-byte alignment (the table's address is kept as bytes), so that placed
+// among the arena's texts with its bytes (Arena::allocate_among_texts) it costs at most 3 bytes of
+// padding.
 struct NameEntry {
   NameEntry(const NameTable* table, std::uint32_t id, std::uint32_t size) : id(id), size(size) {
     std::memcpy(table_bytes, &table, sizeof table);

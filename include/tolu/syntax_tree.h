@@ -9,7 +9,8 @@
 // handle alone, empty for none.
 // Lists are List<T> (tolu/list.h), built once at their final size. Identifiers, keywords,
 // operators and type names are Names interned in the storage's NameTable; literal text is a
-// std::string_view into the arena. Every node type has a static kName, the variant or record
+// std::string_view into the arena, and the text of template parts and string keys a CompactText
+// (one pointer). Every node type has a static kName, the variant or record
 // name used by the printers; describe() in fields.h lists each type's fields for them.
 //
 // Making, copying and keeping a tree:
