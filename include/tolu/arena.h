@@ -117,11 +117,7 @@ class TOLU_API Arena {
   // objects would leave up to `align` - 1 bytes of padding before the next one, and among the
   // texts leaves none after it.
   void* allocate_among_texts(std::size_t size, std::size_t align) {
-    if (size <= texts_ - cursor_) {
-      const std::uintptr_t start = (texts_ - size) & ~std::uintptr_t{align - 1};
-      if (start >= cursor_ + (kMaxAlign - 1)) return texts_at(start);
-    }
-    return text_in_next_region(size, align);
+    return allocate_text(size, align);
   }
 
   // Copies `size` bytes. Most texts a tree keeps (numbers, names, short strings) are a few
@@ -176,19 +172,20 @@ class TOLU_API Arena {
 
   static constexpr std::uintptr_t kMaxAlign = alignof(std::max_align_t);
 
-  // `size` unaligned bytes below the texts of the current region. The texts stop kMaxAlign - 1
-  // bytes short of the objects, so that limit_ stays at or past any aligned start of the next
-  // object: cursor_ <= limit_ <= texts_.
-  char* allocate_text(std::size_t size) {
-    const std::uintptr_t room = texts_ - cursor_;
-    if (size > room || room - size < kMaxAlign - 1) return text_in_next_region(size, 1);
-    return texts_at(texts_ - size);
-  }
-  // Moves the texts' start down to `start`, which leaves the gap above the objects.
-  char* texts_at(std::uintptr_t start) {
-    texts_ = start;
-    limit_ = texts_ & ~(kMaxAlign - 1);
-    return reinterpret_cast<char*>(texts_);
+  // `size` bytes below the texts of the current region, aligned to `align` (1 for a text, which
+  // makes the mask below a no-op). The texts stop kMaxAlign - 1 bytes short of the objects, so
+  // that limit_ stays at or past any aligned start of the next object: cursor_ <= limit_ <=
+  // texts_.
+  char* allocate_text(std::size_t size, std::size_t align = 1) {
+    if (size <= texts_ - cursor_) {
+      const std::uintptr_t start = (texts_ - size) & ~std::uintptr_t{align - 1};
+      if (start >= cursor_ + (kMaxAlign - 1)) {
+        texts_ = start;
+        limit_ = texts_ & ~(kMaxAlign - 1);
+        return reinterpret_cast<char*>(texts_);
+      }
+    }
+    return text_in_next_region(size, align);
   }
   char* text_in_next_region(std::size_t size, std::size_t align);
   // The bytes used in the current chunk: its regions up to the cursor, and the current

@@ -140,7 +140,7 @@ char* Arena::text_in_next_region(std::size_t size, std::size_t align) {
   if (size > kRegion - kRegionHeader - (kMaxAlign - 1) - (align - 1))
     return reinterpret_cast<char*>(next_region(size, align));
   next_region(0, 1);
-  return static_cast<char*>(allocate_among_texts(size, align));
+  return allocate_text(size, align);
 }
 
 void Arena::next_chunk(std::size_t size) {
