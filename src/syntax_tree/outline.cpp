@@ -122,7 +122,6 @@ class Outline {
     return text;
   }
   static std::string scalar_text(Name s) { return scalar_text(s.view()); }
-  static std::string scalar_text(CompactText s) { return scalar_text(s.view()); }
   static std::string scalar_text(bool b) { return b ? "true" : "false"; }
   static std::string scalar_text(std::uint32_t n) { return std::to_string(n); }
   static std::string scalar_text(std::uint64_t n) { return std::to_string(n); }
