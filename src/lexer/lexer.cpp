@@ -314,15 +314,14 @@ void Lexer::advance() {
   auto b = static_cast<unsigned char>(src_[byte_]);
   if (b < 0x80) {
     ++byte_;
+    if (b == '\n') {
+      ++line_;
+      start_line();
+    }
   } else {
+    const std::size_t from = byte_;
     decode_utf8(src_, byte_);
-  }
-  ++pos_.index;
-  if (b == '\n') {
-    ++pos_.line;
-    pos_.column = 1;
-  } else {
-    ++pos_.column;
+    index_bias_ -= static_cast<std::uint32_t>(byte_ - from - 1);
   }
 }
 
@@ -343,7 +342,7 @@ void Lexer::push(TokenKind kind, Position start, std::string_view text, Operator
                  KeywordId keyword) {
   const char punct = kind == TokenKind::Punct ? text[0] : '\0';
   *token_ =
-      Token{kind, op, keyword, punct, start.index, pos_.index, start.line, start.column, 0, text};
+      Token{kind, op, keyword, punct, start.index, index(), start.line, start.column, 0, text};
   produced_ = true;
 }
 
@@ -357,9 +356,9 @@ LiteralPayload& Lexer::fresh_payload() {
 }
 
 void Lexer::start() {
-  if (auto error = source_size_error(src_, first_line_, max_characters_, pos_.index))
-    fail(pos_, *error);
-  if (first_line_ == 1 && pos_.index == 0) skip_file_start();
+  if (auto error = source_size_error(src_, first_line_, max_characters_, index()))
+    fail(here(), *error);
+  if (first_line_ == 1 && index() == 0) skip_file_start();
 }
 
 // Inline into TokenStream::next, the one caller that runs per token.
@@ -372,7 +371,7 @@ void Lexer::start() {
     if (!at_end() && kByteClasses[static_cast<unsigned char>(src_[byte_])] == ByteClass::Blank)
       skip_blanks();
     if (at_end()) {
-      push(TokenKind::Eof, pos_, {});
+      push(TokenKind::Eof, here(), {});
       break;
     }
     lex_next();  // a comment or a documentation block produces no token
@@ -439,8 +438,7 @@ void Lexer::lex_next() {
 // Everything that does not start with a blank, an ASCII letter or digit, or punctuation.
 void Lexer::lex_other() {
   const char32_t c = peek();
-  if (c == '=' && pos_.column == 1 && is_ascii_letter(peek_next()))
-    return skip_documentation_block();
+  if (c == '=' && column() == 1 && is_ascii_letter(peek_next())) return skip_documentation_block();
   if (c == '/') {
     const char32_t next = peek_next();
     if (next == '/') return skip_line_comment();
@@ -485,8 +483,8 @@ void Lexer::lex_other() {
 // Then an interpreter line, "#!" to the end of the line, is skipped.
 void Lexer::skip_file_start() {
   if (looking_at("\xEF\xBB\xBF")) {
-    byte_ += 3;
-    ++pos_.index;
+    advance_by(3, 1);
+    start_line();
   }
   if (looking_at("#!")) {
     while (!at_end() && peek() != '\n') advance();
@@ -524,15 +522,11 @@ void Lexer::skip_blank_run() {
       break;
     }
   }
-  const auto skipped = static_cast<std::uint32_t>(at - byte_);
-  pos_.index += skipped;
-  if (lines == 0) {
-    pos_.column += skipped;
-  } else {
-    pos_.line += lines;
-    pos_.column = static_cast<std::uint32_t>(at - line_start) + 1;
-  }
   byte_ = at;
+  if (lines != 0) {
+    line_ += lines;
+    line_start_ = static_cast<std::uint32_t>(line_start) + index_bias_;
+  }
 }
 
 // A documentation block starts with "=" and a letter at the start of a line and runs through the
@@ -544,7 +538,7 @@ void Lexer::skip_documentation_block() {
     advance();  // the line feed, if any
     if (is_cut || at_end()) break;
   }
-  pos_.column = 1;
+  start_line();
 }
 
 // Runs to the line feed, which is left for skip_blanks.
@@ -552,9 +546,7 @@ void Lexer::skip_line_comment() {
   std::size_t end = src_.find('\n', byte_);
   if (end == std::string_view::npos) end = src_.size();
   const auto characters = static_cast<std::uint32_t>(count_characters(source_between(byte_, end)));
-  byte_ = end;
-  pos_.index += characters;
-  pos_.column += characters;
+  advance_by(end - byte_, characters);
 }
 
 // Block comments do not nest; an unterminated one runs to the end of the input.

@@ -54,11 +54,12 @@ class Lexer {
   Lexer(std::string_view source, std::uint32_t first_line,
         std::uint64_t max_characters = kMaxSourceCharacters, std::uint32_t first_index = 0,
         std::uint32_t first_column = 1)
-      : src_(source), first_line_(first_line), max_characters_(max_characters) {
-    pos_.line = first_line;
-    pos_.index = first_index;
-    pos_.column = first_column;
-  }
+      : src_(source),
+        first_line_(first_line),
+        max_characters_(max_characters),
+        line_(first_line),
+        index_bias_(first_index),
+        line_start_(first_index - (first_column - 1)) {}
   // Refuses a source too long for the positions, and skips the start of a file; once, before
   // the first token. Throws LexFailure.
   void start();
@@ -100,15 +101,24 @@ class Lexer {
   // Moves over `bytes` bytes that hold `characters` characters and no line feed.
   void advance_by(std::size_t bytes, std::uint32_t characters) {
     byte_ += bytes;
-    pos_.index += characters;
-    pos_.column += characters;
+    index_bias_ -= static_cast<std::uint32_t>(bytes) - characters;
   }
-  // Moves over `count` ASCII bytes that hold no line feed.
-  void advance_ascii(std::size_t count) { advance_by(count, static_cast<std::uint32_t>(count)); }
+  // Moves over `count` ASCII bytes that hold no line feed: the index and the column follow the
+  // byte offset.
+  void advance_ascii(std::size_t count) { byte_ += count; }
   void advance();
   // Moves over `spelling`, which is at the cursor and holds no line feed.
   void advance_over(std::string_view spelling);
-  Position here() const { return pos_; }
+  // The character index of the cursor. Positions wrap at 2^32 like the index itself, and
+  // start() refuses a source with more characters than that.
+  std::uint32_t index() const { return static_cast<std::uint32_t>(byte_) + index_bias_; }
+  std::uint32_t column() const { return index() - line_start_ + 1; }
+  Position here() const {
+    const std::uint32_t at = index();
+    return {at, line_, at - line_start_ + 1};
+  }
+  // A line starts at the cursor.
+  void start_line() { line_start_ = index(); }
   [[noreturn]] void fail(Position at, std::string message) const;
 
   // Core (lexer.cpp).
@@ -150,7 +160,13 @@ class Lexer {
   std::uint32_t first_line_ = 1;
   std::uint64_t max_characters_ =
       kMaxSourceCharacters;  // templates being read inside template interpolations
-  Position pos_;
+  // The cursor's line, and what gives its character index and column: only the byte offset moves
+  // over ASCII. The index is the byte offset plus `index_bias_`, which falls by the bytes past
+  // the first of each longer character (and the skipped byte-order mark); the column counts from
+  // `line_start_`, the index of the line's column 1.
+  std::uint32_t line_;
+  std::uint32_t index_bias_;
+  std::uint32_t line_start_;
   // The token being read and where its payload goes; `produced_` once it is complete.
   Token* token_ = nullptr;
   LiteralPayload* literal_ = nullptr;

@@ -284,7 +284,7 @@ TokenTemplatePart Lexer::lex_template_interpolation() {
                          start.line,
                          std::string(src_.substr(from, byte_ - from)),
                          start.index,
-                         pos_.index,
+                         index(),
                          start.column};
   advance();
   return part;
