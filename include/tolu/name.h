@@ -27,9 +27,8 @@ namespace tolu {
 
 class NameTable;
 
-// An entry needs only 4-byte alignment (the table's address is kept as bytes), so that placed
-// among the arena's texts with its bytes (Arena::allocate_among_texts) it costs at most 3 bytes of
-// padding.
+// An entry needs only 4-byte alignment (the table's address is kept as bytes), so that entries
+// packed one after the other with their bytes cost at most 3 bytes of padding each.
 struct NameEntry {
   NameEntry(const NameTable* table, std::uint32_t id, std::uint32_t size) : id(id), size(size) {
     std::memcpy(table_bytes, &table, sizeof table);
@@ -153,6 +152,12 @@ class TOLU_API NameTable {
   std::uint32_t count_ = 0;
   std::size_t grow_at_ = 0;  // the count at which the table grows: three quarters of its slots
   const NameEntry* empty_ = nullptr;  // the present empty name, made on first use
+  // Entries are packed into blocks of their own, so that the names a parser looks up again and
+  // again share cache lines rather than each taking one among the tree's nodes and texts.
+  static constexpr std::size_t kEntryBlock = 2048;
+  char* entries_ = nullptr;  // where the next entry goes in the current block
+  std::size_t entries_left_ = 0;
+  void* allocate_entry(std::size_t size);
 };
 
 }  // namespace tolu

@@ -67,7 +67,7 @@ Name NameTable::intern(std::string_view text) {
   if (count_ == UINT32_MAX - 1 || text.size() > UINT32_MAX) {
     throw std::length_error("more names, or a longer name, than 32 bits count");
   }
-  void* room = arena_->allocate_among_texts(sizeof(NameEntry) + text.size(), alignof(NameEntry));
+  void* room = allocate_entry(sizeof(NameEntry) + text.size());
   auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size())};
   Arena::copy_bytes(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
   slot = Slot(entry, h);
@@ -76,9 +76,7 @@ Name NameTable::intern(std::string_view text) {
 
 Name NameTable::intern_present(std::string_view text) {
   if (!text.empty()) return intern(text);
-  if (!empty_)
-    empty_ = ::new (arena_->allocate_among_texts(sizeof(NameEntry), alignof(NameEntry)))
-        NameEntry{this, 0, 0};
+  if (!empty_) empty_ = ::new (allocate_entry(sizeof(NameEntry))) NameEntry{this, 0, 0};
   return Name(empty_);
 }
 
@@ -87,7 +85,22 @@ Name NameTable::find(std::string_view text) const {
   return Name(slots_[probe(text, hash(text))].entry());
 }
 
+void* NameTable::allocate_entry(std::size_t size) {
+  size = (size + alignof(NameEntry) - 1) & ~(alignof(NameEntry) - 1);
+  if (size > entries_left_) {
+    const std::size_t block = std::max(size, kEntryBlock);
+    entries_ = static_cast<char*>(arena_->allocate(block, alignof(NameEntry)));
+    entries_left_ = block;
+  }
+  void* room = entries_;
+  entries_ += size;
+  entries_left_ -= size;
+  return room;
+}
+
 void NameTable::clear() {
+  entries_ = nullptr;
+  entries_left_ = 0;
   slots_ = nullptr;
   slot_count_ = 0;
   grow_at_ = 0;

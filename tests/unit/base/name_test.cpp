@@ -85,6 +85,29 @@ TEST(NameTable, KeepsIdsAndTextThroughGrowth) {
   }
 }
 
+// Entries are packed into blocks: names shorter and longer than a block, and ones that end a
+// block exactly or just past it, must each keep their own bytes.
+TEST(NameTable, KeepsNamesOfEverySizeIntactAcrossBlocks) {
+  const std::size_t sizes[] = {1, 2, 3, 5, 2000, 2031, 2032, 2033, 2047, 2048, 2049, 7, 5000, 4, 1};
+  Arena arena(256);
+  NameTable table(arena);
+  std::vector<std::string> spellings;
+  std::vector<Name> names;
+  for (int round = 0; round < 3; ++round) {
+    for (const std::size_t size : sizes) {
+      std::string spelling(size, static_cast<char>('a' + spellings.size() % 26));
+      spelling.back() = static_cast<char>('A' + round);
+      names.push_back(table.intern(spelling));
+      spellings.push_back(std::move(spelling));
+    }
+  }
+  for (std::size_t i = 0; i < spellings.size(); ++i) {
+    ASSERT_EQ(names[i], spellings[i]) << i;
+    ASSERT_EQ(table.find(spellings[i]), names[i]) << i;
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(names[i].data()) % alignof(NameEntry), 0u);
+  }
+}
+
 // Spellings are hashed and compared a word at a time, with paths by length: every length up to
 // past two words, and a difference at every position, must still make a different name.
 TEST(NameTable, TellsApartSpellingsThatDifferInOneByte) {
