@@ -100,9 +100,10 @@ void Parser::restart(std::string_view source, std::uint32_t first_line, std::uin
 }
 
 void Parser::read_first_tokens() {
-  current_ = 0;
-  read_token(0);
-  read_token(1);
+  current_ = &window_[0];
+  next_ = &window_[1];
+  read_token(*current_);
+  read_token(*next_);
   previous_line_ = current().line;
   previous_end_ = current().start;
 }

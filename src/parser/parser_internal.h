@@ -87,6 +87,9 @@ class Parser {
          std::uint32_t first_column, ast::SourceFile source_file, ast::Storage& storage,
          unsigned depth = 0, TokenVector* recorded = nullptr,
          SpellingNames* spelling_names = nullptr);
+  // The cursor points into the parser itself.
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
   ast::Program parse_program();
   ast::Expression parse_expression_root();
@@ -105,19 +108,23 @@ class Parser {
   friend class ChainDepth;
 
   // ---- Cursor and expectations (parser.cpp) ----
+  struct TokenSlot {
+    Token token;
+    LiteralPayload literal;
+  };
   // The parser looks at two tokens at a time: the current one and the one after it. A token
   // reference stays valid until the next advance().
-  const Token& current() const { return window_[current_]; }
-  const Token& peek_token() const { return window_[current_ ^ 1]; }  // Eof stays Eof
+  const Token& current() const { return current_->token; }
+  const Token& peek_token() const { return next_->token; }  // Eof stays Eof
   void advance() {
     if (current().kind == TokenKind::Eof) return;
     previous_line_ = current().line;
     previous_end_ = current().end;
-    read_token(current_);
-    current_ ^= 1;
+    read_token(*current_);
+    std::swap(current_, next_);
   }
   // A lexical error ends the stream with Eof; the entry points report the error itself.
-  void read_token(unsigned slot) { tokens_.next(window_[slot], literals_[slot]); }
+  void read_token(TokenSlot& slot) { tokens_.next(slot.token, slot.literal); }
   void read_first_tokens();
   Line current_line() const { return current().line; }
   Line previous_line() const { return previous_line_; }
@@ -162,12 +169,12 @@ class Parser {
   std::string token_text(const Token& token) const;
   // The payload of the current or the next token.
   const LiteralPayload& literal(const Token& token) const {
-    return literals_[&token == &window_[0] ? 0 : 1];
+    return &token == &current_->token ? current_->literal : next_->literal;
   }
   // The current token's payload, kept past advance(): it trades places with the payload taken
   // before, so that both keep their memory.
   LiteralPayload& take_literal() {
-    std::swap(literals_[current_], taken_literal_);
+    std::swap(current_->literal, taken_literal_);
     return taken_literal_;
   }
   const ast::SourceFile& file() const { return source_file_; }
@@ -311,10 +318,11 @@ class Parser {
   std::uint32_t first_index_;
   std::uint32_t first_column_;
   TokenStream tokens_;
-  std::array<Token, 2> window_;
-  std::array<LiteralPayload, 2> literals_;
+  std::array<TokenSlot, 2> window_;
+  // The slots of the current token and of the one after it; advance() swaps them.
+  TokenSlot* current_ = &window_[0];
+  TokenSlot* next_ = &window_[1];
   LiteralPayload taken_literal_;
-  unsigned current_ = 0;  // the slot of the current token
   Line previous_line_ = 0;
   std::uint32_t previous_end_ = 0;  // where the last token consumed ends
   // Character ranges [start, end) of the import paths read so far: any tokens, brackets
