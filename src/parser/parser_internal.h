@@ -276,7 +276,19 @@ class Parser {
   ast::Expression parse_grouped_unary(OperatorId name, OperatorId closer);
   ast::Expression parse_super_call_expression();
   ast::Expression parse_parenthesized_expression();
-  ast::Expression parse_postfix_suffixes(ast::Expression expr);
+  // expr { suffix }. Most operands are followed by no suffix: they return without the loop.
+  ast::Expression parse_postfix_suffixes(ast::Expression expr) {
+    if (!may_start_suffix(current())) return expr;
+    return parse_suffix_chain(std::move(expr));
+  }
+  // True when `t` is a suffix's first token, and for some tokens that only may be (the spellings
+  // of operators with a postfix form); parse_suffix_chain tells them apart.
+  static bool may_start_suffix(const Token& t) {
+    if (t.punct == '(' || t.punct == '[' || t.punct == '{') return true;
+    return t.op == OperatorId::Dot || t.op == OperatorId::DotParen ||
+           operator_info(t.op).has_postfix_spelling;
+  }
+  ast::Expression parse_suffix_chain(ast::Expression expr);
   ast::Expression parse_call_suffix(ast::Expression callee);
   ast::Expression parse_index_or_slice(ast::Expression object);
   ast::Expression parse_dict_access_suffix(ast::Expression object);

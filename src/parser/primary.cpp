@@ -284,7 +284,7 @@ ast::Expression Parser::parse_parenthesized_expression() {
 // suffix := "(" arguments | "[" index-or-slice | "{" key "}" | "." NAME
 //         | ".(" expression ")" "(" arguments | "++" | "--"
 // Each suffix node takes the position of the expression it wraps.
-ast::Expression Parser::parse_postfix_suffixes(ast::Expression expr) {
+ast::Expression Parser::parse_suffix_chain(ast::Expression expr) {
   ChainDepth chain(*this);
   for (;;) {
     const Token& t = current();
