@@ -31,6 +31,7 @@ ast::Expression Parser::parse_expression_prec(std::uint8_t min_prec) {
     // Only operator and keyword tokens name an operator: a string whose text happens to spell
     // one ends the expression like any other token.
     const Token& t = current();
+    if (t.op == OperatorId::None) return left;  // most operands end at punctuation
     const OperatorInfo& op = operator_info(t.op);
     if (min_prec <= 1 && t.kind == TokenKind::Operator && op.is_assignment()) {
       left = parse_assignment(std::move(left));
