@@ -63,7 +63,7 @@ static_assert(
     "no two keywords share a slot");
 
 // The keyword spelled `word`, or KeywordId::None. `word` is not empty.
-KeywordId find_keyword(std::string_view word) {
+[[gnu::always_inline]] inline KeywordId find_keyword(std::string_view word) {
   const std::size_t entry = kKeywordSlots[keyword_slot(word)];
   if (entry == 0) return KeywordId::None;
   const std::string_view keyword = kKeywordSpellings[entry - 1];
@@ -412,11 +412,12 @@ bool Lexer::regex_may_start() const {
   }
 }
 
-void Lexer::lex_next() {
+[[gnu::always_inline]] inline void Lexer::lex_next() {
   switch (kByteClasses[static_cast<unsigned char>(src_[byte_])]) {
     case ByteClass::Blank:  // next() skips blanks before it dispatches; kept for a whole switch
       return skip_blank_run();
     case ByteClass::Letter:
+      if (lex_short_word()) return;
       return lex_word();
     case ByteClass::Digit:
       return lex_number();
@@ -557,7 +558,7 @@ void Lexer::skip_block_comment() {
 }
 
 // The longest operator spelling at the cursor, if any.
-bool Lexer::lex_operator() {
+[[gnu::always_inline]] inline bool Lexer::lex_operator() {
   const auto first = static_cast<unsigned char>(src_[byte_]);
   const std::span<const OperatorSpelling> spellings = operators_by_first_byte(first);
   if (src_.size() - byte_ >= 8) {
@@ -578,7 +579,7 @@ bool Lexer::lex_operator() {
 }
 
 // At `spelling`, an Operator token.
-bool Lexer::lex_operator_spelled(const OperatorSpelling& spelling) {
+[[gnu::always_inline]] inline bool Lexer::lex_operator_spelled(const OperatorSpelling& spelling) {
   const Position start = here();
   advance_by(spelling.text.size(), spelling.characters);
   const std::string_view text = spelling.has(OperatorSpelling::kLexesAsFirst)
@@ -597,6 +598,28 @@ void Lexer::lex_number() {
   push(TokenKind::Number, start, source_between(from, byte_));
 }
 
+// Most words are ASCII and shorter than sixteen bytes: one look at the sixteen bytes after the
+// first letter finds the end. False, having moved nothing, for any other word, or when fewer than
+// seventeen bytes are left.
+[[gnu::always_inline]] inline bool Lexer::lex_short_word() {
+#ifdef __SSE2__
+  if (src_.size() - byte_ <= 16) return false;
+  const unsigned others = non_word_bytes16(src_.data() + byte_ + 1);
+  if (others == 0) return false;
+  const std::size_t end = byte_ + 1 + static_cast<std::size_t>(std::countr_zero(others));
+  const char after = src_[end];
+  if (static_cast<unsigned char>(after) >= 0x80 || (after == '=' && src_[end - 1] == '_'))
+    return false;
+  const Position start = here();
+  const std::string_view word = source_between(byte_, end);
+  advance_ascii(end - byte_);
+  push_word(start, word);
+  return true;
+#else
+  return false;
+#endif
+}
+
 void Lexer::lex_word() {
   const Position start = here();
   const std::size_t from = byte_;
@@ -611,10 +634,15 @@ void Lexer::lex_word() {
       break;
     advance();
   }
-  const std::string_view word = source_between(from, byte_);
-  const KeywordToken keyword = keyword_token(word);
-  if (!keyword.text.empty())
-    return push(TokenKind::Keyword, start, keyword.text, keyword.op, keyword.keyword);
+  push_word(start, source_between(from, byte_));
+}
+
+// A keyword, an operator spelled as a word, or a name.
+[[gnu::always_inline]] inline void Lexer::push_word(Position start, std::string_view word) {
+  if (const KeywordId keyword = find_keyword(word); keyword != KeywordId::None)
+    return push(TokenKind::Keyword, start, keyword_spelling(keyword), OperatorId::None, keyword);
+  if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
+    return push(TokenKind::Keyword, start, op->text, op->id);
   push(TokenKind::Identifier, start, word);
 }
 

@@ -135,6 +135,8 @@ class Lexer {
   bool lex_operator_spelled(const OperatorSpelling& spelling);
   void lex_number();
   void lex_word();
+  bool lex_short_word();
+  void push_word(Position start, std::string_view word);
   void push(TokenKind kind, Position start, std::string_view text, OperatorId op = OperatorId::None,
             KeywordId keyword = KeywordId::None);
   // The payload of the literal being read, emptied but keeping its memory: a literal's reader
