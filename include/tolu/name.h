@@ -117,27 +117,27 @@ class TOLU_API NameTable {
   void clear();
 
  private:
-  // An entry's address, with two bits of its hash in the low bits that its alignment leaves
-  // zero: a probe passes over most other names without reading their entries. The hash itself is
-  // not kept; a rehash computes it again from the bytes.
+  // An entry's address, with two bits of its hash (its tag) in the low bits that its alignment
+  // leaves zero: a probe passes over most other names without reading their entries. The hash
+  // itself is not kept; a rehash computes it again from the bytes.
   class Slot {
    public:
-    Slot() = default;
-    Slot(const NameEntry* entry, std::uint64_t hash)
-        : bits_(reinterpret_cast<std::uintptr_t>(entry) | tag(hash)) {}
-    const NameEntry* entry() const { return reinterpret_cast<const NameEntry*>(bits_ & ~kTagMask); }
-    bool empty() const { return bits_ == 0; }
-    bool may_hold(std::uint64_t hash) const { return (bits_ & kTagMask) == tag(hash); }
-
-   private:
     static constexpr std::uintptr_t kTagMask = alignof(NameEntry) - 1;
     static_assert(kTagMask == 3, "entries are 4-byte aligned, which leaves two bits");
-    // The top bits, since the low ones pick the slot.
-    static std::uintptr_t tag(std::uint64_t hash) {
-      return static_cast<std::uintptr_t>(hash >> 62);
-    }
+    Slot() = default;
+    Slot(const NameEntry* entry, std::uintptr_t tag)
+        : bits_(reinterpret_cast<std::uintptr_t>(entry) | tag) {}
+    const NameEntry* entry() const { return reinterpret_cast<const NameEntry*>(bits_ & ~kTagMask); }
+    bool empty() const { return bits_ == 0; }
+    bool may_hold(std::uintptr_t tag) const { return (bits_ & kTagMask) == tag; }
+
+   private:
     std::uintptr_t bits_ = 0;
   };
+  // A hash's top bits pick its slot (hash >> shift_); the two bits below them are its tag.
+  std::uintptr_t tag_of(std::uint64_t hash) const {
+    return static_cast<std::uintptr_t>(hash >> (shift_ - 2)) & Slot::kTagMask;
+  }
 
   static std::uint64_t hash(std::string_view text);
   std::size_t probe(std::string_view text, std::uint64_t h) const;
@@ -149,6 +149,7 @@ class TOLU_API NameTable {
   // huge pages; a table outgrown is left there. The count is zero or a power of two.
   Slot* slots_ = nullptr;
   std::size_t slot_count_ = 0;
+  unsigned shift_ = 64;  // 64 less the bits of a slot's index
   std::uint32_t count_ = 0;
   std::size_t grow_at_ = 0;  // the count at which the table grows: three quarters of its slots
   const NameEntry* empty_ = nullptr;  // the present empty name, made on first use

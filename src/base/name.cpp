@@ -12,6 +12,7 @@ namespace tolu {
 namespace {
 
 constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15u;
+constexpr std::uint64_t kLengthMultiplier = 0xd6e8feb86659fd93u;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
   h = (h ^ word) * kMultiplier;
@@ -23,34 +24,34 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
 inline std::uint64_t NameTable::hash(std::string_view text) {
   // A word at a time: the 8-byte words of the text, the last one overlapping the one before it
   // when the size is no multiple of 8; shorter texts are read as two overlapping 4-byte words
-  // or byte by byte. A final mix makes the low bits, which pick the slot, depend on every byte.
+  // or byte by byte, and take a single multiply. The table uses the top bits, which a multiply
+  // makes depend on every bit of the word.
   const char* p = text.data();
   const std::size_t n = text.size();
-  std::uint64_t h = n * kMultiplier;
-  if (n >= 8) {
-    std::size_t i = 0;
-    for (; i + 8 < n; i += 8) h = mix(h, load8(p + i));
-    h = mix(h, load8(p + n - 8));
-  } else if (n >= 4) {
-    h = mix(h, (std::uint64_t{load4(p)} << 32) | load4(p + n - 4));
+  if (n > 8) {
+    std::uint64_t h = n * kMultiplier;
+    for (std::size_t i = 0; i + 8 < n; i += 8) h = mix(h, load8(p + i));
+    return (h ^ load8(p + n - 8)) * kMultiplier;
+  }
+  std::uint64_t word = 0;
+  if (n >= 4) {
+    word = (std::uint64_t{load4(p)} << 32) | load4(p + n - 4);
   } else if (n > 0) {
     const auto byte = [&](std::size_t i) {
       return std::uint64_t{static_cast<unsigned char>(p[i])};
     };
-    h = mix(h, (byte(0) << 16) | (byte(n / 2) << 8) | byte(n - 1));
+    word = (byte(0) << 16) | (byte(n / 2) << 8) | byte(n - 1);
   }
-  h ^= h >> 32;
-  h *= 0xd6e8feb86659fd93u;
-  h ^= h >> 32;
-  return h;
+  return (word ^ (n * kLengthMultiplier)) * kMultiplier;
 }
 
 inline std::size_t NameTable::probe(std::string_view text, std::uint64_t h) const {
   const std::size_t mask = slot_count_ - 1;
-  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+  const std::uintptr_t tag = tag_of(h);
+  for (std::size_t i = h >> shift_;; i = (i + 1) & mask) {
     const Slot slot = slots_[i];
     if (slot.empty()) return i;
-    if (!slot.may_hold(h)) continue;
+    if (!slot.may_hold(tag)) continue;
     const NameEntry* entry = slot.entry();
     if (entry->size == text.size() && same_bytes(entry->bytes(), text.data(), text.size())) {
       return i;
@@ -70,7 +71,7 @@ Name NameTable::intern(std::string_view text) {
   void* room = allocate_entry(sizeof(NameEntry) + text.size());
   auto* entry = ::new (room) NameEntry{this, ++count_, static_cast<std::uint32_t>(text.size())};
   Arena::copy_bytes(static_cast<char*>(room) + sizeof(NameEntry), text.data(), text.size());
-  slot = Slot(entry, h);
+  slot = Slot(entry, tag_of(h));
   return Name(entry);
 }
 
@@ -103,6 +104,7 @@ void NameTable::clear() {
   entries_left_ = 0;
   slots_ = nullptr;
   slot_count_ = 0;
+  shift_ = 64;
   grow_at_ = 0;
   count_ = 0;
   empty_ = nullptr;
@@ -125,14 +127,17 @@ void NameTable::rehash(std::size_t slot_count) {
   slots_ = arena_->allocate_array<Slot>(slot_count);
   std::fill_n(slots_, slot_count, Slot{});
   slot_count_ = slot_count;
+  shift_ = 64 - static_cast<unsigned>(std::countr_zero(slot_count));
   grow_at_ = slot_count / 4 * 3;  // three quarters full
   const std::size_t mask = slot_count - 1;
   for (std::size_t k = 0; k < old_count; ++k) {
     if (old[k].empty()) continue;
+    // The tag is the two bits below the index, which move with the table's size.
     const NameEntry* entry = old[k].entry();
-    std::size_t i = hash({entry->bytes(), entry->size}) & mask;
+    const std::uint64_t h = hash({entry->bytes(), entry->size});
+    std::size_t i = h >> shift_;
     while (!slots_[i].empty()) i = (i + 1) & mask;
-    slots_[i] = old[k];
+    slots_[i] = Slot(entry, tag_of(h));
   }
 }
 
