@@ -317,9 +317,10 @@ TEST(LexKeywords, WordsThatDifferFromAKeywordInOneByteAreNames) {
 
 }  // namespace
 
-// Words are scanned sixteen or eight bytes at a time while that many remain: at every length, a
-// word ends exactly where its bytes do, whatever follows it (the bytes just outside the ranges of
-// letters and digits among them), the end of the input included.
+// Words are scanned sixteen or eight bytes at a time while that many remain, and a short word in
+// a single look when seventeen bytes are left: at every length, a word ends exactly where its
+// bytes do, whatever follows it (the bytes just outside the ranges of letters and digits among
+// them), the end of the input included, and with blanks enough after it for the single look.
 TEST(LexWords, EndWhereTheirBytesEnd) {
   struct Ending {
     std::string_view text;
@@ -348,15 +349,17 @@ TEST(LexWords, EndWhereTheirBytesEnd) {
     std::string word = "x";
     while (word.size() < size) word += alphabet[word.size() % alphabet.size()];
     for (const Ending& ending : endings) {
-      const std::string source = word + std::string(ending.text);
-      SCOPED_TRACE(source);
-      std::string expected = "I:" + word;
-      if (ending.tokens.starts_with('+')) {
-        expected += ending.tokens.substr(1);
-      } else {
-        expected += ending.tokens;
+      for (const std::string_view padding : {"", "\n                        "}) {
+        const std::string source = word + std::string(ending.text) + std::string(padding);
+        SCOPED_TRACE(source);
+        std::string expected = "I:" + word;
+        if (ending.tokens.starts_with('+')) {
+          expected += ending.tokens.substr(1);
+        } else {
+          expected += ending.tokens;
+        }
+        EXPECT_EQ(lex_to_string(source), expected);
       }
-      EXPECT_EQ(lex_to_string(source), expected);
     }
   }
 }
@@ -364,6 +367,40 @@ TEST(LexWords, EndWhereTheirBytesEnd) {
 }  // namespace tolu
 
 namespace tolu {
+
+// Plain text in strings and templates is scanned sixteen bytes at a time while sixteen remain:
+// at every length, the run ends at the byte that ends it (an escape, a multi-byte character, an
+// interpolation, the closing quote), and the token after the literal keeps its column.
+TEST(LexLiterals, PlainRunsOfEveryLengthEndAtTheirSpecialByte) {
+  struct Stop {
+    std::string_view written, decoded;
+  };
+  const Stop stops[] = {
+      {"", ""}, {"\\n", "\n"}, {"\\\"", "\""}, {"\xc3\xa9", "\xc3\xa9"}, {"$", "$"}};
+  for (std::size_t size = 0; size <= 40; ++size) {
+    const std::string plain(size, 'a');
+    for (const Stop& stop : stops) {
+      const std::string body = plain + std::string(stop.written) + "b";
+      const std::string source = "\"" + body + "\" `" + body + "${y}" + plain + "` z";
+      SCOPED_TRACE(source);
+      auto result = lex(source);
+      ASSERT_TRUE(result);
+      const TokenVector& tokens = result.value();
+      ASSERT_EQ(tokens.tokens.size(), 4u);
+      const std::string decoded = plain + std::string(stop.decoded) + "b";
+      EXPECT_EQ(tokens.literal(tokens.tokens[0]).value, decoded);
+      const auto& parts = tokens.literal(tokens.tokens[1]).parts;
+      ASSERT_EQ(parts.size(), size == 0 ? 2u : 3u);
+      EXPECT_EQ(parts[0].text, decoded);
+      EXPECT_EQ(parts[1].text, "y");
+      if (size != 0) {
+        EXPECT_EQ(parts[2].text, plain);
+      }
+      const auto characters = static_cast<std::uint32_t>(count_characters(source));
+      EXPECT_EQ(tokens.tokens[2].column, characters);  // z, the last character
+    }
+  }
+}
 
 // Runs of spaces are read a word at a time while eight bytes remain, and a lone space takes a
 // short path: after a run of every length, with and without a line feed, a tab or a carriage
