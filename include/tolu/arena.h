@@ -14,8 +14,8 @@
 // storage without keeping a pointer to it. An object never straddles two regions, except one
 // larger than a region, which starts a region of its own and shares it with nothing. Objects
 // fill a region upwards from its header and texts (copy_text) downwards from its end, so that
-// texts need no alignment; blocks of odd size that need a little (allocate_among_texts: a name's
-// entry and bytes) go among the texts, where they leave no padding before the next object.
+// texts need no alignment; blocks of odd size that need a little (allocate_among_texts) go among
+// the texts, where they leave no padding before the next object.
 #pragma once
 
 #include <cstddef>
@@ -113,8 +113,8 @@ class TOLU_API Arena {
   }
 
   // Room for `size` bytes aligned to `align` (a power of two no larger than 8) among the texts,
-  // below them: for an object of odd size (a name's entry and its bytes, say), which among the
-  // objects would leave up to `align` - 1 bytes of padding before the next one, and among the
+  // below them: for an object of odd size (a record and the bytes that follow it, say), which among
+  // the objects would leave up to `align` - 1 bytes of padding before the next one, and among the
   // texts leaves none after it.
   void* allocate_among_texts(std::size_t size, std::size_t align) {
     return allocate_text(size, align);
