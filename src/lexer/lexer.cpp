@@ -72,22 +72,10 @@ static_assert(
   return keyword_at(entry - 1);
 }
 
-// What a word lexes to when it is a keyword: its spelling from a static table, with its
-// identity, or with its operator for an operator keyword. An empty spelling when `word` is no
-// keyword.
-struct KeywordToken {
-  std::string_view text;
-  OperatorId op = OperatorId::None;
-  KeywordId keyword = KeywordId::None;
-};
-
-KeywordToken keyword_token(std::string_view word) {
-  if (word.empty()) return {};
-  if (const KeywordId keyword = find_keyword(word); keyword != KeywordId::None)
-    return {keyword_spelling(keyword), OperatorId::None, keyword};
-  if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
-    return {op->text, op->id, KeywordId::None};
-  return {};
+// The operator spelled as the word `word`, or null: "and", "not", "cmp" and the like.
+const OperatorSpelling* find_operator_word(std::string_view word) {
+  const OperatorSpelling* op = find_operator(word);
+  return op && op->is_keyword() ? op : nullptr;
 }
 
 // The ASCII word bytes (letters, digits and "_"), byte by byte, for the last few bytes of a
@@ -204,7 +192,7 @@ constexpr auto kByteClasses = [] {
 }  // namespace
 
 bool is_keyword(std::string_view word) {
-  return !keyword_token(word).text.empty();
+  return !word.empty() && (find_keyword(word) != KeywordId::None || find_operator_word(word));
 }
 
 std::string_view token_kind_name(TokenKind kind) {
@@ -644,7 +632,7 @@ void Lexer::lex_word() {
 [[gnu::always_inline]] inline void Lexer::push_word(Position start, std::string_view word) {
   if (const KeywordId keyword = find_keyword(word); keyword != KeywordId::None)
     return push(TokenKind::Keyword, start, keyword_spelling(keyword), OperatorId::None, keyword);
-  if (const OperatorSpelling* op = find_operator(word); op && op->is_keyword())
+  if (const OperatorSpelling* op = find_operator_word(word))
     return push(TokenKind::Keyword, start, op->text, op->id);
   push(TokenKind::Identifier, start, word);
 }
