@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/operators.h"
+#include "base/prefetch.h"
 #include "base/scoped_table.h"
 #include "tolu/builder.h"
 #include "tolu/children.h"
@@ -171,14 +172,20 @@ class Inferencer {
     function_signatures_.seal();
     class_tables_.seal();
     method_signatures_.seal();
-    for (Statement& s : program.statements) infer_statement(s);
+    List<Statement>& statements = program.statements;
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      prefetch_statement_ahead(statements, i);
+      infer_statement(statements[i]);
+    }
   }
 
  private:
   // ---- Signatures ----
 
   void collect_signatures(const List<Statement>& statements) {
-    for (const Statement& s : statements) {
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      prefetch_statement_node_ahead(statements, i);
+      const Statement& s = statements[i];
       if (const auto* block = s.as<Block>()) {
         collect_signatures(block->block.statements);
       } else if (const auto* function = s.as<FunctionDeclaration>()) {

@@ -12,6 +12,7 @@
 
 #include "base/operators.h"
 #include "base/predeclared.h"
+#include "base/prefetch.h"
 #include "sema/name_tokens.h"
 #include "sema/scope_stack.h"
 #include "tolu/children.h"
@@ -81,7 +82,11 @@ class Validator {
 
   void validate_program(const Program& program) {
     const Context top_level{false, true, false, false};
-    for (const Statement& s : program.statements) validate_statement(s, top_level);
+    const List<Statement>& statements = program.statements;
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      prefetch_statement_ahead(statements, i);
+      validate_statement(statements[i], top_level);
+    }
   }
 
  private:
