@@ -22,22 +22,18 @@ inline void prefetch_line(const void* p) {
 #endif
 }
 
-// Asks for the cache lines of [from, to), four at a time: up to three lines past `to` too, which
-// is harmless for a hint. Nothing when the stretch is empty, runs backwards or is longer than
-// `kMaxPrefetch` (the nodes then span two chunks of the arena, or the statement is so long that
-// its start would leave the cache before the walk reaches it).
-inline void prefetch_stretch(const void* from, const void* to) {
+// Asks for the cache lines of the addresses [from, to), four at a time: up to three lines past
+// `to` too, which is harmless for a hint. Nothing when the stretch is empty, runs backwards or is
+// longer than `kMaxPrefetch` (the nodes then span two chunks of the arena, or the statement is so
+// long that its start would leave the cache before the walk reaches it).
+inline void prefetch_stretch(std::uintptr_t from, std::uintptr_t to) {
   constexpr std::uintptr_t kLine = 64;
   constexpr std::uintptr_t kMaxPrefetch = std::uintptr_t{256} << 10;
-  std::uintptr_t at = reinterpret_cast<std::uintptr_t>(from) & ~(kLine - 1);
-  const auto end = reinterpret_cast<std::uintptr_t>(to);
-  if (end <= at || end - at > kMaxPrefetch) return;
-  for (; at < end; at += 4 * kLine) {
-    const auto* line = reinterpret_cast<const char*>(at);
-    prefetch_line(line);
-    prefetch_line(line + kLine);
-    prefetch_line(line + 2 * kLine);
-    prefetch_line(line + 3 * kLine);
+  std::uintptr_t at = from & ~(kLine - 1);
+  if (to <= at || to - at > kMaxPrefetch) return;
+  for (; at < to; at += 4 * kLine) {
+    for (std::uintptr_t line = 0; line < 4; ++line)
+      prefetch_line(reinterpret_cast<const void*>(at + line * kLine));
   }
 }
 
@@ -52,7 +48,9 @@ template <class Statements>
 void prefetch_statement_ahead(const Statements& statements, std::size_t i) {
   const std::size_t ahead = i + kStatementsAhead;
   if (ahead >= statements.size()) return;
-  prefetch_stretch(statements[ahead - 1].data(), statements[ahead].data() + 1);
+  const auto* node = statements[ahead].data();
+  prefetch_stretch(reinterpret_cast<std::uintptr_t>(statements[ahead - 1].data()),
+                   reinterpret_cast<std::uintptr_t>(node) + sizeof *node);
 }
 
 // For a walk that reads little more than the statements' own nodes, and so spends only a few
