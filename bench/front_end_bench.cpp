@@ -78,6 +78,21 @@ void BM_LexAndParse(benchmark::State& state) {
   report_bytes(state);
 }
 
+// `stage` over a freshly parsed tree at each iteration; parsing and freeing are not timed.
+template <class Stage>
+void time_on_fresh_trees(benchmark::State& state, const std::string& text, Stage stage) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    tolu::ast::Program program = parsed(text);
+    state.ResumeTiming();
+    stage(program);
+    state.PauseTiming();
+    { const tolu::ast::Program done = std::move(program); }
+    state.ResumeTiming();
+  }
+  report_bytes(state, text);
+}
+
 void BM_Validate(benchmark::State& state) {
   const tolu::ast::Program program = parsed();
   for (auto _ : state) benchmark::DoNotOptimize(tolu::validate_program(program));
@@ -88,6 +103,18 @@ void BM_Infer(benchmark::State& state) {
   tolu::ast::Program program = parsed();
   for (auto _ : state) tolu::annotate_program(program);
   report_bytes(state);
+}
+
+// The same two stages as the pipeline meets them: each on a tree the parser has just written,
+// much of which has left the cache since (BM_Validate and BM_Infer walk one tree again and again).
+void BM_ValidateAfterParse(benchmark::State& state) {
+  time_on_fresh_trees(state, corpus(), [](const tolu::ast::Program& program) {
+    benchmark::DoNotOptimize(tolu::validate_program(program));
+  });
+}
+
+void BM_InferAfterParse(benchmark::State& state) {
+  time_on_fresh_trees(state, corpus(), tolu::annotate_program);
 }
 
 void BM_Pipeline(benchmark::State& state) {
@@ -125,21 +152,6 @@ void BM_LexAndParse10MB(benchmark::State& state) {
     benchmark::DoNotOptimize(tolu::parse_program_text(large_corpus(), std::nullopt));
   }
   report_bytes(state, large_corpus());
-}
-
-// `stage` over a freshly parsed tree at each iteration; parsing and freeing are not timed.
-template <class Stage>
-void time_on_fresh_trees(benchmark::State& state, const std::string& text, Stage stage) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    tolu::ast::Program program = parsed(text);
-    state.ResumeTiming();
-    stage(program);
-    state.PauseTiming();
-    { const tolu::ast::Program done = std::move(program); }
-    state.ResumeTiming();
-  }
-  report_bytes(state, text);
 }
 
 void propagate(tolu::ast::Program& program) {
@@ -194,6 +206,8 @@ BENCHMARK(BM_LexToVector)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LexAndParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Infer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateAfterParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InferAfterParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineReusedStorage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineAllPasses)->Unit(benchmark::kMillisecond);
