@@ -174,7 +174,7 @@ class Inferencer {
     method_signatures_.seal();
     List<Statement>& statements = program.statements;
     for (std::size_t i = 0; i < statements.size(); ++i) {
-      prefetch_statement_ahead(statements, i);
+      prefetch_.top_level(statements, i);
       infer_statement(statements[i]);
     }
   }
@@ -267,7 +267,10 @@ class Inferencer {
   }
 
   void infer_statements(List<Statement>& statements) {
-    for (Statement& s : statements) infer_statement(s);
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      prefetch_.nested(statements, i);
+      infer_statement(statements[i]);
+    }
   }
 
   void infer_scoped(List<Statement>& statements) {
@@ -537,6 +540,7 @@ class Inferencer {
   SortedTable<std::uint32_t, std::uint32_t> class_tables_;
   SortedTable<std::uint64_t, Type> method_signatures_;
   std::uint32_t method_tables_ = 0;
+  StatementPrefetch prefetch_;
 };
 
 }  // namespace

@@ -84,7 +84,7 @@ class Validator {
     const Context top_level{false, true, false, false};
     const List<Statement>& statements = program.statements;
     for (std::size_t i = 0; i < statements.size(); ++i) {
-      prefetch_statement_ahead(statements, i);
+      prefetch_.top_level(statements, i);
       validate_statement(statements[i], top_level);
     }
   }
@@ -151,7 +151,10 @@ class Validator {
   // ---- Statements ----
 
   void validate_statements(const List<Statement>& statements, Context context) {
-    for (const Statement& s : statements) validate_statement(s, context);
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      prefetch_.nested(statements, i);
+      validate_statement(statements[i], context);
+    }
   }
 
   void validate_block(const BlockStatement& block, Context context) {
@@ -494,6 +497,7 @@ class Validator {
   ScopedTable<bool, Name> body_methods_;
   ScopedTable<bool, Name> body_nested_;
   ScopedTable<bool, Name> pattern_names_;
+  StatementPrefetch prefetch_;
 };
 
 }  // namespace
