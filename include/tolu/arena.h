@@ -4,7 +4,7 @@
 //
 // The first chunk is small, so that a tiny program or a test touches a few pages only; each
 // further chunk is twice the size of the one before, up to kMaxChunk. Chunks of kHugePage bytes
-// and more are mapped at a kHugePage boundary and offered to the kernel for huge pages, so that a
+// and more start at a kHugePage boundary and are offered to the kernel for huge pages, so that a
 // large tree costs few page faults. reset() forgets every object but keeps the chunks, so that a
 // caller parsing file after file touches its pages once.
 //
@@ -147,8 +147,8 @@ class TOLU_API Arena {
   // Forgets every object, keeping the chunks for the next ones.
   void reset();
   // Returns the memory no object uses yet to the system: the chunks kept after the current one,
-  // and the whole pages at the end of the current chunk when it is mapped. For an arena whose
-  // objects are all made and will be kept a while; allocating afterwards still works.
+  // and the whole pages at the end of the current chunk when it is one of huge pages. For an arena
+  // whose objects are all made and will be kept a while; allocating afterwards still works.
   void trim();
 
   // Bytes handed out since construction or the last reset, counting alignment padding and the
@@ -167,7 +167,9 @@ class TOLU_API Arena {
   struct Chunk {
     std::byte* data;
     std::size_t size;
-    bool mapped;  // from mmap, else from operator new
+    // A chunk of huge pages: the block it was cut from, which is what is freed. Null for a
+    // smaller chunk, which operator new aligned itself.
+    std::byte* block;
   };
 
   static constexpr std::uintptr_t kMaxAlign = alignof(std::max_align_t);

@@ -77,7 +77,7 @@ void Arena::trim() {
   for (std::size_t i = current_ + 1; i < chunks_.size(); ++i) free_chunk(chunks_[i]);
   chunks_.resize(current_ + 1);
   Chunk& chunk = chunks_[current_];
-  if (!chunk.mapped) return;
+  if (!chunk.block) return;
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto base = reinterpret_cast<std::uintptr_t>(chunk.data);
   const std::uintptr_t end = base + chunk.size;
@@ -85,7 +85,8 @@ void Arena::trim() {
   const std::uintptr_t used_end = texts_ < region_end_ ? region_end_ : cursor_;
   const std::uintptr_t kept_end = round_up(std::max(used_end, base + 1), page);
   if (kept_end >= end) return;
-  munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
+  // The pages stay in the block, which is freed whole; only their memory goes back.
+  madvise(reinterpret_cast<void*>(kept_end), end - kept_end, MADV_DONTNEED);
   chunk.size = kept_end - base;
   limit_ = std::min(limit_, kept_end);
   texts_ = std::min(texts_, kept_end);
@@ -173,16 +174,26 @@ void Arena::next_chunk(std::size_t size) {
 }
 
 Arena::Chunk Arena::get_chunk(std::size_t size) {
-  // allocate_large maps a chunk of a huge page or more at a huge-page boundary, which is a
-  // region boundary too; a smaller chunk is aligned to a region.
-  if (size >= kHugePage) return Chunk{static_cast<std::byte*>(allocate_large(size)), size, true};
-  return Chunk{static_cast<std::byte*>(::operator new (size, std::align_val_t{kRegion})), size,
-               false};
+  if (size < kHugePage) {
+    return Chunk{static_cast<std::byte*>(::operator new (size, std::align_val_t{kRegion})), size,
+                 nullptr};
+  }
+  // Cut at a huge-page boundary (a region boundary too) from a plain block one huge page longer.
+  // Asking operator new for the alignment instead gets, from glibc at least, a block mapped
+  // afresh at every request and unmapped at every free; a plain block of a size the allocator
+  // has seen freed, it serves again from the memory the last one left. So a host that parses
+  // program after program, each with storage of its own, reuses warm pages rather than having
+  // the kernel clear fresh ones for every tree.
+  auto* block = static_cast<std::byte*>(::operator new(size + kHugePage));
+  const auto address = reinterpret_cast<std::uintptr_t>(block);
+  std::byte* data = block + (round_up(address, kHugePage) - address);
+  advise_huge_pages(data, size);
+  return Chunk{data, size, block};
 }
 
 void Arena::free_chunk(const Chunk& chunk) {
-  if (chunk.mapped) {
-    munmap(chunk.data, chunk.size);
+  if (chunk.block) {
+    ::operator delete(chunk.block);
   } else {
     ::operator delete (chunk.data, std::align_val_t{kRegion});
   }

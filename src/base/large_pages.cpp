@@ -30,10 +30,20 @@ void* allocate_large(std::size_t size) {
   const std::uintptr_t tail = aligned + size;
   if (raw + mapped > tail) munmap(reinterpret_cast<void*>(tail), raw + mapped - tail);
   auto* data = reinterpret_cast<void*>(aligned);
-#ifdef MADV_HUGEPAGE
-  madvise(data, size, MADV_HUGEPAGE);
-#endif
+  advise_huge_pages(data, size);
   return data;
+}
+
+void advise_huge_pages(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t from = round_up(start, kHugePage);
+  const std::uintptr_t to = (start + size) & ~(kHugePage - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
 }
 
 void free_large(void* data, std::size_t size) {

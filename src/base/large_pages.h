@@ -16,6 +16,9 @@ constexpr std::size_t round_up(std::size_t n, std::size_t to) {
   return (n + to - 1) / to * to;
 }
 
+// Offers the whole huge pages among the `size` bytes at `data` to the kernel for huge pages.
+void advise_huge_pages(void* data, std::size_t size);
+
 // `size` bytes, uninitialised where they come from operator new and zero where mapped. Throws
 // std::bad_alloc.
 void* allocate_large(std::size_t size);
