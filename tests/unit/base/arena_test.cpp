@@ -1,6 +1,8 @@
 #include "tolu/arena.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -195,6 +197,36 @@ TEST(Arena, TrimReturnsTheUnusedTailAndKeepsTheObjects) {
   EXPECT_GT(chunks, 1u);
   reused.allocate(100000, 8);  // still grows after a trim
   EXPECT_EQ(reused.chunk_count(), 2u);
+}
+
+// The pages of [from, to) that are in memory.
+std::size_t resident_pages(std::uintptr_t from, std::uintptr_t to) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> pages((to - from) / page);
+  if (mincore(reinterpret_cast<void*>(from), to - from, pages.data()) != 0) return SIZE_MAX;
+  return static_cast<std::size_t>(
+      std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; }));
+}
+
+// A trim gives the memory of the pages past the objects back to the system, pages that earlier
+// objects had filled included, and the objects kept, and any made after it, keep their bytes.
+TEST(Arena, TrimGivesTheTailsMemoryBack) {
+  Arena arena(4 * Arena::kHugePage);
+  auto* first = static_cast<unsigned char*>(arena.allocate(3 * Arena::kHugePage, 8));
+  std::memset(first, 0xAB, 3 * Arena::kHugePage);
+  const std::uintptr_t chunk = address(first) & ~(Arena::kHugePage - 1);
+  const std::uintptr_t tail = chunk + Arena::kHugePage;
+  ASSERT_GT(resident_pages(tail, tail + Arena::kHugePage), 0u);
+
+  arena.reset();
+  auto* kept = static_cast<unsigned char*>(arena.allocate(1000, 8));
+  std::memset(kept, 0xCD, 1000);
+  arena.trim();
+  EXPECT_EQ(resident_pages(tail, chunk + 4 * Arena::kHugePage), 0u);
+  EXPECT_TRUE(std::all_of(kept, kept + 1000, [](unsigned char b) { return b == 0xCD; }));
+  auto* later = static_cast<unsigned char*>(arena.allocate(Arena::kHugePage, 8));
+  std::memset(later, 0xEF, Arena::kHugePage);
+  EXPECT_TRUE(std::all_of(kept, kept + 1000, [](unsigned char b) { return b == 0xCD; }));
 }
 
 // Texts sit at the end of their region: a trim keeps that region whole, and allocating goes on
