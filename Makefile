@@ -13,9 +13,9 @@ build: deps
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS)
 
+# The optimised builds are profile-guided: see scripts/profiled-build.
 release: deps
-	@cmake -S . -B build-release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build build-release -j $(JOBS)
+	@JOBS=$(JOBS) scripts/profiled-build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 
 demo: release
 	@build-release/tolu-parse-files examples/
@@ -48,11 +48,11 @@ fuzz:
 	  if [ $$status -ne 0 ]; then tail -n 40 build-fuzz/$$target.log; exit 1; fi; \
 	done
 
-# Release build of the tools and benchmarks in their own folder, then one table of figures.
+# Profile-guided Release build of the tools and benchmarks in their own folder, then one table of
+# figures.
 bench:
 	@WITH_BENCH=1 scripts/install-deps
-	@cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOLU_BENCH=ON >/dev/null
-	@cmake --build build-bench -j $(JOBS)
+	@JOBS=$(JOBS) scripts/profiled-build build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOLU_BENCH=ON
 	@bench/run.sh build-bench
 
 # Installs the library, the public headers, the tools and the package files below PREFIX.
@@ -70,4 +70,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-sanitize build-fuzz build-bench build-consumer bench/out
+	@rm -rf build build-release build-profile build-sanitize build-fuzz build-bench build-consumer bench/out
