@@ -13,7 +13,7 @@ build: deps
 	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build build -j $(JOBS)
 
-# The optimised builds are profile-guided: see scripts/profiled-build.
+# The optimised builds are profile-guided and link-time optimised: see scripts/profiled-build.
 release: deps
 	@JOBS=$(JOBS) scripts/profiled-build build-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 
@@ -48,7 +48,7 @@ fuzz:
 	  if [ $$status -ne 0 ]; then tail -n 40 build-fuzz/$$target.log; exit 1; fi; \
 	done
 
-# Profile-guided Release build of the tools and benchmarks in their own folder, then one table of
+# Optimised (profile-guided) Release build of the tools and benchmarks in their own folder, then one table of
 # figures.
 bench:
 	@WITH_BENCH=1 scripts/install-deps
