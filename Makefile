@@ -48,7 +48,7 @@ fuzz:
 	  if [ $$status -ne 0 ]; then tail -n 40 build-fuzz/$$target.log; exit 1; fi; \
 	done
 
-# Optimised (profile-guided) Release build of the tools and benchmarks in their own folder, then one table of
+# The optimised Release build of the tools and benchmarks in their own folder, then one table of
 # figures.
 bench:
 	@WITH_BENCH=1 scripts/install-deps
